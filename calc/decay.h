@@ -1,0 +1,40 @@
+#pragma once
+
+// Radioactive decay from the date of manufacture to the present moment.
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace dovrin {
+
+// A local date and time of day, as the system clock gives it.
+using LocalTime = std::chrono::local_time<std::chrono::milliseconds>;
+
+// The decay constant per day of the radionuclide whose name equals the text exactly.
+std::optional<double> decayConstantOf(std::string_view radionuclide);
+
+// The date of manufacture typed by the user: month/day/year with '/' or '-' between them and a
+// two- or four-digit year, or year-month-day with a four-digit year. Blanks around the date are
+// allowed. A two-digit year is the latest year ending in those digits that is not after
+// currentYear. Impossible days (02/30/2021) and anything else give no result.
+std::optional<std::chrono::year_month_day> readDate(std::string_view text,
+                                                    std::chrono::year currentYear);
+
+// manufactured (at 00:00 of its day) minus now, in days with a fraction: negative for a date
+// in the past, between -1 and 0 for today. Local calendar arithmetic: every day has 24 hours.
+double elapsedDays(std::chrono::year_month_day manufactured, LocalTime now);
+
+struct CurrentActivity {
+    double tbq;            // the current activity carried to 15 significant digits
+    std::string shownText; // as "0.00E+00"
+    std::string tooltip;   // in GBq, MBq, kBq and Bq
+};
+
+// initial * e^(decayConstant * elapsedDays). No result when the decay factor or the activity
+// (in TBq or in Bq) lies beyond the range of a double.
+std::optional<CurrentActivity> currentActivity(double initialTBq, double decayConstant,
+                                               double elapsedDays);
+
+} // namespace dovrin
