@@ -16,7 +16,9 @@ struct ActivityUnit {
 
 // One curie is 3.7e10 Bq; the power of ten is taken first, then the 3.7. Every size below is
 // an exact integer in double precision.
-constexpr double curies(int powerOfTenOfBq) { return powerOfTen(powerOfTenOfBq) * 3.7; }
+constexpr double curies(int powerOfTenOfBq) {
+    return powerOfTen(powerOfTenOfBq) * 3.7;
+}
 
 inline constexpr std::array<ActivityUnit, 9> activityUnits{{
     {"uCi", curies(4)},

@@ -27,8 +27,12 @@ struct ThresholdRow {
 
 namespace bounds {
 constexpr Bound none{};
-constexpr Bound incl(double value) { return {BoundKind::inclusive, value}; }
-constexpr Bound excl(double value) { return {BoundKind::exclusive, value}; }
+constexpr Bound incl(double value) {
+    return {BoundKind::inclusive, value};
+}
+constexpr Bound excl(double value) {
+    return {BoundKind::exclusive, value};
+}
 } // namespace bounds
 
 namespace labels {

@@ -16,15 +16,13 @@ struct Practice {
 
 namespace radionuclideLists {
 // Practices come in five groups that share one list; each group's order differs slightly.
-inline constexpr std::array<std::string_view, 4> highActivity{"Co-60", "Sr-90", "Cs-137",
-                                                              "Pu-238"};
+inline constexpr std::array<std::string_view, 4> highActivity{"Co-60", "Sr-90", "Cs-137", "Pu-238"};
 inline constexpr std::array<std::string_view, 5> radiographyAndBrachytherapy{
     "Co-60", "Sr-90", "Cs-137", "Ir-192", "Pu-238"};
 inline constexpr std::array<std::string_view, 6> highActivityGauges{
     "Co-60", "Sr-90", "Cs-137", "Pu-238", "Am-241/Be", "Cf-252"};
 inline constexpr std::array<std::string_view, 9> lowActivityGauges{
-    "Co-60",  "Kr-85",  "Sr-90",  "I-125", "Cs-137",
-    "Po-210", "Ra-226", "Pu-238", "Am-241"};
+    "Co-60", "Kr-85", "Sr-90", "I-125", "Cs-137", "Po-210", "Ra-226", "Pu-238", "Am-241"};
 inline constexpr std::array<std::string_view, 6> checkAndLaboratorySources{
     "Co-60", "Co-57", "Ge-68", "Sr-90", "Cs-137", "Pu-238"};
 } // namespace radionuclideLists
@@ -35,8 +33,7 @@ inline constexpr std::array<Practice, 18> practiceCatalogue{{
     {"Teletherapy sources", radionuclideLists::highActivity},
     {"Fixed, multi-beam teletherapy (gamma knife) sources", radionuclideLists::highActivity},
     {"Industrial gamma radiography sources", radionuclideLists::radiographyAndBrachytherapy},
-    {"High/medium dose rate brachytherapy sources",
-     radionuclideLists::radiographyAndBrachytherapy},
+    {"High/medium dose rate brachytherapy sources", radionuclideLists::radiographyAndBrachytherapy},
     {"Fixed industrial gauges that incorporate high activity sources",
      radionuclideLists::highActivityGauges},
     {"Well logging gauges", radionuclideLists::highActivityGauges},

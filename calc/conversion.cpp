@@ -1,0 +1,45 @@
+#include "conversion.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "activity_units.h"
+#include "number_text.h"
+
+namespace dovrin {
+
+std::optional<double> unitSizeInBq(std::string_view unit) {
+    const auto row = std::ranges::find(activityUnits, unit, &ActivityUnit::name);
+    if (row == activityUnits.end())
+        return std::nullopt;
+    return row->sizeInBq;
+}
+
+std::optional<Conversion> convertActivity(std::string_view activityText, std::string_view unit) {
+    const auto unitInBq = unitSizeInBq(unit);
+    if (!unitInBq)
+        return std::nullopt;
+    const double enteredActivity = readNumber(activityText).value;
+    const double becquerel = *unitInBq * enteredActivity;
+    if (!std::isfinite(becquerel))
+        return std::nullopt;
+    const double initialActivityTBq = becquerel * powerOfTen(-12);
+    const double shownActivityTBq = fifteenDigits(initialActivityTBq);
+    return Conversion{enteredActivity,
+                      *unitInBq,
+                      initialActivityTBq,
+                      shownActivityTBq,
+                      *formatScientific(shownActivityTBq),
+                      *activityBreakdown(becquerel)};
+}
+
+std::optional<double> readActivity(std::string_view activityText) {
+    const NumberRead read = readNumber(activityText);
+    const bool onlyBlanksAfter =
+        activityText.find_first_not_of(" \t\n", read.end) == std::string_view::npos;
+    if (!read.found || !read.finite || !onlyBlanksAfter || read.value < 0)
+        return std::nullopt;
+    return read.value;
+}
+
+} // namespace dovrin

@@ -1,0 +1,124 @@
+#include "decay.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "decay_constants.h"
+#include "number_text.h"
+#include "power_of_ten.h"
+
+namespace dovrin {
+
+namespace {
+
+// A run of digits in the date text: its value and how many digits it has.
+struct Field {
+    unsigned value = 0;
+    std::size_t digits = 0;
+};
+
+// Splits "a?b?c" into three digit fields with the same separator, '/' or '-', between them.
+// Each field is one to four digits long.
+struct DateFields {
+    Field first, second, third;
+    char separator = 0;
+};
+
+std::optional<Field> readField(std::string_view& text) {
+    std::size_t length = 0;
+    while (length < text.size() && length < 5 && text[length] >= '0' && text[length] <= '9')
+        ++length;
+    if (length == 0 || length > 4)
+        return std::nullopt;
+    Field field{0, length};
+    std::from_chars(text.data(), text.data() + length, field.value);
+    text.remove_prefix(length);
+    return field;
+}
+
+std::optional<DateFields> splitDate(std::string_view text) {
+    DateFields fields;
+    const auto first = readField(text);
+    if (!first || text.empty() || (text.front() != '/' && text.front() != '-'))
+        return std::nullopt;
+    fields.separator = text.front();
+    text.remove_prefix(1);
+    const auto second = readField(text);
+    if (!second || text.empty() || text.front() != fields.separator)
+        return std::nullopt;
+    text.remove_prefix(1);
+    const auto third = readField(text);
+    if (!third || !text.empty())
+        return std::nullopt;
+    fields.first = *first;
+    fields.second = *second;
+    fields.third = *third;
+    return fields;
+}
+
+std::string_view trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The latest year ending in the two digits that is not after the current year.
+std::chrono::year expandTwoDigitYear(unsigned twoDigits, std::chrono::year currentYear) {
+    const int current = static_cast<int>(currentYear);
+    int year = current - current % 100 + static_cast<int>(twoDigits);
+    if (year > current)
+        year -= 100;
+    return std::chrono::year{year};
+}
+
+} // namespace
+
+std::optional<double> decayConstantOf(std::string_view radionuclide) {
+    const auto row = std::ranges::find(decayConstants, radionuclide, &DecayConstant::radionuclide);
+    if (row == decayConstants.end())
+        return std::nullopt;
+    return row->perDay();
+}
+
+std::optional<std::chrono::year_month_day> readDate(std::string_view text,
+                                                    std::chrono::year currentYear) {
+    using namespace std::chrono;
+    const auto fields = splitDate(trimBlanks(text));
+    if (!fields)
+        return std::nullopt;
+    const auto [first, second, third, separator] = *fields;
+    const bool isoOrder = separator == '-' && first.digits == 4;
+    const Field yearField = isoOrder ? first : third;
+    const Field monthField = isoOrder ? second : first;
+    const Field dayField = isoOrder ? third : second;
+    if (monthField.digits > 2 || dayField.digits > 2)
+        return std::nullopt;
+    if (yearField.digits != 2 && yearField.digits != 4)
+        return std::nullopt;
+    const year y = yearField.digits == 2 ? expandTwoDigitYear(yearField.value, currentYear)
+                                         : year{static_cast<int>(yearField.value)};
+    const year_month_day date{y, month{monthField.value}, day{dayField.value}};
+    if (!date.ok() || y < year{1})
+        return std::nullopt;
+    return date;
+}
+
+double elapsedDays(std::chrono::year_month_day manufactured, LocalTime now) {
+    using namespace std::chrono;
+    return duration<double, days::period>(local_days{manufactured} - now).count();
+}
+
+std::optional<CurrentActivity> currentActivity(double initialTBq, double decayConstant,
+                                               double elapsedDays) {
+    const double factor = std::exp(decayConstant * elapsedDays);
+    const double current = initialTBq * factor;
+    const double becquerel = current * powerOfTen(12);
+    if (!std::isfinite(factor) || !std::isfinite(current) || !std::isfinite(becquerel))
+        return std::nullopt;
+    const double shown = fifteenDigits(current);
+    return CurrentActivity{shown, *formatScientific(shown), *activityBreakdown(becquerel)};
+}
+
+} // namespace dovrin

@@ -1,0 +1,236 @@
+#include "number_text.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "power_of_ten.h"
+
+namespace dovrin {
+
+namespace {
+
+// Characters that the number reader skips before and inside a number.
+constexpr bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+constexpr bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Large enough for any double written by to_chars with up to 17 significant digits.
+using NumberBuffer = std::array<char, 40>;
+
+// The number reader walks the text once. It collects the number's characters without the blanks
+// inside it (from_chars knows no blanks and no '+'), and notes the decimal magnitude, which tells
+// an overflow from an underflow when the value is beyond a double's range.
+class NumberScanner {
+public:
+    explicit NumberScanner(std::string_view text)
+        : text_(text) {}
+
+    NumberRead scan() {
+        skipBlanks();
+        scanSign();
+        scanInteger();
+        scanFraction();
+        if (!found_)
+            return {};
+        scanExponent();
+        return {valueOf(), true, end_, true};
+    }
+
+private:
+    void skipBlanks() {
+        while (next_ < text_.size() && isBlank(text_[next_]))
+            ++next_;
+    }
+    bool at(char c) const { return next_ < text_.size() && text_[next_] == c; }
+    bool atDigit() const { return next_ < text_.size() && isDigit(text_[next_]); }
+
+    // Takes the character at the cursor into the number and moves past it and any blanks.
+    void take() {
+        number_ += text_[next_];
+        end_ = next_ + 1;
+        ++next_;
+        skipBlanks();
+    }
+
+    void scanSign() {
+        if (at('-')) {
+            negative_ = true;
+            number_ += '-';
+            ++next_;
+            skipBlanks();
+        } else if (at('+')) {
+            ++next_;
+            skipBlanks();
+        }
+        end_ = 0; // a sign alone is no number
+    }
+
+    void scanInteger() {
+        while (atDigit()) {
+            if (text_[next_] != '0' || significantIntegerDigits_ > 0)
+                ++significantIntegerDigits_;
+            found_ = true;
+            take();
+        }
+    }
+
+    // A "." with no digit on either side is no number; scan() then finds nothing.
+    void scanFraction() {
+        if (!at('.'))
+            return;
+        take();
+        bool nonZeroSeen = false;
+        while (atDigit()) {
+            nonZeroSeen = nonZeroSeen || text_[next_] != '0';
+            if (!nonZeroSeen)
+                ++leadingFractionZeros_;
+            found_ = true;
+            take();
+        }
+    }
+
+    // An exponent counts only when at least one digit follows the letter (and its sign).
+    void scanExponent() {
+        if (!at('E') && !at('e'))
+            return;
+        const std::size_t restart = next_;
+        const std::size_t endBefore = end_;
+        ++next_;
+        skipBlanks();
+        std::string exponent = "e";
+        bool negativeExponent = false;
+        if (at('-') || at('+')) {
+            negativeExponent = at('-');
+            exponent += text_[next_];
+            ++next_;
+            skipBlanks();
+        }
+        if (!atDigit()) {
+            next_ = restart;
+            end_ = endBefore;
+            return;
+        }
+        number_ += exponent;
+        while (atDigit()) {
+            // Saturates: any exponent beyond a million is out of range either way.
+            exponent_ = std::min(exponent_ * 10 + (text_[next_] - '0'), 1'000'000L);
+            take();
+        }
+        if (negativeExponent)
+            exponent_ = -exponent_;
+    }
+
+    double valueOf() const {
+        double value = 0;
+        const auto [ptr, ec] = std::from_chars(number_.data(), number_.data() + number_.size(),
+                                               value, std::chars_format::general);
+        (void)ptr;
+        if (ec != std::errc::result_out_of_range)
+            return value;
+        const long magnitude = exponent_ + (significantIntegerDigits_ > 0
+                                                ? static_cast<long>(significantIntegerDigits_)
+                                                : -static_cast<long>(leadingFractionZeros_));
+        const double beyond = magnitude > 0 ? HUGE_VAL : 0.0;
+        return negative_ ? -beyond : beyond;
+    }
+
+    std::string_view text_;
+    std::size_t next_ = 0;
+    std::size_t end_ = 0;
+    std::string number_;
+    bool found_ = false;
+    bool negative_ = false;
+    std::size_t significantIntegerDigits_ = 0;
+    std::size_t leadingFractionZeros_ = 0;
+    long exponent_ = 0;
+};
+
+// "0.00E+00" for a finite value.
+std::string scientificText(double value) {
+    if (value == 0)
+        return "0.00E+00";
+    // 15 significant digits: "d.dddddddddddddde+XX", with a leading '-' when negative.
+    NumberBuffer digits;
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                                       std::chars_format::scientific, 14);
+    std::string_view text(digits.data(), static_cast<std::size_t>(written.ptr - digits.data()));
+    const bool negative = text.front() == '-';
+    if (negative)
+        text.remove_prefix(1);
+
+    int exponent = 0;
+    std::from_chars(text.data() + 17 + (text[17] == '+'), text.data() + text.size(), exponent);
+    int mantissa = (text[0] - '0') * 100 + (text[2] - '0') * 10 + (text[3] - '0');
+    if (text[4] >= '5') // halves, and everything above, go away from zero
+        ++mantissa;
+    if (mantissa == 1000) {
+        mantissa = 100;
+        ++exponent;
+    }
+
+    std::string result;
+    result.reserve(10);
+    if (negative)
+        result += '-';
+    result += static_cast<char>('0' + mantissa / 100);
+    result += '.';
+    result += static_cast<char>('0' + mantissa / 10 % 10);
+    result += static_cast<char>('0' + mantissa % 10);
+    result += exponent < 0 ? "E-" : "E+";
+    const int magnitude = std::abs(exponent);
+    if (magnitude < 10)
+        result += '0';
+    result += std::to_string(magnitude);
+    return result;
+}
+
+} // namespace
+
+std::string numberText(double value) {
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value < 0 ? "-Infinity" : "Infinity";
+    if (value == 0)
+        return "0";
+    NumberBuffer buffer;
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                       std::chars_format::general, 15);
+    std::string text(buffer.data(), written.ptr);
+    if (const auto e = text.find('e'); e != std::string::npos)
+        text[e] = 'E';
+    return text;
+}
+
+NumberRead readNumber(std::string_view text) {
+    NumberRead read = NumberScanner(text).scan();
+    read.finite = std::isfinite(read.value);
+    return read;
+}
+
+double fifteenDigits(double value) {
+    return readNumber(numberText(value)).value;
+}
+
+std::optional<std::string> formatScientific(double value) {
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return scientificText(value);
+}
+
+std::optional<std::string> activityBreakdown(double becquerel) {
+    if (!std::isfinite(becquerel))
+        return std::nullopt;
+    return scientificText(becquerel * powerOfTen(-9)) + " GBq " + " , " +
+           scientificText(becquerel * powerOfTen(-6)) + " MBq " + " , " +
+           scientificText(becquerel * powerOfTen(-3)) + " kBq " + " , " +
+           scientificText(becquerel) + " Bq ";
+}
+
+} // namespace dovrin
