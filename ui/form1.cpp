@@ -407,4 +407,5 @@ void Form1::reportMissing(QWidget* control, const QString& message) {
 void Form1::showMessage(const QString& message) {
     QMessageBox box(QMessageBox::NoIcon, messageTitle, message, QMessageBox::Ok, this);
     box.exec();
+    activateWindow(); // back to this window, where the handler moves the focus next
 }

@@ -1,0 +1,35 @@
+# Shared by scripts/run.sh and scripts/test.sh: installs what is missing, then configures and
+# builds one CMake preset. Sourced, not run.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+          fonts-liberation xvfb xauth)
+
+fail() { echo "error: $*" >&2; exit 1; }
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"
+    elif command -v sudo >/dev/null; then sudo "$@"
+    else fail "installing packages needs root or sudo: $*"
+    fi
+}
+
+install_missing() {
+    local missing=()
+    for package in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return
+    echo "Installing ${missing[*]}"
+    command -v apt-get >/dev/null || fail "apt-get not found: install ${missing[*]} by hand"
+    as_root apt-get update -qq || fail "apt-get update failed"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" || fail "could not install ${missing[*]}"
+}
+
+build_preset() {
+    cmake --preset "$1" >/dev/null || fail "configuring preset $1 failed"
+    cmake --build --preset "$1" || fail "building preset $1 failed"
+}
