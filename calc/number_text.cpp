@@ -205,6 +205,10 @@ std::string numberText(double value) {
     std::string text(buffer.data(), written.ptr);
     if (const auto e = text.find('e'); e != std::string::npos)
         text[e] = 'E';
+    // The largest doubles round, at 15 digits, to 1.79769313486232E+308, beyond a double's
+    // range; they are written rounded toward zero instead, so that the text reads back.
+    if (std::abs(value) > 1e308 && !readNumber(text).finite)
+        return value < 0 ? "-1.79769313486231E+308" : "1.79769313486231E+308";
     return text;
 }
 
