@@ -140,6 +140,14 @@ public:
         QTest::keyClicks(QApplication::focusWidget(), text);
     }
 
+    // Clicks into a box, selects everything in it and pastes the text over it.
+    void paste(const char* name, const QString& text) {
+        click(name);
+        QLineEdit* edit = combo(name) ? combo(name)->lineEdit() : box(name);
+        edit->selectAll();
+        edit->insert(text);
+    }
+
     // Clicks into a combo box, drops its list down and picks the item with the keyboard.
     bool pick(const char* name, const QString& item) {
         click(name);
