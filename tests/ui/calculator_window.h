@@ -152,6 +152,8 @@ public:
     bool pick(const char* name, const QString& item) {
         click(name);
         QComboBox* c = combo(name);
+        if (focused() != c) // the focus went elsewhere, after a message box
+            return false;
         const int index = c->findText(item, Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (index < 0)
             return false;

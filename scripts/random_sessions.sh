@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Plays many random sessions on the real window: scripts/random_sessions.sh [SESSIONS] [ACTIONS]
+# (default 200 sessions of 5000 actions). Uses the sanitizer build when it exists.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+sessions=${1:-200}
+actions=${2:-5000}
+binary=build/sanitize/tests/ui/tst_random_sessions
+[ -x "$binary" ] || binary=build/default/tests/ui/tst_random_sessions
+[ -x "$binary" ] || { echo "error: build the tests first (scripts/test.sh)" >&2; exit 1; }
+failed=0
+for seed in $(seq 1 "$sessions"); do
+    if ! DOVRIN_RANDOM_SEED=$seed DOVRIN_RANDOM_ACTIONS=$actions QT_QPA_PLATFORM=offscreen \
+        "$binary" >"/tmp/random_session_$seed.log" 2>&1; then
+        echo "seed $seed failed: see /tmp/random_session_$seed.log"
+        failed=$((failed + 1))
+    fi
+done
+echo "$((sessions * actions)) actions in $sessions sessions, $failed failed"
+[ "$failed" -eq 0 ]
