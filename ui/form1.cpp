@@ -152,7 +152,6 @@ void Form1::createControls() {
     const QColor buttonShadow = palette().color(QPalette::Dark);
 
     Frame1 = place<QGroupBox>(this, "Frame1", {120, 120, 9855, 4575});
-    Frame1->setFont(QFont());
 
     Label1 =
         makeLabel(Frame1, "Label1", {120, 480, 2175, 375}, "Typical sources / practices", black);
@@ -211,6 +210,17 @@ void Form1::createControls() {
     Label5->setBuddy(Text6);
     Label4->setBuddy(Text7);
     Label6->setBuddy(Text9);
+    Combo6->setAccessibleName(QStringLiteral("Unit of the initial activity"));
+    Text7->setAccessibleDescription(QStringLiteral("Month, day and year: mm/dd/yy"));
+    Text6->setAccessibleDescription(QStringLiteral(
+        "The initial activity in TBq; its tooltip gives it in GBq, MBq, kBq and Bq"));
+    Text9->setAccessibleDescription(QStringLiteral(
+        "The current activity in TBq; its tooltip gives it in GBq, MBq, kBq and Bq"));
+    Text8->setAccessibleName(QStringLiteral("Category by initial activity"));
+    Text8->setAccessibleDescription(
+        QStringLiteral("Security category 1 to 5, Exempted or Not assigned"));
+    Text11->setAccessibleName(QStringLiteral("Category by current activity"));
+    Text11->setAccessibleDescription(Text8->accessibleDescription());
 }
 
 void Form1::setTabOrder() {

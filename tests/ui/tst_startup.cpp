@@ -1,5 +1,6 @@
 // The window as it opens: its controls, lists, empty boxes, focus order; New and Close.
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QTest>
@@ -50,6 +51,8 @@ private slots:
     void controls_data();
     void controls();
     void fontsAndColours();
+    void screenReadersNameEveryBox_data();
+    void screenReadersNameEveryBox();
     void newEmptiesBoxesButKeepsListsAndTooltips();
     void newTwiceIsNewOnce();
     void closeRunsLostFocusThenEnds();
@@ -202,6 +205,39 @@ void StartupTest::fontsAndColours() {
     QCOMPARE(w.control("Label7")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     QCOMPARE(w.control("Frame5")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     QCOMPARE(w.control("Label1")->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+}
+
+void StartupTest::screenReadersNameEveryBox_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("accessibleName");
+    QTest::newRow("Combo4") << "Combo4"
+                            << "Typical sources / practices";
+    QTest::newRow("Combo5") << "Combo5"
+                            << "Typical radionuclides";
+    QTest::newRow("Text5") << "Text5"
+                           << "Initial Source Activity";
+    QTest::newRow("Combo6") << "Combo6"
+                            << "Unit of the initial activity";
+    QTest::newRow("Text6") << "Text6"
+                           << "Initial Source Activity (TBq)";
+    QTest::newRow("Text7") << "Text7"
+                           << "Date of Manufacture";
+    QTest::newRow("Text9") << "Text9"
+                           << "Current Source Activity (TBq)";
+    QTest::newRow("Text8") << "Text8"
+                           << "Category by initial activity";
+    QTest::newRow("Text11") << "Text11"
+                            << "Category by current activity";
+}
+
+void StartupTest::screenReadersNameEveryBox() {
+    QFETCH(QString, name);
+    QFETCH(QString, accessibleName);
+    CalculatorWindow w;
+    QVERIFY(w.open());
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(w.control(qPrintable(name)));
+    QVERIFY(box);
+    QCOMPARE(box->text(QAccessible::Name).trimmed(), accessibleName);
 }
 
 void StartupTest::newEmptiesBoxesButKeepsListsAndTooltips() {
