@@ -210,17 +210,44 @@ void Form1::createControls() {
     Label5->setBuddy(Text6);
     Label4->setBuddy(Text7);
     Label6->setBuddy(Text9);
-    Combo6->setAccessibleName(QStringLiteral("Unit of the initial activity"));
-    Text7->setAccessibleDescription(QStringLiteral("Month, day and year: mm/dd/yy"));
-    Text6->setAccessibleDescription(QStringLiteral(
-        "The initial activity in TBq; its tooltip gives it in GBq, MBq, kBq and Bq"));
-    Text9->setAccessibleDescription(QStringLiteral(
-        "The current activity in TBq; its tooltip gives it in GBq, MBq, kBq and Bq"));
-    Text8->setAccessibleName(QStringLiteral("Category by initial activity"));
-    Text8->setAccessibleDescription(
-        QStringLiteral("Security category 1 to 5, Exempted or Not assigned"));
-    Text11->setAccessibleName(QStringLiteral("Category by current activity"));
-    Text11->setAccessibleDescription(Text8->accessibleDescription());
+    describeForScreenReaders();
+}
+
+// Names that a label's stray blanks would spoil or that no label gives, and what each box and
+// button is for. A combo box's edit field carries the combo box's name.
+void Form1::describeForScreenReaders() {
+    const QString category = QStringLiteral("Security category 1 to 5, Exempted or Not assigned");
+    const struct {
+        QWidget* control;
+        QString name;
+        QString description;
+    } descriptions[] = {
+        {Combo4, "Typical sources / practices",
+         "The practice in which the source is used; leaving the box offers its radionuclides"},
+        {Combo5, "Typical radionuclides", "Radionuclides of the chosen practice"},
+        {Text5, {}, "The activity as a number, in the unit chosen in the next box"},
+        {Combo6, "Unit of the initial activity", "uCi, mCi, Ci, kCi, Bq, kBq, MBq, GBq or TBq"},
+        {Text6, {}, "The initial activity in TBq; its tooltip gives it in GBq, MBq, kBq and Bq"},
+        {Text7, {}, "Month, day and year: mm/dd/yy"},
+        {Text9, "Current Source Activity (TBq)",
+         "The current activity in TBq; its tooltip gives it in GBq, MBq, kBq and Bq"},
+        {Text8, "Category by initial activity", category},
+        {Text11, "Category by current activity", category},
+        {Command2, {}, "Places the source in its security category by its initial activity"},
+        {Command3,
+         {},
+         "Places the source in its security category by its activity decayed to the present "
+         "moment"},
+        {Command5, {}, "Empties every box for the next source"},
+        {Command6, {}, "Ends the program"},
+    };
+    for (const auto& [control, name, description] : descriptions) {
+        if (!name.isEmpty())
+            control->setAccessibleName(name);
+        control->setAccessibleDescription(description);
+        if (auto* box = qobject_cast<QComboBox*>(control))
+            box->lineEdit()->setAccessibleName(name);
+    }
 }
 
 void Form1::setTabOrder() {

@@ -38,6 +38,7 @@ protected:
 private:
     void createControls();
     void setTabOrder();
+    void describeForScreenReaders();
     void bindEvents();
 
     // The handled events.

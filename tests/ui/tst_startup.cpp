@@ -234,7 +234,10 @@ void StartupTest::screenReadersNameEveryBox() {
     QVERIFY(w.open());
     QAccessibleInterface* box = QAccessible::queryAccessibleInterface(w.control(qPrintable(name)));
     QVERIFY(box);
-    QCOMPARE(box->text(QAccessible::Name).trimmed(), accessibleName);
+    QCOMPARE(box->text(QAccessible::Name), accessibleName);
+    QVERIFY(!box->text(QAccessible::Description).isEmpty());
+    if (QComboBox* combo = w.combo(qPrintable(name)))
+        QCOMPARE(combo->lineEdit()->accessibleName(), accessibleName);
 }
 
 void StartupTest::newEmptiesBoxesButKeepsListsAndTooltips() {
