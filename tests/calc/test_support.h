@@ -1,0 +1,53 @@
+#pragma once
+
+// Small helpers shared by the calculation tests: exact comparison of doubles (QCOMPARE on
+// doubles is fuzzy) and readable texts for optional results.
+
+#include <QString>
+#include <QTest>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace dovrin::testing {
+
+// Bit for bit, so that 0 and -0 differ; NaN equals NaN.
+inline bool sameDouble(double a, double b) {
+    return (std::isnan(a) && std::isnan(b)) ||
+           std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+inline QString show(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return QString::fromLatin1(text);
+}
+
+inline QString show(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+template <typename T> QString show(const std::optional<T>& value) {
+    return value ? show(*value) : QStringLiteral("<no result>");
+}
+
+inline std::string_view view(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+} // namespace dovrin::testing
+
+#define COMPARE_EXACT(actual, expected)                                                            \
+    do {                                                                                           \
+        const double actual_ = (actual);                                                           \
+        const double expected_ = (expected);                                                       \
+        QVERIFY2(::dovrin::testing::sameDouble(actual_, expected_),                                \
+                 qPrintable(QStringLiteral(#actual " is %1, expected %2")                          \
+                                .arg(::dovrin::testing::show(actual_),                             \
+                                     ::dovrin::testing::show(expected_))));                        \
+    } while (false)
