@@ -118,8 +118,9 @@ private:
         }
         number_ += exponent;
         while (atDigit()) {
-            // Saturates: any exponent beyond a million is out of range either way.
-            exponent_ = std::min(exponent_ * 10 + (text_[next_] - '0'), 1'000'000L);
+            // Saturates far beyond any text's length, so that the digits before the exponent
+            // can never bring a saturated exponent back into a double's range.
+            exponent_ = std::min(exponent_ * 10 + (text_[next_] - '0'), exponentLimit);
             take();
         }
         if (negativeExponent)
@@ -133,9 +134,10 @@ private:
         (void)ptr;
         if (ec != std::errc::result_out_of_range)
             return value;
-        const long magnitude = exponent_ + (significantIntegerDigits_ > 0
-                                                ? static_cast<long>(significantIntegerDigits_)
-                                                : -static_cast<long>(leadingFractionZeros_));
+        const long long magnitude =
+            exponent_ + (significantIntegerDigits_ > 0
+                             ? static_cast<long long>(significantIntegerDigits_)
+                             : -static_cast<long long>(leadingFractionZeros_));
         const double beyond = magnitude > 0 ? HUGE_VAL : 0.0;
         return negative_ ? -beyond : beyond;
     }
@@ -148,7 +150,8 @@ private:
     bool negative_ = false;
     std::size_t significantIntegerDigits_ = 0;
     std::size_t leadingFractionZeros_ = 0;
-    long exponent_ = 0;
+    static constexpr long long exponentLimit = 100'000'000'000'000'000;
+    long long exponent_ = 0;
 };
 
 // "0.00E+00" for a finite value.

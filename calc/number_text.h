@@ -13,6 +13,8 @@ namespace dovrin {
 // The plain text of a finite number: at most 15 significant digits, trailing zeros dropped,
 // a leading '-' when negative, and the exponent form ("3.7E-08", "1.5E+20") for very small or
 // very large magnitudes, as C's "%.15G" chooses. Zero, negative zero included, is "0".
+// readNumber reads every such text back as a finite value: the few largest doubles, which
+// "%.15G" would round up beyond a double's range, are written rounded toward zero.
 // A value that is not finite gives "Infinity", "-Infinity" or "NaN", which readNumber does not
 // take for a number; the window never shows them.
 std::string numberText(double value);
