@@ -36,7 +36,7 @@ std::optional<Conversion> convertActivity(std::string_view activityText, std::st
 std::optional<double> readActivity(std::string_view activityText) {
     const NumberRead read = readNumber(activityText);
     const bool onlyBlanksAfter =
-        activityText.find_first_not_of(" \t\n", read.end) == std::string_view::npos;
+        activityText.find_first_not_of(blanks, read.end) == std::string_view::npos;
     if (!read.found || !read.finite || !onlyBlanksAfter || read.value < 0)
         return std::nullopt;
     return read.value;

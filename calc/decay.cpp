@@ -57,11 +57,12 @@ std::optional<DateFields> splitDate(std::string_view text) {
     return fields;
 }
 
+// Blanks around a date are allowed, the same that number texts may carry.
 std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
+    const auto first = text.find_first_not_of(blanks);
     if (first == std::string_view::npos)
         return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 // The latest year ending in the two digits that is not after the current year.

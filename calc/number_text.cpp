@@ -12,9 +12,8 @@ namespace dovrin {
 
 namespace {
 
-// Characters that the number reader skips before and inside a number.
 constexpr bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n';
+    return blanks.find(c) != std::string_view::npos;
 }
 constexpr bool isDigit(char c) {
     return c >= '0' && c <= '9';

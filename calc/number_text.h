@@ -19,6 +19,9 @@ namespace dovrin {
 // take for a number; the window never shows them.
 std::string numberText(double value);
 
+// The blanks that number texts may carry before and inside a number: blanks, tabs, line feeds.
+inline constexpr std::string_view blanks = " \t\n";
+
 struct NumberRead {
     double value = 0;    // the number read; 0 when none was found; +-infinity past a double's range
     bool found = false;  // whether the text begins, after blanks, with a number
