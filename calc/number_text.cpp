@@ -13,7 +13,7 @@ namespace dovrin {
 namespace {
 
 constexpr bool isBlank(char c) {
-    return blanks.find(c) != std::string_view::npos;
+    return std::ranges::any_of(blanks, [c](char blank) { return c == blank; });
 }
 constexpr bool isDigit(char c) {
     return c >= '0' && c <= '9';
