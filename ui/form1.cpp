@@ -414,31 +414,25 @@ void Form1::setDecayConstant(double perDay) {
 // reported and gets the focus; otherwise the result is the conversion of the activity and the
 // unit on the screen.
 std::optional<Conversion> Form1::checkSourceInputs() {
-    if (Combo4->currentText().isEmpty()) {
-        reportMissing(Combo4, choosePractice);
-        return std::nullopt;
-    }
-    if (!hasThresholds(textOf(Combo5))) {
-        reportMissing(Combo5, chooseRadionuclide);
-        return std::nullopt;
-    }
-    if (!readActivity(textOf(Text5))) {
-        reportMissing(Text5, enterActivity);
-        return std::nullopt;
-    }
-    if (!unitSizeInBq(textOf(Combo6))) {
-        reportMissing(Combo6, selectUnit);
-        return std::nullopt;
-    }
+    if (Combo4->currentText().isEmpty())
+        return reportMissing(Combo4, choosePractice);
+    if (!hasThresholds(textOf(Combo5)))
+        return reportMissing(Combo5, chooseRadionuclide);
+    if (!readActivity(textOf(Text5)))
+        return reportMissing(Text5, enterActivity);
+    if (!unitSizeInBq(textOf(Combo6)))
+        return reportMissing(Combo6, selectUnit);
     auto conversion = convertActivity(textOf(Text5), textOf(Combo6));
     if (!conversion) // the activity is too large once converted to becquerel
         reportMissing(Text5, enterActivity);
     return conversion;
 }
 
-void Form1::reportMissing(QWidget* control, const QString& message) {
+// Reports the input, moves the focus to it, and gives the checks' answer: no source.
+std::nullopt_t Form1::reportMissing(QWidget* control, const QString& message) {
     showMessage(message);
     control->setFocus();
+    return std::nullopt;
 }
 
 void Form1::showMessage(const QString& message) {

@@ -59,7 +59,7 @@ private:
     void showCurrentActivity(const dovrin::CurrentActivity& current);
     void setDecayConstant(double perDay);
     std::optional<dovrin::Conversion> checkSourceInputs();
-    void reportMissing(QWidget* control, const QString& message);
+    std::nullopt_t reportMissing(QWidget* control, const QString& message);
     void showMessage(const QString& message);
 
     Clock clock_;
