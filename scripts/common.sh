@@ -4,7 +4,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-          fonts-liberation xvfb xauth python3 dpkg-dev file desktop-file-utils appstream)
+          qt6-charts-dev fonts-liberation xvfb xauth python3 dpkg-dev file desktop-file-utils
+          appstream lintian poppler-utils)
 
 fail() { echo "error: $*" >&2; exit 1; }
 

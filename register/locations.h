@@ -1,0 +1,39 @@
+#pragma once
+
+// Sources kept together at one location: the sum of their A/D and the category of that sum.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "source.h"
+
+namespace dovrin {
+
+struct LocationTotal {
+    std::string location;
+    std::size_t sources = 0;           // every row at the location, error rows included
+    std::size_t sourcesWithErrors = 0; // rows left out of the sum
+    double sumAOverD = 0;
+    bool allExempted = true;                   // every categorised source is "Exempted" by A/D
+    std::string_view mostSevereSingleCategory; // by A/D; empty when no source was categorised
+
+    std::string_view categoryByAOverD() const; // of the sum; "Exempted" only when allExempted
+    bool raisedByAggregation() const;          // the sum's category is above every single one
+};
+
+// Totals per location, in the order in which the locations first appear. Memory grows with the
+// number of locations, never with the number of rows.
+class LocationTotals {
+public:
+    void add(std::string_view location, const SourceResult& source);
+    const std::vector<LocationTotal>& locations() const { return totals_; }
+
+private:
+    std::vector<LocationTotal> totals_;
+    std::unordered_map<std::string, std::size_t> index_;
+};
+
+} // namespace dovrin

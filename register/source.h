@@ -1,0 +1,53 @@
+#pragma once
+
+// One source of an inventory: its texts read as the calculator reads them, its category by
+// initial and by current activity, its A/D and the day its category next changes.
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "decay.h"
+
+namespace dovrin {
+
+// The texts of one inventory row that describe the source; an absent column is an empty text.
+struct SourceText {
+    std::string_view radionuclide;
+    std::string_view activity;
+    std::string_view unit;
+    std::string_view manufactured; // empty: the source is not decayed
+};
+
+// When and how the sources are evaluated.
+struct Evaluation {
+    LocalTime asOf;                              // the present moment, or the --as-of moment
+    DateOrder dateOrder = DateOrder::monthFirst; // how slash dates are read
+};
+
+// The first day, from the as-of moment on, at whose start decay has taken the source into
+// another band of the category table, and the label it becomes there.
+struct NextChange {
+    std::string_view label;
+    std::chrono::year_month_day on;
+};
+
+struct SourceResult {
+    bool categorised = false;      // false: an error row; note gives the reason, the rest is empty
+    std::string_view radionuclide; // the table's name, "Co-60"
+    double activityTBq = 0;        // the window's shownActivityTBq
+    std::optional<std::string_view> category; // by initial activity; none without bands
+    double currentActivityTBq = 0;            // as "Categorize by Current Activity  "
+    std::optional<std::string_view> currentCategory;
+    double aOverD = 0;                 // current activity / D-value
+    std::string_view categoryByAOverD; // "1" to "5" or "Exempted"
+    std::optional<NextChange> nextChange;
+    std::string note; // the error, or what the reader should know
+};
+
+// Reads the texts as the calculator's checks read them and categorises the source. Never
+// throws; a text that cannot be read gives an error row naming the column and the text.
+SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluation);
+
+} // namespace dovrin
