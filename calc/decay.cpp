@@ -83,17 +83,18 @@ std::optional<double> decayConstantOf(std::string_view radionuclide) {
     return row->perDay();
 }
 
-std::optional<std::chrono::year_month_day> readDate(std::string_view text,
-                                                    std::chrono::year currentYear) {
+std::optional<std::chrono::year_month_day>
+readDate(std::string_view text, std::chrono::year currentYear, DateOrder order) {
     using namespace std::chrono;
     const auto fields = splitDate(trimBlanks(text));
     if (!fields)
         return std::nullopt;
     const auto [first, second, third, separator] = *fields;
     const bool isoOrder = separator == '-' && first.digits == 4;
+    const bool dayFirst = !isoOrder && order == DateOrder::dayFirst;
     const Field yearField = isoOrder ? first : third;
-    const Field monthField = isoOrder ? second : first;
-    const Field dayField = isoOrder ? third : second;
+    const Field monthField = isoOrder || dayFirst ? second : first;
+    const Field dayField = isoOrder ? third : dayFirst ? first : second;
     if (monthField.digits > 2 || dayField.digits > 2)
         return std::nullopt;
     if (yearField.digits != 2 && yearField.digits != 4)

@@ -15,12 +15,19 @@ using LocalTime = std::chrono::local_time<std::chrono::milliseconds>;
 // The decay constant per day of the radionuclide whose name equals the text exactly.
 std::optional<double> decayConstantOf(std::string_view radionuclide);
 
-// The date of manufacture typed by the user: month/day/year with '/' or '-' between them and a
-// two- or four-digit year, or year-month-day with a four-digit year. Blanks around the date are
-// allowed. A two-digit year is the latest year ending in those digits that is not after
-// currentYear. Impossible days (02/30/2021) and anything else give no result.
+// How a date whose year comes last is read: month first, as the window's hint "mm/dd/yy" says,
+// or day first, as an inventory written in most of the world has it.
+enum class DateOrder { monthFirst, dayFirst };
+
+// The date of manufacture typed by the user: month/day/year (or day/month/year when order says
+// so) with '/' or '-' between them and a two- or four-digit year, or year-month-day with a
+// four-digit year, which order does not change. Blanks around the date are allowed. A two-digit
+// year is the latest year ending in those digits that is not after currentYear. Impossible days
+// (02/30/2021) and anything else give no result; a date impossible in the chosen order is never
+// read in the other one.
 std::optional<std::chrono::year_month_day> readDate(std::string_view text,
-                                                    std::chrono::year currentYear);
+                                                    std::chrono::year currentYear,
+                                                    DateOrder order = DateOrder::monthFirst);
 
 // manufactured (at 00:00 of its day) minus now, in days with a fraction: negative for a date
 // in the past, between -1 and 0 for today. Local calendar arithmetic: every day has 24 hours.
