@@ -1,0 +1,167 @@
+#pragma once
+
+// Comma-separated values as RFC 4180 writes them: quoted fields, doubled quotes, line breaks
+// inside quotes, LF or CRLF line ends, an optional UTF-8 byte-order mark. The reader streams:
+// it reads the input in large chunks and holds only the record being read, so its memory grows
+// with the longest record, never with the number of records. Every byte of a field is carried
+// through unchanged: NUL bytes, invalid UTF-8, a lone CR.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace dovrin::csv {
+
+// The separators an inventory may use.
+inline constexpr std::string_view separators = ",;\t";
+
+// Where the bytes come from.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Fills the start of into with the next bytes and returns how many; 0 only at the end of the
+    // input or after a read error.
+    virtual std::size_t read(std::span<char> into) = 0;
+    // Why the input could not be read to its end; empty when it could.
+    virtual std::string error() const { return {}; }
+};
+
+// A file opened by the caller (or standard input), read with large reads; not closed here.
+class FileSource final : public ByteSource {
+public:
+    explicit FileSource(std::FILE* file)
+        : file_(file) {}
+    std::size_t read(std::span<char> into) override;
+    std::string error() const override;
+
+private:
+    std::FILE* file_;
+    int errorNumber_ = 0;
+};
+
+// Bytes already in memory, handed out in pieces of at most maxPiece bytes (tests use small
+// pieces to reach every place where a record is split between two reads).
+class TextSource final : public ByteSource {
+public:
+    explicit TextSource(std::string_view text, std::size_t maxPiece = SIZE_MAX)
+        : text_(text)
+        , maxPiece_(maxPiece) {}
+    std::size_t read(std::span<char> into) override;
+
+private:
+    std::string_view text_;
+    std::size_t maxPiece_;
+};
+
+// A record that is not well formed. Its fields still hold every byte that was read.
+enum class RecordProblem {
+    none,
+    // A quoted field is still open at the end of the input. The record is then read again as
+    // if its opening quote were an ordinary character, up to the end of its first line, so that
+    // the records after it are not swallowed.
+    unterminatedQuote,
+    // A closing quote is followed by something other than a separator or a line end
+    // ("ab"cd). The field keeps the closing quote and what follows it: ab"cd.
+    textAfterQuote,
+};
+
+struct Record {
+    std::span<const std::string_view> fields; // valid until the next call of next()
+    std::uint64_t number = 0; // 1 for the first record (the header), counting blank lines
+    RecordProblem problem = RecordProblem::none;
+    std::size_t problemField = 0; // the index of the field that has the problem
+};
+
+class Reader {
+public:
+    // separator: one of the separators, or none to recognise it from the first record: the one
+    // of the three that occurs most often outside quotes there (a comma when none occurs).
+    explicit Reader(ByteSource& source, std::optional<char> separator = std::nullopt);
+
+    // The next record, or none at the end of the input. A blank line (no byte between two line
+    // ends) is no record, but it is counted in the record numbers, as a spreadsheet counts it.
+    std::optional<Record> next();
+
+    // The separator in use; recognised on the first call of next().
+    char separator();
+
+    // The bytes of the input consumed up to the end of the last record returned.
+    std::uint64_t bytesConsumed() const { return consumedBefore_ + recordStart_; }
+
+    // Why the input could not be read to its end; empty when it was.
+    std::string error() const { return source_.error(); }
+
+private:
+    enum class State { fieldStart, unquoted, quoted, quoteInQuoted, afterQuote };
+
+    bool fill();
+    void recogniseSeparator();
+    std::optional<Record> finishRecord(RecordProblem problem);
+    void endField();
+
+    ByteSource& source_;
+    std::optional<char> separator_;
+    std::vector<char> buffer_;
+    std::size_t end_ = 0;              // bytes of buffer_ in use
+    bool atEnd_ = false;               // the source has nothing more
+    bool started_ = false;             // the byte-order mark has been looked for
+    std::uint64_t consumedBefore_ = 0; // input bytes dropped from the front of buffer_
+    std::uint64_t recordNumber_ = 0;
+
+    // The record being read: from recordStart_; the bytes up to read_ are parsed, and the
+    // unquoted fields are written back from recordStart_ on, up to write_.
+    std::size_t recordStart_ = 0;
+    std::size_t read_ = 0;
+    std::size_t write_ = 0;
+    std::size_t fieldStart_ = 0;
+    State state_ = State::fieldStart;
+    bool quoteIsLiteral_ = false; // reading an unterminated record again
+    RecordProblem problem_ = RecordProblem::none;
+    std::size_t problemField_ = 0;
+    std::vector<std::pair<std::size_t, std::size_t>> bounds_; // from recordStart_
+    std::vector<std::string_view> fields_;
+};
+
+// Appends the field to a record being written: quoted, with its quotes doubled, only when it
+// holds the separator, a quote, a CR or an LF.
+void appendField(std::string& out, std::string_view field, char separator);
+
+// Appends a whole record and its line end (LF). A record of one empty field is written as ""
+// so that it does not read back as a blank line.
+void appendRecord(std::string& out, std::span<const std::string_view> fields, char separator);
+
+// Writes text to a file in large blocks. Errors are remembered, never thrown.
+class Writer {
+public:
+    explicit Writer(std::FILE* file)
+        : file_(file) {
+        buffer_.reserve(blockSize);
+    }
+    ~Writer() { flush(); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    // The text to append to; write() passes it on once it holds a block.
+    std::string& text() { return buffer_; }
+    void write() {
+        if (buffer_.size() >= blockSize)
+            flush();
+    }
+    // Passes on everything and flushes the file; false when any write failed.
+    bool flush();
+    bool failed() const { return failed_; }
+
+private:
+    static constexpr std::size_t blockSize = 1 << 20;
+    std::FILE* file_;
+    std::string buffer_;
+    bool failed_ = false;
+};
+
+} // namespace dovrin::csv

@@ -1,0 +1,113 @@
+#pragma once
+
+// An inventory: a CSV file whose header row names the columns. Six of them describe a source;
+// every other column is carried through unchanged. Rows are read one at a time, so that a
+// caller (the command line, or the register window from a background thread) keeps only the
+// row at hand.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "csv.h"
+#include "source.h"
+
+namespace dovrin {
+
+// The columns that describe a source, under their names in a header.
+enum class Column { radionuclide, activity, unit, manufactured, location, id };
+inline constexpr std::array<std::string_view, 6> columnNames{"radionuclide", "activity", "unit",
+                                                             "manufactured", "location", "id"};
+inline constexpr std::size_t requiredColumns = 3; // the first three of columnNames
+static_assert(static_cast<std::size_t>(Column::id) + 1 == columnNames.size());
+
+// The column of that name, letter case and surrounding blanks ignored; none for another text.
+std::optional<Column> columnNamed(std::string_view name);
+
+// A header of the user's own file taken for one of the six names (--column NAME=HEADER).
+struct ColumnChoice {
+    Column column;
+    std::string header; // matched ignoring letter case and surrounding blanks
+};
+
+// Where each of the six columns is in the header.
+struct ColumnMap {
+    std::array<std::optional<std::size_t>, columnNames.size()> index;
+    std::size_t width = 0; // the header's number of fields
+
+    std::optional<std::size_t> operator[](Column column) const {
+        return index[static_cast<std::size_t>(column)];
+    }
+};
+
+// The header's columns, or why the inventory cannot be read: a required column missing, two
+// columns for one name, one column for two names, a chosen header that is not there.
+struct HeaderReading {
+    std::optional<ColumnMap> columns;
+    std::string error; // one line, when columns is empty
+};
+HeaderReading mapColumns(std::span<const std::string_view> header,
+                         std::span<const ColumnChoice> choices);
+
+struct InventoryOptions {
+    std::optional<char> separator; // none: recognised from the header line
+    std::vector<ColumnChoice> columns;
+};
+
+// One data row of an inventory.
+struct InventoryRow {
+    std::uint64_t number = 0; // as a spreadsheet numbers it: the header is row 1
+    // Exactly the header's number of fields: a short row is padded with empty fields, a long
+    // one keeps its first fields (its extra fields are quoted in problem).
+    std::span<const std::string_view> fields;
+    SourceText source;         // the four texts; empty for an absent column
+    std::string_view location; // empty without a location column
+    std::string_view id;       // empty without an id column
+    // Why the row cannot be read as a source (too few or too many fields, a broken quote);
+    // empty for a well-formed row. A row with a problem is an error row.
+    std::string problem;
+};
+
+// All views of a row stay valid until the next call of next().
+class InventoryReader {
+public:
+    InventoryReader(csv::ByteSource& source, InventoryOptions options);
+
+    // Reads the header row. False when the inventory cannot be read (empty, or bad columns):
+    // error() then says why in one line.
+    bool readHeader();
+    const std::string& error() const { return error_; }
+
+    // Valid once readHeader() has succeeded, for the reader's whole life.
+    std::span<const std::string_view> header() const { return headerFields_; }
+    const ColumnMap& columns() const { return columns_; }
+    char separator() { return csv_.separator(); }
+
+    // The next data row; false at the end of the input. When the input could not be read to
+    // its end, readError() says so after next() has returned false.
+    bool next(InventoryRow& row);
+    std::string readError() const { return csv_.error(); }
+
+    // The bytes read so far, for a progress bar.
+    std::uint64_t bytesConsumed() const { return csv_.bytesConsumed(); }
+
+private:
+    csv::Reader csv_;
+    InventoryOptions options_;
+    std::string error_;
+    std::vector<std::string> headerTexts_;
+    std::vector<std::string_view> headerFields_;
+    ColumnMap columns_;
+    std::vector<std::string_view> padded_;
+};
+
+// The row's evaluation: an error row with its problem as the note when the row is not well
+// formed, otherwise evaluateSource of its texts.
+SourceResult evaluateRow(const InventoryRow& row, const Evaluation& evaluation);
+
+} // namespace dovrin

@@ -1,0 +1,82 @@
+#pragma once
+
+// One run of the register: read an inventory, evaluate every row, write the results and the
+// totals per location, and say what was found. The command line and the register window's
+// Export both call categoriseInventory, so a file exported from the window is the file the
+// command line writes.
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "inventory.h"
+#include "locations.h"
+#include "source.h"
+
+namespace dovrin {
+
+// The exit statuses of a run.
+inline constexpr int allCategorised = 0;
+inline constexpr int someErrorRows = 1;
+inline constexpr int runImpossible = 2;
+
+struct RunOptions {
+    std::string input = "-";  // a file, or "-" for standard input
+    std::string output = "-"; // a file, or "-" for standard output
+    std::string locations;    // the totals per location: a file, "-", or empty for none
+    InventoryOptions inventory;
+    std::optional<LocalTime> asOf; // none: the present moment
+    DateOrder dateOrder = DateOrder::monthFirst;
+};
+
+// The labels of the category table, in the order in which the summary counts them.
+inline constexpr std::array<std::string_view, 7> summaryLabels{"1", "2",        "3",           "4",
+                                                               "5", "Exempted", "Not assigned"};
+
+// What a run found, for the summary.
+struct RunSummary {
+    std::uint64_t rowsRead = 0;
+    std::uint64_t categorised = 0;
+    std::uint64_t withErrors = 0;
+    std::vector<std::uint64_t> firstErrorRows; // the first few, as the rows are numbered
+    // Sources per current category, in the order of summaryLabels; the last counts the sources
+    // without one (a radionuclide without bands).
+    std::array<std::uint64_t, 8> perCategory{};
+    std::vector<LocationTotal> raisedLocations; // above every one of their single sources
+};
+
+struct RunResult {
+    int status = runImpossible;
+    std::string error; // one line, when status is runImpossible
+    RunSummary summary;
+};
+
+// Called now and then with the bytes read and the input's size (0 when unknown, as for a pipe);
+// returning false cancels the run, which then leaves no file behind.
+using Progress = std::function<bool(std::uint64_t consumed, std::uint64_t total)>;
+
+// Reads the inventory and writes the output (and the totals per location when asked) exactly as
+// dovrin-register does. Each file is written beside its final name and renamed into place once
+// complete: a run that fails leaves no file, and an existing file of that name as it was. An
+// output that is the input, or both outputs to one file, are refused. "-" reads standard input
+// and writes standard output, the two given here. now is the present moment.
+RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FILE* standardInput,
+                              std::FILE* standardOutput, const Progress& progress = {});
+
+// The command line: the arguments (without the program name), the standard streams, whether
+// standard error is a terminal (for a progress bar), and the present moment. Returns the exit
+// status.
+int runRegister(std::span<const std::string_view> arguments, std::FILE* standardInput,
+                std::FILE* standardOutput, std::FILE* standardError, bool errorIsTerminal,
+                LocalTime now);
+
+// The summary for people, as the command line writes it on standard error.
+std::string summaryText(const RunSummary& summary);
+
+} // namespace dovrin
