@@ -5,7 +5,14 @@
 #include <optional>
 #include <string_view>
 
+#include "category_thresholds.h"
+#include "d_values.h"
+
 namespace dovrin {
+
+// The row of the threshold table whose band holds the activity, for a radionuclide of the table
+// (name matched exactly); none for any other name, or for an activity that is not a number.
+const ThresholdRow* thresholdBandOf(std::string_view radionuclide, double activityTBq);
 
 // "1" to "5", "Exempted" or "Not assigned" for a radionuclide of the threshold table (name
 // matched exactly); no result for any other name, or for an activity that is not a number.
@@ -14,5 +21,14 @@ std::optional<std::string_view> categoriseActivity(std::string_view radionuclide
 
 // Whether the threshold table has bands for the radionuclide.
 bool hasThresholds(std::string_view radionuclide);
+
+// The D-value in TBq of the radionuclide whose name equals the text exactly.
+std::optional<double> dValueOf(std::string_view radionuclide);
+
+// The band of the ratio of an activity to its D-value; "5" for a ratio that is not a number.
+const AOverDBand& aOverDBandOf(double aOverD);
+
+// "1" to "5", the category of the ratio of an activity to its D-value.
+std::string_view categoriseAOverD(double aOverD);
 
 } // namespace dovrin

@@ -20,17 +20,23 @@ std::optional<Conversion> convertActivity(std::string_view activityText, std::st
     if (!unitInBq)
         return std::nullopt;
     const double enteredActivity = readNumber(activityText).value;
-    const double becquerel = *unitInBq * enteredActivity;
+    const auto tbq = activityInTBq(enteredActivity, *unitInBq);
+    if (!tbq)
+        return std::nullopt;
+    return Conversion{enteredActivity,
+                      *unitInBq,
+                      tbq->initialActivityTBq,
+                      tbq->shownActivityTBq,
+                      *formatScientific(tbq->shownActivityTBq),
+                      *activityBreakdown(tbq->becquerel)};
+}
+
+std::optional<ActivityInTBq> activityInTBq(double enteredActivity, double unitInBq) {
+    const double becquerel = unitInBq * enteredActivity;
     if (!std::isfinite(becquerel))
         return std::nullopt;
     const double initialActivityTBq = becquerel * powerOfTen(-12);
-    const double shownActivityTBq = fifteenDigits(initialActivityTBq);
-    return Conversion{enteredActivity,
-                      *unitInBq,
-                      initialActivityTBq,
-                      shownActivityTBq,
-                      *formatScientific(shownActivityTBq),
-                      *activityBreakdown(becquerel)};
+    return ActivityInTBq{becquerel, initialActivityTBq, fifteenDigits(initialActivityTBq)};
 }
 
 std::optional<double> readActivity(std::string_view activityText) {

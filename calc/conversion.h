@@ -20,6 +20,17 @@ struct Conversion {
     std::string tooltip;       // the activity in GBq, MBq, kBq and Bq
 };
 
+// The activity in TBq as numbers alone, for callers that show no text.
+struct ActivityInTBq {
+    double becquerel;          // unitInBq * enteredActivity
+    double initialActivityTBq; // becquerel * 1e-12, unrounded
+    double shownActivityTBq;   // initialActivityTBq carried to 15 significant digits
+};
+
+// The conversion of an activity already read, in a unit of the given size. No result when the
+// activity in becquerel lies beyond the range of a double.
+std::optional<ActivityInTBq> activityInTBq(double enteredActivity, double unitInBq);
+
 // Converts the activity text in the unit. No result when the unit is unknown, or when the
 // activity or its size in becquerel lies beyond the range of a double; the activity text
 // itself is read leniently, as readNumber does (no number reads as 0).

@@ -112,15 +112,39 @@ double elapsedDays(std::chrono::year_month_day manufactured, LocalTime now) {
     return duration<double, days::period>(local_days{manufactured} - now).count();
 }
 
-std::optional<CurrentActivity> currentActivity(double initialTBq, double decayConstant,
-                                               double elapsedDays) {
+namespace {
+
+struct Decayed {
+    double tbq;       // unrounded
+    double becquerel; // the tooltip's figure
+};
+
+std::optional<Decayed> decay(double initialTBq, double decayConstant, double elapsedDays) {
     const double factor = std::exp(decayConstant * elapsedDays);
     const double current = initialTBq * factor;
     const double becquerel = current * powerOfTen(12);
     if (!std::isfinite(factor) || !std::isfinite(current) || !std::isfinite(becquerel))
         return std::nullopt;
-    const double shown = fifteenDigits(current);
-    return CurrentActivity{shown, *formatScientific(shown), *activityBreakdown(becquerel)};
+    return Decayed{current, becquerel};
+}
+
+} // namespace
+
+std::optional<double> decayedActivityTBq(double initialTBq, double decayConstant,
+                                         double elapsedDays) {
+    const auto decayed = decay(initialTBq, decayConstant, elapsedDays);
+    if (!decayed)
+        return std::nullopt;
+    return fifteenDigits(decayed->tbq);
+}
+
+std::optional<CurrentActivity> currentActivity(double initialTBq, double decayConstant,
+                                               double elapsedDays) {
+    const auto decayed = decay(initialTBq, decayConstant, elapsedDays);
+    if (!decayed)
+        return std::nullopt;
+    const double shown = fifteenDigits(decayed->tbq);
+    return CurrentActivity{shown, *formatScientific(shown), *activityBreakdown(decayed->becquerel)};
 }
 
 } // namespace dovrin

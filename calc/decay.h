@@ -33,14 +33,19 @@ std::optional<std::chrono::year_month_day> readDate(std::string_view text,
 // in the past, between -1 and 0 for today. Local calendar arithmetic: every day has 24 hours.
 double elapsedDays(std::chrono::year_month_day manufactured, LocalTime now);
 
+// initial * e^(decayConstant * elapsedDays) carried to 15 significant digits: the current
+// activity as a number alone. No result when the decay factor or the activity (in TBq or in Bq)
+// lies beyond the range of a double.
+std::optional<double> decayedActivityTBq(double initialTBq, double decayConstant,
+                                         double elapsedDays);
+
 struct CurrentActivity {
     double tbq;            // the current activity carried to 15 significant digits
     std::string shownText; // as "0.00E+00"
     std::string tooltip;   // in GBq, MBq, kBq and Bq
 };
 
-// initial * e^(decayConstant * elapsedDays). No result when the decay factor or the activity
-// (in TBq or in Bq) lies beyond the range of a double.
+// decayedActivityTBq with its display texts.
 std::optional<CurrentActivity> currentActivity(double initialTBq, double decayConstant,
                                                double elapsedDays);
 

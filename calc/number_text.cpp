@@ -220,8 +220,24 @@ NumberRead readNumber(std::string_view text) {
     return read;
 }
 
+// readNumber(numberText(value)).value, without building either text: the same digits, read
+// back from a buffer on the stack. Called for every activity, so it allocates nothing.
 double fifteenDigits(double value) {
-    return readNumber(numberText(value)).value;
+    if (!std::isfinite(value) || value == 0)
+        return 0; // "NaN", "Infinity" and "0" read as no number, or as a positive zero
+    NumberBuffer buffer;
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                       std::chars_format::general, 15);
+    double read = 0;
+    const auto [ptr, ec] = std::from_chars(buffer.data(), written.ptr, read);
+    (void)ptr;
+    if (ec != std::errc::result_out_of_range)
+        return read;
+    // As readNumber reads a number beyond the range: zero of its sign when tiny. The largest
+    // doubles round beyond the range at 15 digits; numberText writes them rounded toward zero.
+    if (std::abs(value) < 1)
+        return value < 0 ? -0.0 : 0.0;
+    return value < 0 ? -1.79769313486231e308 : 1.79769313486231e308;
 }
 
 std::optional<std::string> formatScientific(double value) {

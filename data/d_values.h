@@ -82,10 +82,6 @@ constexpr bool bandsDescend() {
     return aOverDBands.back().atLeast == -std::numeric_limits<double>::infinity();
 }
 
-constexpr double bandFloor(std::string_view label) {
-    return std::ranges::find(aOverDBands, label, &AOverDBand::label)->atLeast;
-}
-
 // A category band's lower bound is D times the floor of its A/D band, and its upper bound D
 // times the floor of the next more severe band, to the last bit of the quotient. The lower end
 // of category 5 is the exemption level, which D does not give. Sr-90 alone places its border
