@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -97,34 +98,43 @@ public:
     // Why the input could not be read to its end; empty when it was.
     std::string error() const { return source_.error(); }
 
-private:
-    enum class State { fieldStart, unquoted, quoted, quoteInQuoted, afterQuote };
+    // Whether the input began with a UTF-8 byte-order mark (known after the first next()).
+    bool hadByteOrderMark() const { return byteOrderMark_; }
 
+private:
+    enum class State { fieldStart, unquoted, quoted, quoteInQuoted, quoteThenCR, afterQuote };
+
+    void start();
     bool fill();
     void recogniseSeparator();
-    std::optional<Record> finishRecord(RecordProblem problem);
+    void startRecord();
     void endField();
+    void readAgainWithLiteralQuotes();
+    Record finishRecord();
+    bool isBlankLine() const;
 
     ByteSource& source_;
     std::optional<char> separator_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_; // the raw input, from the record being read on
+    std::size_t capacity_ = 0;
     std::size_t end_ = 0;              // bytes of buffer_ in use
     bool atEnd_ = false;               // the source has nothing more
     bool started_ = false;             // the byte-order mark has been looked for
+    bool byteOrderMark_ = false;       // the input began with one
     std::uint64_t consumedBefore_ = 0; // input bytes dropped from the front of buffer_
     std::uint64_t recordNumber_ = 0;
 
-    // The record being read: from recordStart_; the bytes up to read_ are parsed, and the
-    // unquoted fields are written back from recordStart_ on, up to write_.
+    // The record being read: its raw bytes from recordStart_ on, parsed up to read_; its fields'
+    // texts, quotes removed, one after the other in text_, bounds_ marking each.
     std::size_t recordStart_ = 0;
     std::size_t read_ = 0;
-    std::size_t write_ = 0;
-    std::size_t fieldStart_ = 0;
     State state_ = State::fieldStart;
     bool quoteIsLiteral_ = false; // reading an unterminated record again
     RecordProblem problem_ = RecordProblem::none;
     std::size_t problemField_ = 0;
-    std::vector<std::pair<std::size_t, std::size_t>> bounds_; // from recordStart_
+    std::string text_;
+    std::size_t fieldStart_ = 0; // in text_
+    std::vector<std::pair<std::size_t, std::size_t>> bounds_;
     std::vector<std::string_view> fields_;
 };
 

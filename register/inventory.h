@@ -87,6 +87,8 @@ public:
     std::span<const std::string_view> header() const { return headerFields_; }
     const ColumnMap& columns() const { return columns_; }
     char separator() { return csv_.separator(); }
+    // Whether the input began with a UTF-8 byte-order mark, which the output then repeats.
+    bool hadByteOrderMark() const { return csv_.hadByteOrderMark(); }
 
     // The next data row; false at the end of the input. When the input could not be read to
     // its end, readError() says so after next() has returned false.

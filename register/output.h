@@ -42,7 +42,7 @@ void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
 // The results alone, as the texts of the nine result columns (for a window that shows them in
 // cells); the views point into result or into space.
 std::array<std::string_view, resultColumns.size()> resultFields(const SourceResult& result,
-                                                                std::span<char, 64> space);
+                                                                std::span<char, 128> space);
 
 // The totals per location: the header line, then one line per location.
 void appendLocationsHeader(std::string& out, char separator);

@@ -76,6 +76,9 @@ int runRegister(std::span<const std::string_view> arguments, std::FILE* standard
                 std::FILE* standardOutput, std::FILE* standardError, bool errorIsTerminal,
                 LocalTime now);
 
+// The present local date and time of day, from the system clock.
+LocalTime presentLocalTime();
+
 // The summary for people, as the command line writes it on standard error.
 std::string summaryText(const RunSummary& summary);
 

@@ -1,0 +1,327 @@
+#include "csv.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace dovrin::csv {
+
+namespace {
+
+constexpr std::size_t firstCapacity = 1 << 20;
+// A read asks for at least this much; less room than that makes the buffer move or grow.
+constexpr std::size_t smallestRead = 1 << 18;
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+} // namespace
+
+std::size_t FileSource::read(std::span<char> into) {
+    if (errorNumber_ != 0)
+        return 0;
+    errno = 0;
+    const std::size_t count = std::fread(into.data(), 1, into.size(), file_);
+    if (count < into.size() && std::ferror(file_))
+        errorNumber_ = errno != 0 ? errno : EIO;
+    return count;
+}
+
+std::string FileSource::error() const {
+    return errorNumber_ == 0 ? std::string() : std::strerror(errorNumber_);
+}
+
+std::size_t TextSource::read(std::span<char> into) {
+    const std::size_t count = std::min({into.size(), text_.size(), maxPiece_});
+    std::memcpy(into.data(), text_.data(), count);
+    text_.remove_prefix(count);
+    return count;
+}
+
+Reader::Reader(ByteSource& source, std::optional<char> separator)
+    : source_(source)
+    , separator_(separator)
+    , buffer_(std::make_unique_for_overwrite<char[]>(firstCapacity))
+    , capacity_(firstCapacity) {}
+
+// Reads more input after the bytes in use, first dropping the records already returned and,
+// when one record fills the buffer, doubling it. False at the end of the input.
+bool Reader::fill() {
+    if (atEnd_)
+        return false;
+    if (capacity_ - end_ < smallestRead) {
+        if (recordStart_ > 0) {
+            std::memmove(buffer_.get(), buffer_.get() + recordStart_, end_ - recordStart_);
+            end_ -= recordStart_;
+            read_ -= recordStart_;
+            consumedBefore_ += recordStart_;
+            recordStart_ = 0;
+        }
+        if (capacity_ - end_ < smallestRead) {
+            auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+            std::memcpy(larger.get(), buffer_.get(), end_);
+            buffer_ = std::move(larger);
+            capacity_ *= 2;
+        }
+    }
+    const std::size_t count = source_.read({buffer_.get() + end_, capacity_ - end_});
+    if (count == 0) {
+        atEnd_ = true;
+        return false;
+    }
+    end_ += count;
+    return true;
+}
+
+void Reader::start() {
+    if (started_)
+        return;
+    started_ = true;
+    while (end_ < byteOrderMark.size() && fill()) {
+    }
+    if (std::string_view(buffer_.get(), std::min(end_, byteOrderMark.size())) == byteOrderMark) {
+        byteOrderMark_ = true;
+        recordStart_ = read_ = byteOrderMark.size();
+    }
+    if (!separator_)
+        recogniseSeparator();
+}
+
+// The separator that occurs most often outside quotes in the first line that is not blank;
+// quotes are counted in pairs, which is enough to tell a name's text from the separators.
+void Reader::recogniseSeparator() {
+    std::array<std::size_t, separators.size()> counts{};
+    bool quoted = false;
+    bool content = false; // the line so far has more than line ends
+    for (std::size_t offset = 0;; ++offset) {
+        if (recordStart_ + offset == end_ && !fill())
+            break;
+        const char c = buffer_[recordStart_ + offset];
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == '\n') {
+            if (content)
+                break;
+            continue;
+        } else if (!quoted) {
+            const std::size_t which = separators.find(c);
+            if (which != std::string_view::npos)
+                ++counts[which];
+        }
+        content = content || c != '\r';
+    }
+    const auto most = std::max_element(counts.begin(), counts.end());
+    separator_ = *most == 0 ? ',' : separators[static_cast<std::size_t>(most - counts.begin())];
+}
+
+char Reader::separator() {
+    start();
+    return *separator_;
+}
+
+void Reader::startRecord() {
+    recordStart_ = read_;
+    state_ = State::fieldStart;
+    quoteIsLiteral_ = false;
+    problem_ = RecordProblem::none;
+    problemField_ = 0;
+    text_.clear();
+    fieldStart_ = 0;
+    bounds_.clear();
+}
+
+void Reader::endField() {
+    bounds_.emplace_back(fieldStart_, text_.size());
+    fieldStart_ = text_.size();
+}
+
+// A quote opened a field and the input ended before it closed: the record is read again from
+// its start with every quote an ordinary character, so that it ends with its first line.
+void Reader::readAgainWithLiteralQuotes() {
+    const std::size_t field = bounds_.size();
+    const std::size_t start = recordStart_;
+    read_ = start;
+    startRecord();
+    quoteIsLiteral_ = true;
+    problem_ = RecordProblem::unterminatedQuote;
+    problemField_ = field;
+}
+
+// A line with nothing but its line end: one empty field, read without quotes.
+bool Reader::isBlankLine() const {
+    return bounds_.size() == 1 && bounds_[0].first == bounds_[0].second &&
+           state_ == State::unquoted;
+}
+
+Record Reader::finishRecord() {
+    fields_.clear();
+    for (const auto& [from, to] : bounds_)
+        fields_.emplace_back(text_.data() + from, to - from);
+    Record record;
+    record.fields = fields_;
+    record.number = recordNumber_;
+    record.problem = problem_;
+    record.problemField = problemField_;
+    return record;
+}
+
+std::optional<Record> Reader::next() {
+    start();
+    const char separator = *separator_;
+    startRecord();
+    for (;;) {
+        if (read_ == end_ && !fill()) {
+            switch (state_) {
+            case State::fieldStart:
+                if (bounds_.empty() && read_ == recordStart_)
+                    return std::nullopt;
+                break;
+            case State::quoted:
+                readAgainWithLiteralQuotes();
+                continue;
+            default:
+                break;
+            }
+            endField();
+            ++recordNumber_;
+            Record record = finishRecord();
+            recordStart_ = read_;
+            return record;
+        }
+        const char* const bytes = buffer_.get();
+        bool lineEnd = false;
+        switch (state_) {
+        case State::fieldStart:
+            if (bytes[read_] == '"' && !quoteIsLiteral_) {
+                ++read_;
+                state_ = State::quoted;
+                break;
+            }
+            state_ = State::unquoted;
+            [[fallthrough]];
+        case State::unquoted:
+        case State::afterQuote: {
+            std::size_t stop = read_;
+            while (stop < end_ && bytes[stop] != separator && bytes[stop] != '\n')
+                ++stop;
+            text_.append(bytes + read_, stop - read_);
+            read_ = stop;
+            if (stop == end_)
+                break;
+            ++read_;
+            if (bytes[stop] == separator) {
+                endField();
+                state_ = State::fieldStart;
+                break;
+            }
+            // A CR before the line end belongs to the line end, not to the field.
+            if (stop > recordStart_ && bytes[stop - 1] == '\r' && text_.size() > fieldStart_)
+                text_.pop_back();
+            lineEnd = true;
+            break;
+        }
+        case State::quoted: {
+            const void* quote = std::memchr(bytes + read_, '"', end_ - read_);
+            const std::size_t stop =
+                quote == nullptr
+                    ? end_
+                    : static_cast<std::size_t>(static_cast<const char*>(quote) - bytes);
+            text_.append(bytes + read_, stop - read_);
+            read_ = stop;
+            if (stop < end_) {
+                ++read_;
+                state_ = State::quoteInQuoted;
+            }
+            break;
+        }
+        case State::quoteInQuoted: {
+            const char c = bytes[read_++];
+            if (c == '"') {
+                text_ += '"';
+                state_ = State::quoted;
+            } else if (c == separator) {
+                endField();
+                state_ = State::fieldStart;
+            } else if (c == '\n') {
+                lineEnd = true;
+            } else if (c == '\r') {
+                state_ = State::quoteThenCR;
+            } else {
+                --read_;
+                text_ += '"';
+                state_ = State::afterQuote;
+                if (problem_ == RecordProblem::none) {
+                    problem_ = RecordProblem::textAfterQuote;
+                    problemField_ = bounds_.size();
+                }
+            }
+            break;
+        }
+        case State::quoteThenCR:
+            if (bytes[read_] == '\n') {
+                ++read_;
+                lineEnd = true;
+            } else {
+                // The CR is text after the closing quote; what follows it is read as such.
+                text_ += "\"\r";
+                state_ = State::afterQuote;
+                if (problem_ == RecordProblem::none) {
+                    problem_ = RecordProblem::textAfterQuote;
+                    problemField_ = bounds_.size();
+                }
+            }
+            break;
+        }
+        if (!lineEnd)
+            continue;
+        endField();
+        ++recordNumber_;
+        if (isBlankLine()) {
+            startRecord();
+            continue;
+        }
+        Record record = finishRecord();
+        recordStart_ = read_; // the bytes consumed include this record's line end
+        return record;
+    }
+}
+
+void appendField(std::string& out, std::string_view field, char separator) {
+    const bool mustQuote = std::any_of(field.begin(), field.end(), [separator](char c) {
+        return c == separator || c == '"' || c == '\n' || c == '\r';
+    });
+    if (!mustQuote) {
+        out.append(field);
+        return;
+    }
+    out += '"';
+    for (std::size_t quote; (quote = field.find('"')) != std::string_view::npos;) {
+        out.append(field.substr(0, quote + 1));
+        out += '"';
+        field.remove_prefix(quote + 1);
+    }
+    out.append(field);
+    out += '"';
+}
+
+void appendRecord(std::string& out, std::span<const std::string_view> fields, char separator) {
+    if (fields.size() == 1 && fields[0].empty()) {
+        out += "\"\"\n";
+        return;
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += separator;
+        appendField(out, fields[i], separator);
+    }
+    out += '\n';
+}
+
+bool Writer::flush() {
+    if (!buffer_.empty() && !failed_)
+        failed_ = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size();
+    buffer_.clear();
+    if (!failed_)
+        failed_ = std::fflush(file_) != 0;
+    return !failed_;
+}
+
+} // namespace dovrin::csv

@@ -1,0 +1,203 @@
+#include "inventory.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace dovrin {
+
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+    constexpr std::string_view surrounding = " \t";
+    const std::size_t first = text.find_first_not_of(surrounding);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(surrounding) - first + 1);
+}
+
+char lowerCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Letter case (of ASCII letters) and surrounding blanks ignored.
+bool sameName(std::string_view a, std::string_view b) {
+    a = trimmed(a);
+    b = trimmed(b);
+    return std::ranges::equal(a, b, [](char x, char y) { return lowerCase(x) == lowerCase(y); });
+}
+
+std::string_view nameOf(Column column) {
+    return columnNames[static_cast<std::size_t>(column)];
+}
+
+std::string quotedName(std::string_view text) {
+    return "'" + std::string(text) + "'";
+}
+
+// The header fields that carry the name, by index.
+std::vector<std::size_t> fieldsNamed(std::span<const std::string_view> header,
+                                     std::string_view name) {
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < header.size(); ++i)
+        if (sameName(header[i], name))
+            found.push_back(i);
+    return found;
+}
+
+std::string columnNumbers(const std::vector<std::size_t>& indices) {
+    std::string text;
+    for (const std::size_t index : indices)
+        text += (text.empty() ? "" : " and ") + std::to_string(index + 1);
+    return text;
+}
+
+// Each of the extra fields quoted, with its quotes doubled, as CSV would write it.
+std::string quotedFields(std::span<const std::string_view> fields, char separator) {
+    std::string text;
+    for (const std::string_view field : fields) {
+        if (!text.empty())
+            text += separator;
+        text += '"';
+        for (const char c : field) {
+            if (c == '"')
+                text += '"';
+            text += c;
+        }
+        text += '"';
+    }
+    return text;
+}
+
+} // namespace
+
+std::optional<Column> columnNamed(std::string_view name) {
+    for (std::size_t i = 0; i < columnNames.size(); ++i)
+        if (sameName(name, columnNames[i]))
+            return static_cast<Column>(i);
+    return std::nullopt;
+}
+
+HeaderReading mapColumns(std::span<const std::string_view> header,
+                         std::span<const ColumnChoice> choices) {
+    ColumnMap map;
+    map.width = header.size();
+    const auto fail = [](std::string error) {
+        return HeaderReading{std::nullopt, std::move(error)};
+    };
+    for (std::size_t c = 0; c < columnNames.size(); ++c) {
+        const auto column = static_cast<Column>(c);
+        const auto chosen = std::ranges::find(choices, column, &ColumnChoice::column);
+        if (chosen != choices.end() &&
+            std::find_if(chosen + 1, choices.end(), [column](const auto& other) {
+                return other.column == column;
+            }) != choices.end())
+            return fail("--column " + std::string(nameOf(column)) + " is given twice");
+        const std::string_view wanted = chosen != choices.end() ? chosen->header : nameOf(column);
+        const std::vector<std::size_t> found = fieldsNamed(header, wanted);
+        if (found.size() > 1)
+            return fail("columns " + columnNumbers(found) + " are both named " +
+                        quotedName(trimmed(wanted)) + ": which one is the " +
+                        std::string(nameOf(column)) + " is not known");
+        if (found.empty() && chosen != choices.end())
+            return fail("the header has no column " + quotedName(trimmed(wanted)) + " for " +
+                        std::string(nameOf(column)));
+        if (found.empty() && c < requiredColumns)
+            return fail("the header has no column " + quotedName(nameOf(column)) +
+                        ", which is required (name another with --column " +
+                        std::string(nameOf(column)) + "=HEADER)");
+        if (!found.empty())
+            map.index[c] = found.front();
+    }
+    for (std::size_t a = 0; a < columnNames.size(); ++a)
+        for (std::size_t b = a + 1; b < columnNames.size(); ++b)
+            if (map.index[a] && map.index[a] == map.index[b])
+                return fail("column " + std::to_string(*map.index[a] + 1) + " (" +
+                            quotedName(header[*map.index[a]]) + ") would be both the " +
+                            std::string(columnNames[a]) + " and the " +
+                            std::string(columnNames[b]));
+    return {map, {}};
+}
+
+InventoryReader::InventoryReader(csv::ByteSource& source, InventoryOptions options)
+    : csv_(source, options.separator)
+    , options_(std::move(options)) {}
+
+bool InventoryReader::readHeader() {
+    const auto header = csv_.next();
+    if (!header) {
+        const std::string readError = csv_.error();
+        error_ = readError.empty() ? "the inventory is empty: it has no header row"
+                                   : "the inventory cannot be read: " + readError;
+        return false;
+    }
+    if (header->problem != csv::RecordProblem::none) {
+        error_ = "the header row is not well formed: a quote in its field " +
+                 std::to_string(header->problemField + 1) + " does not close where it should";
+        return false;
+    }
+    headerTexts_.assign(header->fields.begin(), header->fields.end());
+    headerFields_.assign(headerTexts_.begin(), headerTexts_.end());
+    HeaderReading reading = mapColumns(headerFields_, options_.columns);
+    if (!reading.columns) {
+        error_ = std::move(reading.error);
+        return false;
+    }
+    columns_ = *reading.columns;
+    return true;
+}
+
+bool InventoryReader::next(InventoryRow& row) {
+    const auto record = csv_.next();
+    if (!record)
+        return false;
+    row.number = record->number;
+    row.problem.clear();
+    const std::size_t width = columns_.width;
+    const std::size_t count = record->fields.size();
+    const auto fieldName = [this](std::size_t index) {
+        return index < headerFields_.size() ? quotedName(headerFields_[index])
+                                            : "field " + std::to_string(index + 1);
+    };
+    if (record->problem == csv::RecordProblem::unterminatedQuote)
+        row.problem = "the quote that opens " + fieldName(record->problemField) +
+                      " never closes: the row is read up to its line end, quotes as text";
+    else if (record->problem == csv::RecordProblem::textAfterQuote)
+        row.problem = "text follows the closing quote in " + fieldName(record->problemField);
+    const auto addProblem = [&row](const std::string& problem) {
+        row.problem += (row.problem.empty() ? "" : "; ") + problem;
+    };
+    if (count == width) {
+        row.fields = record->fields;
+    } else if (count < width) {
+        padded_.assign(record->fields.begin(), record->fields.end());
+        padded_.resize(width);
+        row.fields = padded_;
+        addProblem(std::to_string(count) + (count == 1 ? " field" : " fields") +
+                   " where the header has " + std::to_string(width) +
+                   ": the missing ones are left empty");
+    } else {
+        row.fields = record->fields.first(width);
+        addProblem(
+            std::to_string(count) + " fields where the header has " + std::to_string(width) +
+            "; the extra ones: " + quotedFields(record->fields.subspan(width), csv_.separator()));
+    }
+    const auto text = [&](Column column) {
+        const auto index = columns_[column];
+        return index ? row.fields[*index] : std::string_view();
+    };
+    row.source = {text(Column::radionuclide), text(Column::activity), text(Column::unit),
+                  text(Column::manufactured)};
+    row.location = text(Column::location);
+    row.id = text(Column::id);
+    return true;
+}
+
+SourceResult evaluateRow(const InventoryRow& row, const Evaluation& evaluation) {
+    if (row.problem.empty())
+        return evaluateSource(row.source, evaluation);
+    SourceResult result;
+    result.note = row.problem;
+    return result;
+}
+
+} // namespace dovrin

@@ -1,0 +1,602 @@
+#include "run.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <utility>
+
+#include "csv.h"
+#include "output.h"
+
+#ifndef DOVRIN_VERSION
+#define DOVRIN_VERSION "unknown"
+#endif
+
+namespace dovrin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view programName = "dovrin-register";
+constexpr std::size_t errorRowsListed = 10;
+constexpr std::uint64_t progressStep = 1 << 20;   // bytes between two progress reports
+constexpr std::uint64_t largeInput = 32ull << 20; // an input worth a progress bar
+constexpr std::string_view standardStream = "-";
+
+constexpr std::string_view usage = R"(Usage: dovrin-register [OPTION]... INVENTORY
+Categorise every sealed radioactive source of an inventory (a CSV file, or - for standard input)
+and write each row with its results as CSV to standard output.
+
+The header row names the columns, letter case and surrounding blanks ignored: radionuclide,
+activity and unit are required; manufactured, location and id are optional; every other column
+is carried through unchanged.
+
+Options:
+  -o, --output FILE        write the results to FILE instead of standard output
+      --locations FILE     write the totals of A/D per location to FILE
+      --as-of DATE         categorise at DATE (yyyy-mm-dd, 00:00) or yyyy-mm-ddThh:mm
+                           instead of the present moment
+      --separator SEP      comma, semicolon or tab (recognised from the header by default)
+      --column NAME=HEADER read the column NAME (radionuclide, activity, unit, manufactured,
+                           location or id) from the column headed HEADER; repeatable
+      --date-order ORDER   mdy (month first, the default) or dmy for dates such as 03/02/2020
+  -h, --help               show this help and exit
+      --version            show the version and exit
+
+Exit status: 0 when every row was categorised, 1 when some rows are error rows (their note
+says why), 2 when the run could not be done.
+
+Example:
+  dovrin-register --as-of 2026-01-01 --locations sites.csv -o results.csv inventory.csv
+)";
+
+// --- The command line ---------------------------------------------------------------------
+
+struct Arguments {
+    RunOptions options;
+    bool help = false;
+    bool version = false;
+    std::string error; // why the arguments cannot be used
+};
+
+// yyyy-mm-dd or yyyy-mm-ddThh:mm, digits exactly where shown.
+std::optional<LocalTime> readMoment(std::string_view text) {
+    using namespace std::chrono;
+    const auto number = [&](std::size_t from, std::size_t length) -> std::optional<int> {
+        int value = 0;
+        const char* first = text.data() + from;
+        const auto [end, error] = std::from_chars(first, first + length, value);
+        if (error != std::errc() || end != first + length || *first == '-' || *first == '+')
+            return std::nullopt;
+        return value;
+    };
+    if ((text.size() != 10 && text.size() != 16) || text[4] != '-' || text[7] != '-')
+        return std::nullopt;
+    const auto y = number(0, 4), m = number(5, 2), d = number(8, 2);
+    if (!y || !m || !d)
+        return std::nullopt;
+    const year_month_day date{year{*y}, month{static_cast<unsigned>(*m)},
+                              day{static_cast<unsigned>(*d)}};
+    if (!date.ok())
+        return std::nullopt;
+    LocalTime moment = local_days{date};
+    if (text.size() == 16) {
+        if (text[10] != 'T' || text[13] != ':')
+            return std::nullopt;
+        const auto h = number(11, 2), minute = number(14, 2);
+        if (!h || !minute || *h > 23 || *minute > 59)
+            return std::nullopt;
+        moment += hours{*h} + minutes{*minute};
+    }
+    return moment;
+}
+
+// Reads one option that takes a value.
+bool applyOption(std::string_view name, std::string_view value, Arguments& arguments) {
+    RunOptions& options = arguments.options;
+    const auto fail = [&](std::string why) {
+        arguments.error = std::move(why);
+        return false;
+    };
+    if (name == "-o" || name == "--output") {
+        options.output = value;
+    } else if (name == "--locations") {
+        options.locations = value;
+    } else if (name == "--as-of") {
+        options.asOf = readMoment(value);
+        if (!options.asOf)
+            return fail("--as-of takes yyyy-mm-dd or yyyy-mm-ddThh:mm, not '" + std::string(value) +
+                        "'");
+    } else if (name == "--separator") {
+        constexpr std::array<std::pair<std::string_view, char>, 3> names{
+            {{"comma", ','}, {"semicolon", ';'}, {"tab", '\t'}}};
+        const auto found =
+            std::ranges::find(names, value, &std::pair<std::string_view, char>::first);
+        if (found == names.end())
+            return fail("--separator takes comma, semicolon or tab, not '" + std::string(value) +
+                        "'");
+        options.inventory.separator = found->second;
+    } else if (name == "--column") {
+        const std::size_t equals = value.find('=');
+        const auto column =
+            equals == std::string_view::npos ? std::nullopt : columnNamed(value.substr(0, equals));
+        if (!column)
+            return fail("--column takes NAME=HEADER, NAME one of radionuclide, activity, unit, "
+                        "manufactured, location, id; not '" +
+                        std::string(value) + "'");
+        options.inventory.columns.push_back({*column, std::string(value.substr(equals + 1))});
+    } else if (name == "--date-order") {
+        if (value != "mdy" && value != "dmy")
+            return fail("--date-order takes mdy or dmy, not '" + std::string(value) + "'");
+        options.dateOrder = value == "dmy" ? DateOrder::dayFirst : DateOrder::monthFirst;
+    } else {
+        return fail("unknown option '" + std::string(name) + "'");
+    }
+    return true;
+}
+
+Arguments readArguments(std::span<const std::string_view> words) {
+    constexpr std::array<std::string_view, 7> withValue{
+        "-o", "--output", "--locations", "--as-of", "--separator", "--column", "--date-order"};
+    Arguments arguments;
+    std::optional<std::string_view> input;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string_view word = words[i];
+        if (optionsEnded || word == standardStream || !word.starts_with('-')) {
+            if (input) {
+                arguments.error = "one inventory at a time: '" + std::string(*input) + "' and '" +
+                                  std::string(word) + "'";
+                return arguments;
+            }
+            input = word;
+        } else if (word == "--") {
+            optionsEnded = true;
+        } else if (word == "-h" || word == "--help") {
+            arguments.help = true;
+        } else if (word == "--version") {
+            arguments.version = true;
+        } else {
+            const std::size_t equals = word.starts_with("--") ? word.find('=') : word.npos;
+            const std::string_view name = word.substr(0, equals);
+            if (std::ranges::find(withValue, name) == withValue.end()) {
+                arguments.error = "unknown option '" + std::string(word) + "'";
+                return arguments;
+            }
+            std::string_view value;
+            if (equals != word.npos) {
+                value = word.substr(equals + 1);
+            } else if (i + 1 < words.size()) {
+                value = words[++i];
+            } else {
+                arguments.error = std::string(name) + " needs a value";
+                return arguments;
+            }
+            if (!applyOption(name, value, arguments))
+                return arguments;
+        }
+    }
+    if (!input && !arguments.help && !arguments.version)
+        arguments.error = "no inventory given (a CSV file, or - for standard input)";
+    arguments.options.input = input.value_or(standardStream);
+    return arguments;
+}
+
+// --- Files --------------------------------------------------------------------------------
+
+std::string quotedPath(std::string_view path) {
+    return "'" + std::string(path) + "'";
+}
+
+std::string systemError(int number) {
+    return std::strerror(number);
+}
+
+// Whether the two names reach one file: the same file where both exist, the same path where
+// they do not (yet).
+bool sameFile(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error))
+        return fs::equivalent(a, b, error);
+    return fs::weakly_canonical(fs::absolute(a, error), error) ==
+           fs::weakly_canonical(fs::absolute(b, error), error);
+}
+
+// Whether an open stream is the file of that name.
+bool streamIsFile(std::FILE* stream, const fs::path& path) {
+    struct stat streamStatus {};
+    struct stat fileStatus {};
+    return stream != nullptr && fstat(fileno(stream), &streamStatus) == 0 &&
+           stat(path.c_str(), &fileStatus) == 0 && streamStatus.st_dev == fileStatus.st_dev &&
+           streamStatus.st_ino == fileStatus.st_ino;
+}
+
+// Two open streams on one file (standard input and standard output sent to the same file).
+bool sameStream(std::FILE* a, std::FILE* b) {
+    struct stat aStatus {};
+    struct stat bStatus {};
+    return a != nullptr && b != nullptr && fstat(fileno(a), &aStatus) == 0 &&
+           fstat(fileno(b), &bStatus) == 0 && S_ISREG(aStatus.st_mode) &&
+           aStatus.st_dev == bStatus.st_dev && aStatus.st_ino == bStatus.st_ino;
+}
+
+// The permissions a new file gets from this process: 0666 less the umask, read from the
+// kernel's status (setting the umask to read it would race with other threads).
+mode_t newFileMode() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with("Umask:"))
+            return static_cast<mode_t>(0666 & ~std::stoul(line.substr(6), nullptr, 8));
+    return 0644;
+}
+
+// A file written beside its final name and renamed into place by commit(); removed when it
+// is dropped before that, so that a failed run leaves nothing behind.
+class PendingFile {
+public:
+    // False with error() when the file cannot be created.
+    bool create(const fs::path& target) {
+        target_ = target;
+        const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+        std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+        const int descriptor = mkstemp(name.data());
+        if (descriptor < 0)
+            return fail("cannot write " + quotedPath(target.string()) + ": " + systemError(errno));
+        temporary_ = name;
+        file_ = fdopen(descriptor, "wb");
+        if (file_ == nullptr) {
+            close(descriptor);
+            return fail("cannot write " + quotedPath(target.string()) + ": " + systemError(errno));
+        }
+        return true;
+    }
+
+    std::FILE* file() const { return file_; }
+
+    // Gives the file the permissions of the file it replaces (or of a new file), writes it to
+    // the disk and closes it. False with error() on failure.
+    bool finish() {
+        struct stat existing {};
+        const mode_t mode =
+            stat(target_.c_str(), &existing) == 0 ? existing.st_mode & 07777 : newFileMode();
+        const bool written = std::fflush(file_) == 0 && fchmod(fileno(file_), mode) == 0 &&
+                             fsync(fileno(file_)) == 0;
+        const int writeError = errno;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if (!written || !closed)
+            return fail("cannot write " + quotedPath(target_.string()) + ": " +
+                        systemError(written ? errno : writeError));
+        return true;
+    }
+
+    bool commit() {
+        if (std::rename(temporary_.c_str(), target_.c_str()) != 0)
+            return fail("cannot write " + quotedPath(target_.string()) + ": " + systemError(errno));
+        temporary_.clear();
+        return true;
+    }
+
+    const std::string& error() const { return error_; }
+
+    PendingFile() = default;
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
+        if (file_ != nullptr)
+            std::fclose(file_);
+        if (!temporary_.empty())
+            std::remove(temporary_.c_str());
+    }
+
+private:
+    bool fail(std::string error) {
+        error_ = std::move(error);
+        return false;
+    }
+
+    fs::path target_;
+    std::string temporary_;
+    std::FILE* file_ = nullptr;
+    std::string error_;
+};
+
+// An output: standard output, or a pending file.
+struct Output {
+    std::unique_ptr<PendingFile> pending;
+    std::FILE* stream = nullptr;
+    std::string name;
+};
+
+bool openOutput(const std::string& path, std::FILE* standardOutput, Output& output,
+                std::string& error) {
+    output.name = path == standardStream ? "standard output" : quotedPath(path);
+    if (path == standardStream) {
+        output.stream = standardOutput;
+        return true;
+    }
+    output.pending = std::make_unique<PendingFile>();
+    if (!output.pending->create(path)) {
+        error = output.pending->error();
+        return false;
+    }
+    output.stream = output.pending->file();
+    return true;
+}
+
+// Refuses a run that would write over its input, or write both outputs to one file.
+std::string refusal(const RunOptions& options, std::FILE* standardInput,
+                    std::FILE* standardOutput) {
+    const bool fromStandardInput = options.input == standardStream;
+    std::vector<std::string> outputs{options.output};
+    if (!options.locations.empty())
+        outputs.push_back(options.locations);
+    if (outputs.size() == 2 && (outputs[0] == outputs[1] ||
+                                (outputs[0] != standardStream && outputs[1] != standardStream &&
+                                 sameFile(outputs[0], outputs[1]))))
+        return "the results and the totals per location would be written to one file, " +
+               (outputs[0] == standardStream ? std::string("standard output")
+                                             : quotedPath(outputs[0]));
+    for (const std::string& output : outputs) {
+        const bool toStandardOutput = output == standardStream;
+        const bool overwrites =
+            fromStandardInput ? (toStandardOutput ? sameStream(standardInput, standardOutput)
+                                                  : streamIsFile(standardInput, output))
+                              : (toStandardOutput ? streamIsFile(standardOutput, options.input)
+                                                  : sameFile(options.input, output));
+        if (overwrites)
+            return "the output " +
+                   (toStandardOutput ? std::string("(standard output)") : quotedPath(output)) +
+                   " is the inventory itself: it would be written over while it is read";
+    }
+    return {};
+}
+
+// --- The run ------------------------------------------------------------------------------
+
+std::size_t summaryIndex(const std::optional<std::string_view>& label) {
+    const auto found = label ? std::ranges::find(summaryLabels, *label) : summaryLabels.end();
+    return static_cast<std::size_t>(found - summaryLabels.begin());
+}
+
+void count(const InventoryRow& row, const SourceResult& result, RunSummary& summary) {
+    ++summary.rowsRead;
+    if (!result.categorised) {
+        ++summary.withErrors;
+        if (summary.firstErrorRows.size() < errorRowsListed)
+            summary.firstErrorRows.push_back(row.number);
+        return;
+    }
+    ++summary.categorised;
+    ++summary.perCategory[summaryIndex(result.currentCategory)];
+}
+
+RunResult failure(std::string error) {
+    RunResult result;
+    result.error = std::move(error);
+    return result;
+}
+
+std::uint64_t sizeOf(std::FILE* file) {
+    struct stat status {};
+    return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)
+               ? static_cast<std::uint64_t>(status.st_size)
+               : 0;
+}
+
+// Draws a bar on a terminal: "[=========>          ]  45 %", redrawn when the percentage
+// changes, wiped at the end.
+class ProgressBar {
+public:
+    explicit ProgressBar(std::FILE* terminal)
+        : terminal_(terminal) {}
+    ~ProgressBar() {
+        if (shown_ >= 0)
+            std::fprintf(terminal_, "\r%*s\r", 60, "");
+    }
+    ProgressBar(const ProgressBar&) = delete;
+    ProgressBar& operator=(const ProgressBar&) = delete;
+
+    bool operator()(std::uint64_t consumed, std::uint64_t total) {
+        if (total < largeInput)
+            return true;
+        const int percent = static_cast<int>(std::min<std::uint64_t>(consumed * 100 / total, 100));
+        if (percent == shown_)
+            return true;
+        shown_ = percent;
+        constexpr int width = 40;
+        const int filled = percent * width / 100;
+        std::fprintf(terminal_, "\r[%.*s%*s] %3d %%", filled,
+                     "========================================", width - filled, "", percent);
+        std::fflush(terminal_);
+        return true;
+    }
+
+private:
+    std::FILE* terminal_;
+    int shown_ = -1;
+};
+
+} // namespace
+
+RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FILE* standardInput,
+                              std::FILE* standardOutput, const Progress& progress) {
+    if (std::string why = refusal(options, standardInput, standardOutput); !why.empty())
+        return failure(std::move(why));
+
+    // The input.
+    const bool fromStandardInput = options.input == standardStream;
+    std::error_code error;
+    if (!fromStandardInput && fs::is_directory(options.input, error))
+        return failure(quotedPath(options.input) + " is a folder, not an inventory");
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(
+        fromStandardInput ? nullptr : std::fopen(options.input.c_str(), "rb"), &std::fclose);
+    if (!fromStandardInput && !opened)
+        return failure("cannot open " + quotedPath(options.input) + ": " + systemError(errno));
+    std::FILE* const input = fromStandardInput ? standardInput : opened.get();
+    const std::uint64_t inputSize = sizeOf(input);
+    csv::FileSource source(input);
+    InventoryReader reader(source, options.inventory);
+    if (!reader.readHeader())
+        return failure(reader.error());
+
+    // The outputs, pending until the whole input is read.
+    std::string openError;
+    Output results;
+    Output totals;
+    if (!openOutput(options.output, standardOutput, results, openError) ||
+        (!options.locations.empty() &&
+         !openOutput(options.locations, standardOutput, totals, openError)))
+        return failure(openError);
+
+    const char separator = reader.separator();
+    const Evaluation evaluation{options.asOf.value_or(now), options.dateOrder};
+    RunResult run;
+    LocationTotals locations;
+    {
+        csv::Writer writer(results.stream);
+        std::string& out = writer.text();
+        if (reader.hadByteOrderMark())
+            out += "\xEF\xBB\xBF";
+        appendOutputHeader(out, reader.header(), separator);
+        InventoryRow row;
+        std::uint64_t nextReport = progressStep;
+        while (reader.next(row)) {
+            const SourceResult result = evaluateRow(row, evaluation);
+            appendOutputRow(out, row.fields, result, separator);
+            writer.write();
+            locations.add(row.location, result);
+            count(row, result, run.summary);
+            if (progress && reader.bytesConsumed() >= nextReport) {
+                nextReport = reader.bytesConsumed() + progressStep;
+                if (!progress(reader.bytesConsumed(), inputSize))
+                    return failure("cancelled");
+            }
+        }
+        if (const std::string readError = reader.readError(); !readError.empty())
+            return failure(
+                "cannot read " +
+                (fromStandardInput ? std::string("standard input") : quotedPath(options.input)) +
+                ": " + readError);
+        if (!writer.flush())
+            return failure("cannot write " + results.name + ": " + systemError(errno));
+    }
+    if (totals.stream != nullptr) {
+        csv::Writer writer(totals.stream);
+        appendLocationsHeader(writer.text(), separator);
+        for (const LocationTotal& total : locations.locations()) {
+            appendLocationRow(writer.text(), total, separator);
+            writer.write();
+        }
+        if (!writer.flush())
+            return failure("cannot write " + totals.name + ": " + systemError(errno));
+    }
+    // Both files complete before either replaces what was there.
+    for (Output* output : {&results, &totals})
+        if (output->pending && !output->pending->finish())
+            return failure(output->pending->error());
+    for (Output* output : {&results, &totals})
+        if (output->pending && !output->pending->commit())
+            return failure(output->pending->error());
+
+    for (const LocationTotal& total : locations.locations())
+        if (total.raisedByAggregation())
+            run.summary.raisedLocations.push_back(total);
+    run.status = run.summary.withErrors == 0 ? allCategorised : someErrorRows;
+    return run;
+}
+
+std::string summaryText(const RunSummary& summary) {
+    std::string text = std::to_string(summary.rowsRead) + " sources read, " +
+                       std::to_string(summary.categorised) + " categorised, " +
+                       std::to_string(summary.withErrors) + " with errors";
+    if (!summary.firstErrorRows.empty()) {
+        text += summary.withErrors == 1 ? " (row " : " (rows ";
+        for (std::size_t i = 0; i < summary.firstErrorRows.size(); ++i)
+            text += (i == 0 ? "" : ", ") + std::to_string(summary.firstErrorRows[i]);
+        if (summary.withErrors > summary.firstErrorRows.size())
+            text += ", ...";
+        text += "; the header is row 1)";
+    }
+    text += "\n";
+    if (summary.categorised > 0) {
+        text += "by current category:";
+        for (std::size_t i = 0; i < summary.perCategory.size(); ++i)
+            if (summary.perCategory[i] > 0)
+                text += " " +
+                        (i < summaryLabels.size() ? std::string(summaryLabels[i])
+                                                  : std::string("none (no table category)")) +
+                        ": " + std::to_string(summary.perCategory[i]) + ",";
+        text.back() = '\n';
+    }
+    for (const LocationTotal& total : summary.raisedLocations) {
+        char sum[32];
+        text += "location '" + total.location + "': " + std::to_string(total.sources) +
+                " sources, sum of A/D " + std::string(numberField(total.sumAOverD, sum)) +
+                ", category " + std::string(total.categoryByAOverD()) +
+                " together, above its most severe single source (" +
+                std::string(total.mostSevereSingleCategory) + ")\n";
+    }
+    return text;
+}
+
+int runRegister(std::span<const std::string_view> arguments, std::FILE* standardInput,
+                std::FILE* standardOutput, std::FILE* standardError, bool errorIsTerminal,
+                LocalTime now) {
+    const Arguments read = readArguments(arguments);
+    if (!read.error.empty()) {
+        std::fprintf(standardError, "%s: %s (see %s --help)\n", programName.data(),
+                     read.error.c_str(), programName.data());
+        return runImpossible;
+    }
+    if (read.help) {
+        std::fputs(usage.data(), standardOutput);
+        return allCategorised;
+    }
+    if (read.version) {
+        std::fprintf(standardOutput, "%s %s\n", programName.data(), DOVRIN_VERSION);
+        return allCategorised;
+    }
+    RunResult result;
+    {
+        ProgressBar bar(standardError); // wiped before the summary is written
+        Progress progress;
+        if (errorIsTerminal)
+            progress = [&bar](std::uint64_t consumed, std::uint64_t total) {
+                return bar(consumed, total);
+            };
+        result = categoriseInventory(read.options, now, standardInput, standardOutput, progress);
+    }
+    if (result.status == runImpossible) {
+        std::fprintf(standardError, "%s: %s\n", programName.data(), result.error.c_str());
+        return runImpossible;
+    }
+    std::fputs(summaryText(result.summary).c_str(), standardError);
+    return result.status;
+}
+
+LocalTime presentLocalTime() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t sinceEpoch = system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&sinceEpoch, &local);
+    const year_month_day date{year{local.tm_year + 1900},
+                              month{static_cast<unsigned>(local.tm_mon + 1)},
+                              day{static_cast<unsigned>(local.tm_mday)}};
+    const auto millisecond = duration_cast<milliseconds>(now.time_since_epoch()) % seconds{1};
+    return local_days{date} + hours{local.tm_hour} + minutes{local.tm_min} +
+           std::chrono::seconds{local.tm_sec} + millisecond;
+}
+
+} // namespace dovrin
