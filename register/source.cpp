@@ -1,12 +1,302 @@
 #include "source.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "categorise.h"
+#include "conversion.h"
+#include "number_text.h"
+
 namespace dovrin {
 
+namespace {
+
+using namespace std::chrono;
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// ---- Reading the radionuclide ----
+
+char lowerCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Consumes prefix from text, letter case ignored.
+bool takePrefix(std::string_view& text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (lowerCase(text[i]) != lowerCase(prefix[i]))
+            return false;
+    text.remove_prefix(prefix.size());
+    return true;
+}
+
+// A '-' or a blank between the element and its mass number, or nothing.
+void takeJoint(std::string_view& text) {
+    if (!text.empty() && (text.front() == '-' || text.front() == ' '))
+        text.remove_prefix(1);
+}
+
+// A name of the decay constant table, "Am-241/Be", cut into element, mass number and the rest.
+struct NameParts {
+    std::string_view element, mass, rest;
+};
+
+NameParts partsOf(std::string_view name) {
+    const auto hyphen = name.find('-');
+    const auto afterMass = name.find_first_not_of("0123456789", hyphen + 1);
+    const auto massEnd = afterMass == std::string_view::npos ? name.size() : afterMass;
+    return {name.substr(0, hyphen), name.substr(hyphen + 1, massEnd - hyphen - 1),
+            name.substr(massEnd)};
+}
+
+// "Co-60", "co-60", "Co60", "CO 60", "60Co", "60-co": element and mass number in either order,
+// joined by a hyphen, a blank or nothing, letter case ignored.
+bool namesRadionuclide(std::string_view text, std::string_view name) {
+    const NameParts parts = partsOf(name);
+    std::string_view elementFirst = text;
+    if (takePrefix(elementFirst, parts.element)) {
+        takeJoint(elementFirst);
+        if (takePrefix(elementFirst, parts.mass) && takePrefix(elementFirst, parts.rest) &&
+            elementFirst.empty())
+            return true;
+    }
+    std::string_view massFirst = text;
+    if (!takePrefix(massFirst, parts.mass))
+        return false;
+    takeJoint(massFirst);
+    return takePrefix(massFirst, parts.element) && takePrefix(massFirst, parts.rest) &&
+           massFirst.empty();
+}
+
+// The table's own name for the radionuclide the text names.
+std::optional<std::string_view> readRadionuclide(std::string_view text) {
+    const std::string_view name = trimmed(text);
+    for (const DecayConstant& row : decayConstants)
+        if (row.radionuclide == name)
+            return row.radionuclide;
+    for (const DecayConstant& row : decayConstants)
+        if (namesRadionuclide(name, row.radionuclide))
+            return row.radionuclide;
+    return std::nullopt;
+}
+
+// ---- Reading the unit ----
+
+// The unit list writes micro as 'u'; an inventory may write it as the micro sign (U+00B5) or
+// the Greek small letter mu (U+03BC).
+std::optional<double> readUnit(std::string_view text) {
+    const std::string_view unit = trimmed(text);
+    if (unit == "\u00B5Ci" || unit == "\u03BCCi")
+        return unitSizeInBq("uCi");
+    return unitSizeInBq(unit);
+}
+
+// ---- Notes ----
+
+// The text found, quoted; a long text is cut at a character boundary so that a note stays
+// readable.
+std::string quoted(std::string_view text) {
+    constexpr std::size_t longest = 60;
+    std::string result = "'";
+    if (text.size() <= longest) {
+        result += text;
+    } else {
+        std::size_t end = longest;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end; // not inside a UTF-8 sequence
+        result += text.substr(0, end);
+        result += "...";
+    }
+    return result + "'";
+}
+
+void addNote(std::string& note, std::string_view part) {
+    if (!note.empty())
+        note += "; ";
+    note += part;
+}
+
+// ---- The next change ----
+
+constexpr local_days lastDay{year{9999} / December / 31};
+
+// The label of the band that holds an activity, and which band it is: two activities are in
+// the same band when the identities are equal.
+struct Band {
+    const void* identity = nullptr;
+    std::string_view label;
+    double lowerTBq = 0; // 0: the band has no lower end, so decay never leaves it
+};
+
+// The threshold table's band of the activity.
+Band tableBand(std::string_view radionuclide, double activityTBq) {
+    const ThresholdRow* row = thresholdBandOf(radionuclide, activityTBq);
+    if (row == nullptr)
+        return {};
+    return {row, row->label, row->lower.kind == BoundKind::none ? 0 : row->lower.value};
+}
+
+// The A/D band of the activity, for the radionuclides without threshold rows.
+Band aOverDBand(double dTBq, double activityTBq) {
+    const AOverDBand& band = aOverDBandOf(activityTBq / dTBq);
+    const double lower = std::isfinite(band.atLeast) ? band.atLeast * dTBq : 0;
+    return {&band, band.label, lower};
+}
+
+struct Decay {
+    double initialTBq;
+    double constantPerDay;
+    year_month_day manufactured;
+
+    // The activity at 00:00 of the day, computed as the current activity is.
+    std::optional<double> at(local_days day) const {
+        return decayedActivityTBq(initialTBq, constantPerDay,
+                                  elapsedDays(manufactured, LocalTime{day}));
+    }
+};
+
+// The first day from the as-of moment on whose start lies in another band than now. The decay
+// formula gives the day on which the activity reaches the current band's lower end; the bands
+// on that day and the day before then settle it, so that the bound's inclusive or exclusive
+// kind is honoured exactly as the categorisation honours it.
+template <typename BandOf>
+std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double currentTBq,
+                                     BandOf bandOf, bool& afterLastDay) {
+    const Band now = bandOf(currentTBq);
+    if (now.identity == nullptr || now.lowerTBq <= 0 || decay.constantPerDay <= 0)
+        return std::nullopt;
+    const local_days firstDay = ceil<days>(asOf);
+    if (firstDay > lastDay) {
+        afterLastDay = true;
+        return std::nullopt;
+    }
+    // The moment the activity reaches the lower end, in days since the calendar's epoch; the
+    // first day that starts at or after it, kept between the first day and the day after the
+    // last one.
+    const double reached = duration<double, days::period>(asOf - LocalTime{}).count() +
+                           std::log(currentTBq / now.lowerTBq) / decay.constantPerDay;
+    const auto firstCount = static_cast<double>(firstDay.time_since_epoch().count());
+    const auto lastCount = static_cast<double>(lastDay.time_since_epoch().count()) + 1;
+    const double estimate = std::clamp(std::ceil(reached), firstCount, lastCount);
+    local_days day{days{static_cast<days::rep>(estimate)}};
+    const auto stillIn = [&](local_days candidate) {
+        const auto activity = decay.at(candidate);
+        return !activity || bandOf(*activity).identity == now.identity;
+    };
+    constexpr int mostSteps = 16; // the estimate is off by a day at most
+    for (int step = 0; step < mostSteps; ++step) {
+        if (day > lastDay) {
+            afterLastDay = true;
+            return std::nullopt;
+        }
+        if (stillIn(day)) {
+            ++day;
+        } else if (day > firstDay && !stillIn(day - days{1})) {
+            --day;
+        } else {
+            const auto activity = decay.at(day);
+            return NextChange{bandOf(*activity).label, year_month_day{day}};
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluation) {
-    (void)source;
-    (void)evaluation;
     SourceResult result;
-    result.note = "not evaluated yet";
+    std::string& note = result.note;
+
+    const auto radionuclide = readRadionuclide(source.radionuclide);
+    if (!radionuclide)
+        addNote(note, trimmed(source.radionuclide).empty()
+                          ? "radionuclide: empty"
+                          : "unknown radionuclide " + quoted(source.radionuclide));
+
+    const auto activity = readActivity(source.activity);
+    if (!activity)
+        addNote(note, trimmed(source.activity).empty()
+                          ? "activity: empty"
+                          : "activity: " + quoted(source.activity) +
+                                " is not one number, finite and not negative");
+
+    const auto unitInBq = readUnit(source.unit);
+    if (!unitInBq)
+        addNote(note, trimmed(source.unit).empty() ? "unit: empty"
+                                                   : "unit: unknown unit " + quoted(source.unit));
+
+    const bool dated = !trimmed(source.manufactured).empty();
+    const year asOfYear = year_month_day{floor<days>(evaluation.asOf)}.year();
+    const auto manufactured =
+        dated ? readDate(source.manufactured, asOfYear, evaluation.dateOrder) : std::nullopt;
+    if (dated && !manufactured)
+        addNote(note, "manufactured: " + quoted(source.manufactured) + " is not a date (" +
+                          (evaluation.dateOrder == DateOrder::dayFirst ? "day/month/year"
+                                                                       : "month/day/year") +
+                          " or year-month-day)");
+
+    if (!note.empty())
+        return result;
+
+    const auto tbq = activityInTBq(*activity, *unitInBq);
+    if (!tbq) {
+        note = "activity: " + quoted(source.activity) + " " + std::string(trimmed(source.unit)) +
+               " is beyond the range of a double in becquerel";
+        return result;
+    }
+
+    const double constant = decayConstantOf(*radionuclide).value_or(0);
+    double current = tbq->shownActivityTBq;
+    if (manufactured) {
+        const auto decayed = decayedActivityTBq(tbq->shownActivityTBq, constant,
+                                                elapsedDays(*manufactured, evaluation.asOf));
+        if (!decayed) {
+            note = "manufactured: " + quoted(source.manufactured) +
+                   " lies so far ahead that the decay exceeds the range of a double";
+            return result;
+        }
+        current = *decayed;
+    }
+
+    const double d = dValueOf(*radionuclide).value_or(1); // every decay constant has a D
+    const bool hasTable = hasThresholds(*radionuclide);
+    result.radionuclide = *radionuclide;
+    result.activityTBq = tbq->shownActivityTBq;
+    result.category = categoriseActivity(*radionuclide, tbq->shownActivityTBq);
+    result.currentActivityTBq = current;
+    result.currentCategory = categoriseActivity(*radionuclide, current);
+    result.aOverD = current / d;
+    result.categoryByAOverD = result.currentCategory == labels::exempted
+                                  ? labels::exempted
+                                  : categoriseAOverD(result.aOverD);
+    result.categorised = true;
+
+    if (!hasTable)
+        addNote(note, "no category table for " + std::string(*radionuclide) +
+                          ": categorised by A/D only");
+    if (!manufactured) {
+        addNote(note, "no date of manufacture: not decayed");
+        return result;
+    }
+
+    const Decay decay{tbq->shownActivityTBq, constant, *manufactured};
+    bool afterLastDay = false;
+    if (hasTable) {
+        const auto band = [&](double tbqThen) { return tableBand(*radionuclide, tbqThen); };
+        result.nextChange = nextChange(decay, evaluation.asOf, current, band, afterLastDay);
+    } else { // the next change of the category by A/D
+        const auto band = [d](double tbqThen) { return aOverDBand(d, tbqThen); };
+        result.nextChange = nextChange(decay, evaluation.asOf, current, band, afterLastDay);
+    }
+    if (afterLastDay)
+        addNote(note, "the category changes only after 9999-12-31");
     return result;
 }
 
