@@ -1,0 +1,259 @@
+// Reading inventories: the CSV records, the writer's quoting, the header's columns and the
+// shape of each row.
+
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+#include "csv.h"
+#include "inventory.h"
+
+using namespace dovrin;
+
+namespace {
+
+QByteArray bytes(std::string_view text) {
+    return {text.data(), static_cast<qsizetype>(text.size())};
+}
+
+// Every record as "number:[field|field]", a problem as "!quote@field" or "!after@field".
+QByteArray describe(std::string_view input, std::optional<char> separator, std::size_t piece) {
+    csv::TextSource source(input, piece);
+    csv::Reader reader(source, separator);
+    QByteArray text;
+    while (const auto record = reader.next()) {
+        text += QByteArray::number(record->number) + ":[";
+        for (std::size_t i = 0; i < record->fields.size(); ++i)
+            text += (i > 0 ? "|" : "") + bytes(record->fields[i]);
+        text += "]";
+        if (record->problem != csv::RecordProblem::none)
+            text +=
+                (record->problem == csv::RecordProblem::unterminatedQuote ? "!quote@" : "!after@") +
+                QByteArray::number(record->problemField);
+    }
+    return text;
+}
+
+std::vector<std::string_view> views(const QStringList& texts, std::vector<std::string>& store) {
+    store.clear();
+    for (const QString& text : texts)
+        store.push_back(text.toStdString());
+    return {store.begin(), store.end()};
+}
+
+} // namespace
+
+class TestInventory : public QObject {
+    Q_OBJECT
+
+private slots:
+    void records_data();
+    void records();
+    void quoting_data();
+    void quoting();
+    void columns_data();
+    void columns();
+    void rowShape_data();
+    void rowShape();
+    void longRecords();
+};
+
+void TestInventory::records_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("separator"); // empty: recognised
+    QTest::addColumn<QByteArray>("expected");
+    const auto row = [](const char* name, QByteArray input, QByteArray separator,
+                        QByteArray expected) {
+        QTest::newRow(name) << input << separator << expected;
+    };
+    row("plain", "a,b\n1,2\n", "", "1:[a|b]2:[1|2]");
+    row("no final line end", "a,b\n1,2", "", "1:[a|b]2:[1|2]");
+    row("CRLF", "a,b\r\n1,2\r\n", "", "1:[a|b]2:[1|2]");
+    row("empty input", "", "", "");
+    row("empty fields", ",,\n", "", "1:[||]");
+    row("quoted separator and doubled quotes", "\"x,y\",\"say \"\"hi\"\"\"\n", "",
+        "1:[x,y|say \"hi\"]");
+    row("line breaks inside quotes", "\"l1\nl2\",b\n\"c\r\nd\"\r\n", "", "1:[l1\nl2|b]2:[c\r\nd]");
+    row("quoted empty field is a record", "a\n\"\"\n", "", "1:[a]2:[]");
+    row("blank lines skipped but counted", "a\n\nb\r\n\r\nc\n", "", "1:[a]3:[b]5:[c]");
+    row("byte-order mark", "\xEF\xBB\xBF\"a\",b\n", "", "1:[a|b]");
+    row("quote inside an unquoted field", "5\" pipe,x\n", "", "1:[5\" pipe|x]");
+    row("lone CR is text", "a\rb,c\n", "", "1:[a\rb|c]");
+    row("NUL and invalid UTF-8 carried", QByteArray("a\0b,\xff\xfe\n", 7), "",
+        QByteArray("1:[a\0b|\xff\xfe]", 10));
+    row("semicolon recognised", "a;b,c;d\n1;2,3;4\n", "", "1:[a|b,c|d]2:[1|2,3|4]");
+    row("tab recognised", "a\tb\n1\t2\n", "", "1:[a|b]2:[1|2]");
+    row("separators in quotes not counted", "\"a;b;c\",d\n", "", "1:[a;b;c|d]");
+    row("recognised on the first line that is not blank", "\n\na;b\n", "", "3:[a|b]");
+    row("given separator wins", "a;b,c\n", ",", "1:[a;b|c]");
+    row("unterminated quote at the end", "a,b\n1,\"open\n2,3\n", "",
+        "1:[a|b]2:[1|\"open]!quote@13:[2|3]");
+    row("unterminated quote, last line", "a,b\n\"x,y", "", "1:[a|b]2:[\"x|y]!quote@0");
+    row("text after the closing quote", "\"ab\"cd,e\n", "", "1:[ab\"cd|e]!after@0");
+    row("CR then text after the closing quote", "x,\"ab\"\rc\n", "", "1:[x|ab\"\rc]!after@1");
+    row("closing quote then CRLF", "\"a\"\r\n\"b\"", "", "1:[a]2:[b]");
+}
+
+// Every record whole and in order, however the input is split between reads.
+void TestInventory::records() {
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, separator);
+    QFETCH(QByteArray, expected);
+    const std::string_view text(input.constData(), static_cast<std::size_t>(input.size()));
+    const std::optional<char> given =
+        separator.isEmpty() ? std::nullopt : std::optional<char>(separator[0]);
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{5}, SIZE_MAX})
+        QCOMPARE(describe(text, given, piece), expected);
+}
+
+void TestInventory::quoting_data() {
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QByteArray>("separator");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("plain") << QStringList{"a", "b c"} << QByteArray(",") << QByteArray("a,b c\n");
+    QTest::newRow("separator") << QStringList{"a,b", "c;d"} << QByteArray(",")
+                               << QByteArray("\"a,b\",c;d\n");
+    QTest::newRow("other separator")
+        << QStringList{"a,b", "c;d"} << QByteArray(";") << QByteArray("a,b;\"c;d\"\n");
+    QTest::newRow("quote") << QStringList{"say \"hi\""} << QByteArray(",")
+                           << QByteArray("\"say \"\"hi\"\"\"\n");
+    QTest::newRow("line breaks") << QStringList{"a\nb", "c\rd"} << QByteArray("\t")
+                                 << QByteArray("\"a\nb\"\t\"c\rd\"\n");
+    QTest::newRow("one empty field") << QStringList{""} << QByteArray(",") << QByteArray("\"\"\n");
+    QTest::newRow("empty fields") << QStringList{"", ""} << QByteArray(",") << QByteArray(",\n");
+}
+
+// Quoted only when a field must be, and read back unchanged.
+void TestInventory::quoting() {
+    QFETCH(QStringList, fields);
+    QFETCH(QByteArray, separator);
+    QFETCH(QByteArray, expected);
+    std::vector<std::string> store;
+    const std::vector<std::string_view> written = views(fields, store);
+    std::string out;
+    csv::appendRecord(out, written, separator[0]);
+    QCOMPARE(bytes(out), expected);
+    csv::TextSource source(out);
+    csv::Reader reader(source, separator[0]);
+    const auto record = reader.next();
+    QVERIFY(record);
+    QVERIFY(std::ranges::equal(record->fields, written));
+}
+
+void TestInventory::columns_data() {
+    QTest::addColumn<QStringList>("header");
+    QTest::addColumn<QStringList>("choices"); // NAME=HEADER
+    // radionuclide, activity, unit, manufactured, location, id as column numbers (0 absent),
+    // or the start of the error.
+    QTest::addColumn<QString>("expected");
+    const QStringList six{"id", "location", "radionuclide", "activity", "unit", "manufactured"};
+    QTest::newRow("the six") << six << QStringList{} << "3 4 5 6 2 1";
+    QTest::newRow("letter case and blanks")
+        << QStringList{" RadioNuclide ", "ACTIVITY", "\tUnit"} << QStringList{} << "1 2 3 0 0 0";
+    QTest::newRow("other columns and their duplicates carried")
+        << QStringList{"owner", "radionuclide", "owner", "activity", "unit"} << QStringList{}
+        << "2 4 5 0 0 0";
+    QTest::newRow("chosen header") << QStringList{"Isotope", "activity", "unit", "radionuclide"}
+                                   << QStringList{"radionuclide= isotope"} << "1 2 3 0 0 0";
+    QTest::newRow("chosen header: duplicates of the name carried")
+        << QStringList{"activity", "Activity", "unit", "radionuclide", "Act"}
+        << QStringList{"activity=act"} << "4 5 3 0 0 0";
+    QTest::newRow("required missing") << QStringList{"radionuclide", "activity"} << QStringList{}
+                                      << "the header has no column 'unit'";
+    QTest::newRow("duplicate of one of the six")
+        << QStringList{"radionuclide", "activity", "unit", "Activity "} << QStringList{}
+        << "columns 2 and 4 are both named 'activity'";
+    QTest::newRow("chosen header absent")
+        << six << QStringList{"id=Serial"} << "the header has no column 'Serial' for id";
+    QTest::newRow("one name chosen twice")
+        << six << QStringList{"id=id", "id=location"} << "--column id is given twice";
+    QTest::newRow("one column for two names")
+        << six << QStringList{"id=location"} << "column 2 ('location') would be both";
+}
+
+void TestInventory::columns() {
+    QFETCH(QStringList, header);
+    QFETCH(QStringList, choices);
+    QFETCH(QString, expected);
+    std::vector<ColumnChoice> chosen;
+    for (const QString& choice : choices)
+        chosen.push_back({*columnNamed(choice.section('=', 0, 0).toStdString()),
+                          choice.section('=', 1).toStdString()});
+    std::vector<std::string> store;
+    const HeaderReading reading = mapColumns(views(header, store), chosen);
+    if (expected.front().isDigit()) {
+        QVERIFY2(reading.columns, reading.error.c_str());
+        QStringList numbers;
+        for (const auto index : reading.columns->index)
+            numbers << QString::number(index ? *index + 1 : 0);
+        QCOMPARE(numbers.join(' '), expected);
+        return;
+    }
+    QVERIFY(!reading.columns);
+    QVERIFY2(QString::fromStdString(reading.error).startsWith(expected), reading.error.c_str());
+}
+
+void TestInventory::rowShape_data() {
+    QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("problem"); // the start of it
+    QTest::newRow("whole") << QByteArray("Co-60,1,Ci,x") << QStringList{"Co-60", "1", "Ci", "x"}
+                           << "";
+    QTest::newRow("too few padded") << QByteArray("Co-60,1") << QStringList{"Co-60", "1", "", ""}
+                                    << "2 fields where the header has 4";
+    QTest::newRow("too many keep their extra fields in the note")
+        << QByteArray("Co-60,1,Ci,x,\"y,\"\"z\",w") << QStringList{"Co-60", "1", "Ci", "x"}
+        << "6 fields where the header has 4; the extra ones: \"y,\"\"z\",\"w\"";
+    QTest::newRow("unterminated quote")
+        << QByteArray("Co-60,1,Ci,\"x") << QStringList{"Co-60", "1", "Ci", "\"x"}
+        << "the quote that opens 'owner' never closes";
+}
+
+// Every row has the header's width; a row of another width is an error row that loses nothing.
+void TestInventory::rowShape() {
+    QFETCH(QByteArray, row);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, problem);
+    const std::string input = "radionuclide,activity,unit,owner\n" + row.toStdString();
+    csv::TextSource source(input);
+    InventoryReader reader(source, {});
+    QVERIFY(reader.readHeader());
+    InventoryRow read;
+    QVERIFY(reader.next(read));
+    QCOMPARE(read.number, std::uint64_t{2});
+    QCOMPARE(read.fields.size(), std::size_t{4});
+    for (std::size_t i = 0; i < read.fields.size(); ++i)
+        QCOMPARE(bytes(read.fields[i]), fields[static_cast<qsizetype>(i)].toUtf8());
+    QCOMPARE(bytes(read.source.radionuclide), QByteArray("Co-60"));
+    QVERIFY2(QString::fromStdString(read.problem).startsWith(problem), read.problem.c_str());
+    QCOMPARE(read.problem.empty(), problem.isEmpty());
+    if (!read.problem.empty()) {
+        const SourceResult result = evaluateRow(read, {});
+        QVERIFY(!result.categorised);
+        QCOMPARE(result.note, read.problem);
+    }
+    QVERIFY(!reader.next(read));
+}
+
+// A field of several megabytes and a record of many columns, across many reads.
+void TestInventory::longRecords() {
+    const std::string longField(3'000'000, 'x');
+    std::string wide;
+    for (int i = 0; i < 200'000; ++i)
+        wide += "c,";
+    const std::string input = "a,\"" + longField + "\"\n" + wide + "end\n1,2\n";
+    csv::TextSource source(input, 100'000);
+    csv::Reader reader(source);
+    auto record = reader.next();
+    QVERIFY(record && record->fields.size() == 2 && record->fields[1] == longField);
+    record = reader.next();
+    QVERIFY(record && record->fields.size() == 200'001 && record->fields.back() == "end");
+    record = reader.next();
+    QVERIFY(record && record->fields.size() == 2 && record->number == 3);
+    QCOMPARE(reader.bytesConsumed(), input.size());
+    QVERIFY(!reader.next());
+}
+
+QTEST_APPLESS_MAIN(TestInventory)
+#include "tst_inventory.moc"
