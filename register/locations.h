@@ -3,6 +3,7 @@
 // Sources kept together at one location: the sum of their A/D and the category of that sum.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,8 +33,15 @@ public:
     const std::vector<LocationTotal>& locations() const { return totals_; }
 
 private:
+    // Looked up by the row's text itself, without a copy of it per row.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
     std::vector<LocationTotal> totals_;
-    std::unordered_map<std::string, std::size_t> index_;
+    std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> index_;
 };
 
 } // namespace dovrin
