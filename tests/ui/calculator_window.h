@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -19,9 +20,72 @@ namespace testing {
 
 using namespace std::chrono;
 
-// 7 December 2026, a quarter past three in the afternoon, local time.
-inline const dovrin::LocalTime afternoon =
-    local_days{year{2026} / December / 7} + hours{15} + minutes{15};
+// The day the window tests run on: 7 December 2026, from midnight, local time.
+inline const dovrin::LocalTime midnight = local_days{year{2026} / December / 7};
+// The same day, a quarter past three in the afternoon: the clock of a window opened without one.
+inline const dovrin::LocalTime afternoon = midnight + hours{15} + minutes{15};
+
+// The title and the texts of the message boxes, word for word, trailing blanks included.
+namespace message {
+inline const QString title = QStringLiteral("Categorisation of Radioactive Sources");
+inline const QString choosePractice =
+    QStringLiteral("Please! Chose Typical sources and practices ");
+inline const QString chooseRadionuclide = QStringLiteral("Please! Chose Typical radionuclides ");
+inline const QString enterActivity = QStringLiteral("Please! Enter the activity ");
+inline const QString selectUnit =
+    QStringLiteral("Please! Select Unit of Activity of Radioactive Sources ");
+inline const QString enterDate = QStringLiteral("Please! Enter date of Manufacture");
+inline const QStringList all{choosePractice, chooseRadionuclide, enterActivity, selectUnit,
+                             enterDate};
+} // namespace message
+
+// The radionuclides each practice offers, written out here rather than read from the catalogue.
+inline const QStringList highActivity{"Co-60", "Sr-90", "Cs-137", "Pu-238"};
+inline const QStringList radiography{"Co-60", "Sr-90", "Cs-137", "Ir-192", "Pu-238"};
+inline const QStringList highActivityGauges{"Co-60",  "Sr-90",     "Cs-137",
+                                            "Pu-238", "Am-241/Be", "Cf-252"};
+inline const QStringList lowActivityGauges{"Co-60",  "Kr-85",  "Sr-90",  "I-125", "Cs-137",
+                                           "Po-210", "Ra-226", "Pu-238", "Am-241"};
+inline const QStringList checkSources{"Co-60", "Co-57", "Ge-68", "Sr-90", "Cs-137", "Pu-238"};
+
+struct PracticeItem {
+    QString practice;
+    QStringList radionuclides;
+};
+
+// The items of the practice box in their order, each with the radionuclides it offers.
+inline const QList<PracticeItem> practiceItems{
+    // clang-format off
+    {"Radioisotope thermoelectric generators (RTGs)", highActivity},
+    {"Irradiators", highActivity},
+    {"Teletherapy sources", highActivity},
+    {"Fixed, multi-beam teletherapy (gamma knife) sources", highActivity},
+    {"Industrial gamma radiography sources", radiography},
+    {"High/medium dose rate brachytherapy sources", radiography},
+    {"Fixed industrial gauges that incorporate high activity sources", highActivityGauges},
+    {"Well logging gauges", highActivityGauges},
+    {"Low dose rate brachytherapy sources (except eye plaques & permanent implants)", lowActivityGauges},
+    {"Industrial gauges that do not incorporate high activity sources", lowActivityGauges},
+    {"Moisture/density gauges", lowActivityGauges},
+    {"Bone densitometers", lowActivityGauges},
+    {"Static eliminators", lowActivityGauges},
+    {"Low dose rate brachytherapy eye plaques & permanent implant sources", checkSources},
+    {"X-ray fluorescence (XRF) devices", checkSources},
+    {"Electron capture devices", checkSources},
+    {"Mossbauer spectrometry sources", checkSources},
+    {"Positron emission tomography (PET) check sources", checkSources},
+    // clang-format on
+};
+
+inline QStringList practiceNames() {
+    QStringList names;
+    for (const PracticeItem& item : practiceItems)
+        names << item.practice;
+    return names;
+}
+
+// The pattern of an activity the window shows: "0.00E+00", three digits for exponents past 99.
+inline const QRegularExpression displayPattern(QStringLiteral("^-?\\d\\.\\d\\dE[+-]\\d{2,3}$"));
 
 struct ShownMessage {
     QString title;

@@ -5,21 +5,11 @@
 
 #include "calculator_window.h"
 
-using namespace std::chrono;
-using testing::CalculatorWindow;
+using namespace testing;
 
 namespace {
 
-const QString choosePractice = "Please! Chose Typical sources and practices ";
-const QString chooseRadionuclide = "Please! Chose Typical radionuclides ";
-const QString enterActivity = "Please! Enter the activity ";
-const QString selectUnit = "Please! Select Unit of Activity of Radioactive Sources ";
-const QString enterDate = "Please! Enter date of Manufacture";
-
 const QString practice = "Industrial gamma radiography sources";
-
-// Midnight starting 7 December 2026, local time.
-const dovrin::LocalTime midnight = local_days{2026y / December / 7};
 
 // Puts earlier results in the result boxes, so that a click that must not write is seen.
 void writeEarlierResults(CalculatorWindow& w) {
@@ -58,38 +48,31 @@ void CategorisationTest::checks_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
 
-    const auto row = [](const char* name, QStringList inputs, const QString& message,
-                        const char* focus) {
-        for (const char* button : {"Command2", "Command3"})
-            QTest::addRow("%s: %s", button, name) << button << inputs << message << focus;
+    const QStringList both{"Command2", "Command3"}, currentOnly{"Command3"};
+    const auto row = [](const QStringList& buttons, const QString& name, const QStringList& inputs,
+                        const QString& shown, const char* focus) {
+        for (const QString& button : buttons)
+            QTest::addRow("%s: %s", qPrintable(button), qPrintable(name))
+                << button << inputs << shown << QString(focus);
     };
-    row("all empty", {"", "", "", "", ""}, choosePractice, "Combo4");
-    row("blank practice passes", {" ", "", "1", "Ci", "1/1/2020"}, chooseRadionuclide, "Combo5");
-    row("no radionuclide", {practice, "", "", "", ""}, chooseRadionuclide, "Combo5");
-    row("radionuclide without thresholds", {practice, "Se-75", "1", "Ci", "1/1/2020"},
-        chooseRadionuclide, "Combo5");
-    row("radionuclide in lower case", {practice, "co-60", "1", "Ci", "1/1/2020"},
-        chooseRadionuclide, "Combo5");
-    row("radionuclide without hyphen", {practice, "Ir192", "1", "Ci", "1/1/2020"},
-        chooseRadionuclide, "Combo5");
-    row("no activity", {practice, "Co-60", "", "Ci", "1/1/2020"}, enterActivity, "Text5");
-    row("no activity nor unit", {practice, "Co-60", "", "", ""}, enterActivity, "Text5");
-    for (const char* activity :
-         {" ", "abc", "l00", "1,5", "-3", "1e999", "12abc", "1e300 kCi", "0x10", "NaN", "Infinity"})
-        row(qPrintable(QString("activity '%1'").arg(activity)),
-            {practice, "Co-60", activity, "Ci", "1/1/2020"}, enterActivity, "Text5");
-    row("activity beyond a double in Bq", {practice, "Co-60", "1e300", "kCi", "1/1/2020"},
-        enterActivity, "Text5");
-    row("no unit", {practice, "Co-60", "1", "", "1/1/2020"}, selectUnit, "Combo6");
-    row("unknown unit", {practice, "Co-60", "1", "kbq", "1/1/2020"}, selectUnit, "Combo6");
-
-    QTest::addRow("Command3: no date")
-        << "Command3" << QStringList{practice, "Co-60", "1", "Ci", ""} << enterDate << "Text7";
-    QTest::addRow("Command3: not a date")
-        << "Command3" << QStringList{practice, "Co-60", "1", "Ci", "abc"} << enterDate << "Text7";
-    QTest::addRow("Command3: decay overflows")
-        << "Command3" << QStringList{practice, "Ir-192", "1", "Ci", "12/31/9999"} << enterDate
-        << "Text7";
+    // clang-format off
+    row(both, "all empty", {"", "", "", "", ""}, message::choosePractice, "Combo4");
+    row(both, "blank practice passes", {" ", "", "1", "Ci", "1/1/2020"}, message::chooseRadionuclide, "Combo5");
+    row(both, "no radionuclide", {practice, "", "", "", ""}, message::chooseRadionuclide, "Combo5");
+    row(both, "radionuclide without thresholds", {practice, "Se-75", "1", "Ci", "1/1/2020"}, message::chooseRadionuclide, "Combo5");
+    row(both, "radionuclide in lower case", {practice, "co-60", "1", "Ci", "1/1/2020"}, message::chooseRadionuclide, "Combo5");
+    row(both, "radionuclide without hyphen", {practice, "Ir192", "1", "Ci", "1/1/2020"}, message::chooseRadionuclide, "Combo5");
+    row(both, "no activity", {practice, "Co-60", "", "Ci", "1/1/2020"}, message::enterActivity, "Text5");
+    row(both, "no activity nor unit", {practice, "Co-60", "", "", ""}, message::enterActivity, "Text5");
+    for (const char* activity : {" ", "abc", "l00", "1,5", "-3", "1e999", "12abc", "1e300 kCi", "0x10", "NaN", "Infinity"})
+        row(both, QString("activity '%1'").arg(activity), {practice, "Co-60", activity, "Ci", "1/1/2020"}, message::enterActivity, "Text5");
+    row(both, "activity beyond a double in Bq", {practice, "Co-60", "1e300", "kCi", "1/1/2020"}, message::enterActivity, "Text5");
+    row(both, "no unit", {practice, "Co-60", "1", "", "1/1/2020"}, message::selectUnit, "Combo6");
+    row(both, "unknown unit", {practice, "Co-60", "1", "kbq", "1/1/2020"}, message::selectUnit, "Combo6");
+    row(currentOnly, "no date", {practice, "Co-60", "1", "Ci", ""}, message::enterDate, "Text7");
+    row(currentOnly, "not a date", {practice, "Co-60", "1", "Ci", "abc"}, message::enterDate, "Text7");
+    row(currentOnly, "decay overflows", {practice, "Ir-192", "1", "Ci", "12/31/9999"}, message::enterDate, "Text7");
+    // clang-format on
 }
 
 void CategorisationTest::checks() {
@@ -112,9 +95,9 @@ void CategorisationTest::realMessageBox() {
     QVERIFY(w.open());
     w.click("Command2");
     QCOMPARE(w.messages.shown.size(), 1);
-    const testing::ShownMessage& shown = w.messages.shown.first();
-    QCOMPARE(shown.title, "Categorisation of Radioactive Sources");
-    QCOMPARE(shown.text, choosePractice);
+    const ShownMessage& shown = w.messages.shown.first();
+    QCOMPARE(shown.title, message::title);
+    QCOMPARE(shown.text, message::choosePractice);
     QCOMPARE(shown.icon, QMessageBox::NoIcon);
     QCOMPARE(shown.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY(shown.modal);
@@ -124,18 +107,16 @@ void CategorisationTest::realMessageBox() {
 void CategorisationTest::failedCheckWritesNothing_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QStringList>("inputs");
-    for (const char* button : {"Command2", "Command3"}) {
-        QTest::addRow("%s: no activity", button)
-            << button << QStringList{practice, "Co-60", "", "Ci", "1/1/2020"};
-        QTest::addRow("%s: no unit", button)
-            << button << QStringList{practice, "Co-60", "5", "", "1/1/2020"};
-        QTest::addRow("%s: Se-75", button)
-            << button << QStringList{practice, "Se-75", "5", "Ci", "1/1/2020"};
-    }
-    QTest::addRow("Command3: no date")
-        << "Command3" << QStringList{practice, "Co-60", "5", "Ci", ""};
-    QTest::addRow("Command3: not a date")
-        << "Command3" << QStringList{practice, "Co-60", "5", "Ci", "abc"};
+    const QStringList both{"Command2", "Command3"}, currentOnly{"Command3"};
+    const auto row = [](const QStringList& buttons, const char* name, const QStringList& inputs) {
+        for (const QString& button : buttons)
+            QTest::addRow("%s: %s", qPrintable(button), name) << button << inputs;
+    };
+    row(both, "no activity", {practice, "Co-60", "", "Ci", "1/1/2020"});
+    row(both, "no unit", {practice, "Co-60", "5", "", "1/1/2020"});
+    row(both, "Se-75", {practice, "Se-75", "5", "Ci", "1/1/2020"});
+    row(currentOnly, "no date", {practice, "Co-60", "5", "Ci", ""});
+    row(currentOnly, "not a date", {practice, "Co-60", "5", "Ci", "abc"});
 }
 
 // A failed check ends the click: the earlier results, the shown initial activity and its
@@ -207,47 +188,20 @@ void CategorisationTest::byCurrentActivity_data() {
     QTest::addColumn<QString>("date");
     QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("category");
+    const auto row = [](const char* name, const char* radionuclide, const char* activity,
+                        const char* date, const char* current, const char* category) {
+        QTest::newRow(name) << QString(radionuclide) << QString(activity) << QString(date)
+                            << QString(current) << QString(category);
+    };
     // The clock stands at midnight starting 7 December 2026.
-    QTest::newRow("Co-60, 1000 days") << "Co-60"
-                                      << "50"
-                                      << "3/12/2024"
-                                      << "3.49E+01"
-                                      << "1";
-    QTest::newRow("Co-60, 2000 days") << "Co-60"
-                                      << "50"
-                                      << "6/16/2021"
-                                      << "2.43E+01"
-                                      << "2";
-    QTest::newRow("Cf-252 at the bound") << "Cf-252"
-                                         << "0.2"
-                                         << "12/07/2026"
-                                         << "2.00E-01"
-                                         << "3";
-    QTest::newRow("Cf-252 above") << "Cf-252"
-                                  << "0.201"
-                                  << "12/07/2026"
-                                  << "2.01E-01"
-                                  << "Not assigned";
-    QTest::newRow("Ir-192, three half-lives") << "Ir-192"
-                                              << "12"
-                                              << "4/29/2026"
-                                              << "1.50E+00"
-                                              << "2";
-    QTest::newRow("Ir-192, four half-lives") << "Ir-192"
-                                             << "12"
-                                             << "2/14/2026"
-                                             << "7.52E-01"
-                                             << "Not assigned";
-    QTest::newRow("Co-60, very old") << "Co-60"
-                                     << "1"
-                                     << "01/01/0001"
-                                     << "2.05E-116"
-                                     << "Exempted";
-    QTest::newRow("future date") << "Co-60"
-                                 << "25"
-                                 << "12/7/2036"
-                                 << "9.31E+01"
-                                 << "1";
+    row("Co-60, 1000 days", "Co-60", "50", "3/12/2024", "3.49E+01", "1");
+    row("Co-60, 2000 days", "Co-60", "50", "6/16/2021", "2.43E+01", "2");
+    row("Cf-252 at the bound", "Cf-252", "0.2", "12/07/2026", "2.00E-01", "3");
+    row("Cf-252 above", "Cf-252", "0.201", "12/07/2026", "2.01E-01", "Not assigned");
+    row("Ir-192, three half-lives", "Ir-192", "12", "4/29/2026", "1.50E+00", "2");
+    row("Ir-192, four half-lives", "Ir-192", "12", "2/14/2026", "7.52E-01", "Not assigned");
+    row("Co-60, very old", "Co-60", "1", "01/01/0001", "2.05E-116", "Exempted");
+    row("future date", "Co-60", "25", "12/7/2036", "9.31E+01", "1");
 }
 
 void CategorisationTest::byCurrentActivity() {
@@ -322,7 +276,7 @@ void CategorisationTest::practiceThenButtonFillsRadionuclidesFirst() {
     w.type("Combo4", practice);
     w.click("Command2");
     QCOMPARE(w.items("Combo5").size(), 5);
-    QCOMPARE(w.messages.texts(), QStringList{chooseRadionuclide});
+    QCOMPARE(w.messages.texts(), QStringList{message::chooseRadionuclide});
     QCOMPARE(w.focusedName(), "Combo5");
 }
 

@@ -6,7 +6,7 @@
 #include "calculator_window.h"
 #include "handler_queue.h"
 
-using testing::CalculatorWindow;
+using namespace testing;
 
 class FocusEventsTest : public QObject {
     Q_OBJECT
@@ -98,7 +98,7 @@ void FocusEventsTest::buttonFromEmptyDateAsksOnceForDate() {
     w.enterSource("Irradiators", "Co-60", "2", "Ci");
     w.click("Text7");
     w.click("Command2");
-    QCOMPARE(w.messages.texts(), QStringList{"Please! Enter date of Manufacture"});
+    QCOMPARE(w.messages.texts(), QStringList{message::enterDate});
     QCOMPARE(w.messages.mostOpenAtOnce, 1);
     QCOMPARE(w.text("Text8"), "3");
 }
@@ -112,7 +112,7 @@ void FocusEventsTest::focusMoveInHandlerRunsAfterIt() {
     w.click("Command5");
     QCOMPARE(w.items("Combo5").size(), 4);
     w.click("Command2");
-    QCOMPARE(w.messages.texts(), QStringList{"Please! Chose Typical sources and practices "});
+    QCOMPARE(w.messages.texts(), QStringList{message::choosePractice});
     QCOMPARE(w.focusedName(), "Combo4");
     QVERIFY(w.items("Combo5").isEmpty());
 }

@@ -4,24 +4,7 @@
 
 #include "calculator_window.h"
 
-using namespace std::chrono;
-using testing::CalculatorWindow;
-
-namespace {
-
-const QStringList highActivity{"Co-60", "Sr-90", "Cs-137", "Pu-238"};
-const QStringList radiography{"Co-60", "Sr-90", "Cs-137", "Ir-192", "Pu-238"};
-const QStringList highActivityGauges{"Co-60", "Sr-90", "Cs-137", "Pu-238", "Am-241/Be", "Cf-252"};
-const QStringList lowActivityGauges{"Co-60",  "Kr-85",  "Sr-90",  "I-125", "Cs-137",
-                                    "Po-210", "Ra-226", "Pu-238", "Am-241"};
-const QStringList checkSources{"Co-60", "Co-57", "Ge-68", "Sr-90", "Cs-137", "Pu-238"};
-
-// Midnight starting the given day, local time.
-dovrin::LocalTime midnight(year_month_day date) {
-    return local_days{date};
-}
-
-} // namespace
+using namespace testing;
 
 class InputBoxesTest : public QObject {
     Q_OBJECT
@@ -55,29 +38,8 @@ private slots:
 void InputBoxesTest::leavingPracticeOffersItsRadionuclides_data() {
     QTest::addColumn<QString>("practice");
     QTest::addColumn<QStringList>("radionuclides");
-    const std::pair<const char*, QStringList> rows[] = {
-        {"Radioisotope thermoelectric generators (RTGs)", highActivity},
-        {"Irradiators", highActivity},
-        {"Teletherapy sources", highActivity},
-        {"Fixed, multi-beam teletherapy (gamma knife) sources", highActivity},
-        {"Industrial gamma radiography sources", radiography},
-        {"High/medium dose rate brachytherapy sources", radiography},
-        {"Fixed industrial gauges that incorporate high activity sources", highActivityGauges},
-        {"Well logging gauges", highActivityGauges},
-        {"Low dose rate brachytherapy sources (except eye plaques & permanent implants)",
-         lowActivityGauges},
-        {"Industrial gauges that do not incorporate high activity sources", lowActivityGauges},
-        {"Moisture/density gauges", lowActivityGauges},
-        {"Bone densitometers", lowActivityGauges},
-        {"Static eliminators", lowActivityGauges},
-        {"Low dose rate brachytherapy eye plaques & permanent implant sources", checkSources},
-        {"X-ray fluorescence (XRF) devices", checkSources},
-        {"Electron capture devices", checkSources},
-        {"Mossbauer spectrometry sources", checkSources},
-        {"Positron emission tomography (PET) check sources", checkSources},
-    };
-    for (const auto& [practice, radionuclides] : rows)
-        QTest::newRow(practice) << QString(practice) << radionuclides;
+    for (const auto& [practice, radionuclides] : practiceItems)
+        QTest::newRow(qPrintable(practice)) << practice << radionuclides;
 }
 
 void InputBoxesTest::leavingPracticeOffersItsRadionuclides() {
@@ -150,14 +112,13 @@ void InputBoxesTest::typedRadionuclideIsNotRejected() {
 void InputBoxesTest::leavingRadionuclideSetsDecayConstant_data() {
     QTest::addColumn<QString>("radionuclide");
     QTest::addColumn<QString>("constantText");
-    QTest::newRow("Co-60") << "Co-60"
-                           << "0.00036";
-    QTest::newRow("Ra-226") << "Ra-226"
-                            << "1.18664E-06";
-    QTest::newRow("Am-241/Be") << "Am-241/Be"
-                               << "4.393E-06";
-    QTest::newRow("Yb-169 typed") << "Yb-169"
-                                  << "0.02165";
+    const auto row = [](const char* name, const char* radionuclide, const char* constantText) {
+        QTest::newRow(name) << QString(radionuclide) << QString(constantText);
+    };
+    row("Co-60", "Co-60", "0.00036");
+    row("Ra-226", "Ra-226", "1.18664E-06");
+    row("Am-241/Be", "Am-241/Be", "4.393E-06");
+    row("Yb-169 typed", "Yb-169", "0.02165");
 }
 
 void InputBoxesTest::leavingRadionuclideSetsDecayConstant() {
@@ -173,7 +134,7 @@ void InputBoxesTest::leavingRadionuclideSetsDecayConstant() {
 // The constant of the last known radionuclide stays, also when the practice box empties
 // the radionuclide box: a date then decays with it.
 void InputBoxesTest::unknownRadionuclideKeepsDecayConstant() {
-    CalculatorWindow w(midnight(2026y / December / 7));
+    CalculatorWindow w(midnight);
     QVERIFY(w.open());
     w.type("Combo5", "Ir-192");
     w.tab();
@@ -196,6 +157,7 @@ void InputBoxesTest::leavingUnitConverts_data() {
                         const char* tooltip) {
         QTest::addRow("%s %s", activity, unit) << activity << unit << shown << tooltip;
     };
+    // clang-format off
     row("1", "Ci", "3.70E-02", "3.70E+01 GBq  , 3.70E+04 MBq  , 3.70E+07 kBq  , 3.70E+10 Bq ");
     row("2.5", "mCi", "9.25E-05", "9.25E-02 GBq  , 9.25E+01 MBq  , 9.25E+04 kBq  , 9.25E+07 Bq ");
     row("37", "uCi", "1.37E-06", "1.37E-03 GBq  , 1.37E+00 MBq  , 1.37E+03 kBq  , 1.37E+06 Bq ");
@@ -206,9 +168,9 @@ void InputBoxesTest::leavingUnitConverts_data() {
     row("12abc", "GBq", "1.20E-02", "1.20E+01 GBq  , 1.20E+04 MBq  , 1.20E+07 kBq  , 1.20E+10 Bq ");
     row("1,5", "GBq", "1.00E-03", "1.00E+00 GBq  , 1.00E+03 MBq  , 1.00E+06 kBq  , 1.00E+09 Bq ");
     row("", "Ci", "0.00E+00", "0.00E+00 GBq  , 0.00E+00 MBq  , 0.00E+00 kBq  , 0.00E+00 Bq ");
-    row("-3", "MBq", "-3.00E-06",
-        "-3.00E-03 GBq  , -3.00E+00 MBq  , -3.00E+03 kBq  , -3.00E+06 Bq ");
+    row("-3", "MBq", "-3.00E-06", "-3.00E-03 GBq  , -3.00E+00 MBq  , -3.00E+03 kBq  , -3.00E+06 Bq ");
     row("100", "mCi", "3.70E-03", "3.70E+00 GBq  , 3.70E+03 MBq  , 3.70E+06 kBq  , 3.70E+09 Bq ");
+    // clang-format on
 }
 
 void InputBoxesTest::leavingUnitConverts() {
@@ -229,16 +191,14 @@ void InputBoxesTest::leavingUnitConverts() {
 void InputBoxesTest::unknownUnitChangesNothing_data() {
     QTest::addColumn<QString>("activity");
     QTest::addColumn<QString>("unit");
-    QTest::newRow("empty unit") << "5"
-                                << "";
-    QTest::newRow("lower case") << "5"
-                                << "kbq";
-    QTest::newRow("trailing blank") << "5"
-                                    << "TBq ";
-    QTest::newRow("beyond a double") << "1e999"
-                                     << "Bq";
-    QTest::newRow("beyond a double in Bq") << "1e300"
-                                           << "kCi";
+    const auto row = [](const char* name, const char* activity, const char* unit) {
+        QTest::newRow(name) << QString(activity) << QString(unit);
+    };
+    row("empty unit", "5", "");
+    row("lower case", "5", "kbq");
+    row("trailing blank", "5", "TBq ");
+    row("beyond a double", "1e999", "Bq");
+    row("beyond a double in Bq", "1e300", "kCi");
 }
 
 // An earlier conversion stays, its text and its tooltip.
@@ -283,54 +243,22 @@ void InputBoxesTest::leavingDateDecays_data() {
     QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("tooltip");
     QTest::addColumn<QString>("elapsed");
+    const auto row = [](const char* name, const char* initial, const char* radionuclide,
+                        const char* date, const char* current, const char* tooltip,
+                        const char* elapsed) {
+        QTest::newRow(name) << QString(initial) << QString(radionuclide) << QString(date)
+                            << QString(current) << QString(tooltip) << QString(elapsed);
+    };
     // The clock stands at midnight starting 7 December 2026.
-    QTest::newRow("Co-60, one half-life")
-        << "1.00E+00"
-        << "Co-60"
-        << "8/30/2021"
-        << "5.00E-01"
-        << "5.00E+02 GBq  , 5.00E+05 MBq  , 5.00E+08 kBq  , 5.00E+11 Bq "
-        << "-1925";
-    QTest::newRow("Ir-192, one half-life")
-        << "3.70E-02"
-        << "Ir-192"
-        << "9/24/2026"
-        << "1.85E-02"
-        << "1.85E+01 GBq  , 1.85E+04 MBq  , 1.85E+07 kBq  , 1.85E+10 Bq "
-        << "-74";
-    QTest::newRow("Cs-137, today") << "3.70E-02"
-                                   << "Cs-137"
-                                   << "12/07/2026"
-                                   << "3.70E-02"
-                                   << "3.70E+01 GBq  , 3.70E+04 MBq  , 3.70E+07 kBq  , 3.70E+10 Bq "
-                                   << "0";
-    QTest::newRow("no initial activity")
-        << ""
-        << "Cs-137"
-        << "1/1/2000"
-        << "0.00E+00"
-        << "0.00E+00 GBq  , 0.00E+00 MBq  , 0.00E+00 kBq  , 0.00E+00 Bq "
-        << "-9837";
-    QTest::newRow("no radionuclide yet") << "2.50E+01"
-                                         << ""
-                                         << "1/1/2000"
-                                         << "2.50E+01"
-                                         << "2.50E+04 GBq  , 2.50E+07 MBq  , 2.50E+10 kBq  , "
-                                            "2.50E+13 Bq "
-                                         << "-9837";
-    QTest::newRow("Ra-226, two-digit year") << "1.00E+00"
-                                            << "Ra-226"
-                                            << "1/1/26"
-                                            << "1.00E+00"
-                                            << "1.00E+03 GBq  , 1.00E+06 MBq  , 1.00E+09 kBq  , "
-                                               "1.00E+12 Bq "
-                                            << "-340";
-    QTest::newRow("future date") << "1.00E+00"
-                                 << "Co-60"
-                                 << "12/8/2026"
-                                 << "1.00E+00"
-                                 << "1.00E+03 GBq  , 1.00E+06 MBq  , 1.00E+09 kBq  , 1.00E+12 Bq "
-                                 << "1";
+    // clang-format off
+    row("Co-60, one half-life", "1.00E+00", "Co-60", "8/30/2021", "5.00E-01", "5.00E+02 GBq  , 5.00E+05 MBq  , 5.00E+08 kBq  , 5.00E+11 Bq ", "-1925");
+    row("Ir-192, one half-life", "3.70E-02", "Ir-192", "9/24/2026", "1.85E-02", "1.85E+01 GBq  , 1.85E+04 MBq  , 1.85E+07 kBq  , 1.85E+10 Bq ", "-74");
+    row("Cs-137, today", "3.70E-02", "Cs-137", "12/07/2026", "3.70E-02", "3.70E+01 GBq  , 3.70E+04 MBq  , 3.70E+07 kBq  , 3.70E+10 Bq ", "0");
+    row("no initial activity", "", "Cs-137", "1/1/2000", "0.00E+00", "0.00E+00 GBq  , 0.00E+00 MBq  , 0.00E+00 kBq  , 0.00E+00 Bq ", "-9837");
+    row("no radionuclide yet", "2.50E+01", "", "1/1/2000", "2.50E+01", "2.50E+04 GBq  , 2.50E+07 MBq  , 2.50E+10 kBq  , 2.50E+13 Bq ", "-9837");
+    row("Ra-226, two-digit year", "1.00E+00", "Ra-226", "1/1/26", "1.00E+00", "1.00E+03 GBq  , 1.00E+06 MBq  , 1.00E+09 kBq  , 1.00E+12 Bq ", "-340");
+    row("future date", "1.00E+00", "Co-60", "12/8/2026", "1.00E+00", "1.00E+03 GBq  , 1.00E+06 MBq  , 1.00E+09 kBq  , 1.00E+12 Bq ", "1");
+    // clang-format on
 }
 
 void InputBoxesTest::leavingDateDecays() {
@@ -340,7 +268,7 @@ void InputBoxesTest::leavingDateDecays() {
     QFETCH(QString, current);
     QFETCH(QString, tooltip);
     QFETCH(QString, elapsed);
-    CalculatorWindow w(midnight(2026y / December / 7));
+    CalculatorWindow w(midnight);
     QVERIFY(w.open());
     w.enterSource("", radionuclide, "", "");
     w.type("Text6", initial);
@@ -358,7 +286,7 @@ void InputBoxesTest::emptyDateAsksForIt() {
     w.click("Text7");
     const QStringList before = w.results();
     w.tab();
-    QCOMPARE(w.messages.texts(), QStringList{"Please! Enter date of Manufacture"});
+    QCOMPARE(w.messages.texts(), QStringList{message::enterDate});
     QCOMPARE(w.focusedName(), "Text7");
     QCOMPARE(w.results(), before);
     w.tab(); // asked again each time the empty box is left
@@ -386,7 +314,7 @@ void InputBoxesTest::unreadableDateChangesNothing() {
 }
 
 void InputBoxesTest::dateIsReadMonthFirst() {
-    CalculatorWindow w(midnight(2010y / February / 13));
+    CalculatorWindow w(local_days{2010y / February / 13});
     QVERIFY(w.open());
     w.type("Text7", "2/3/2010");
     w.tab();
@@ -395,7 +323,7 @@ void InputBoxesTest::dateIsReadMonthFirst() {
 
 // The current activity follows the text of Text6, also when the user typed it there.
 void InputBoxesTest::decayUsesTypedInitialActivity() {
-    CalculatorWindow w(local_days{2026y / December / 7} + hours{12});
+    CalculatorWindow w(midnight + hours{12});
     QVERIFY(w.open());
     w.enterSource("", "Co-60", "1", "Ci");
     w.type("Text6", "5.00E+01");
@@ -407,7 +335,7 @@ void InputBoxesTest::decayUsesTypedInitialActivity() {
 
 // A factor beyond a double: Text10 takes the new time, the current activity stays.
 void InputBoxesTest::overflowingDecayKeepsCurrentActivity() {
-    CalculatorWindow w(midnight(2026y / December / 7));
+    CalculatorWindow w(midnight);
     QVERIFY(w.open());
     w.enterSource("", "Yb-169", "1", "Ci", "1/1/2020");
     const QString current = w.text("Text9");

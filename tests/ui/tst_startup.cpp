@@ -7,30 +7,11 @@
 
 #include "calculator_window.h"
 
-using testing::CalculatorWindow;
+using namespace testing;
 
 namespace {
 
-const QStringList practices{
-    "Radioisotope thermoelectric generators (RTGs)",
-    "Irradiators",
-    "Teletherapy sources",
-    "Fixed, multi-beam teletherapy (gamma knife) sources",
-    "Industrial gamma radiography sources",
-    "High/medium dose rate brachytherapy sources",
-    "Fixed industrial gauges that incorporate high activity sources",
-    "Well logging gauges",
-    "Low dose rate brachytherapy sources (except eye plaques & permanent implants)",
-    "Industrial gauges that do not incorporate high activity sources",
-    "Moisture/density gauges",
-    "Bone densitometers",
-    "Static eliminators",
-    "Low dose rate brachytherapy eye plaques & permanent implant sources",
-    "X-ray fluorescence (XRF) devices",
-    "Electron capture devices",
-    "Mossbauer spectrometry sources",
-    "Positron emission tomography (PET) check sources",
-};
+const QStringList practices = practiceNames();
 const QStringList units{"uCi", "mCi", "Ci", "kCi", "Bq", "kBq", "MBq", "GBq", "TBq"};
 const QStringList tabOrder{"Combo4",   "Combo5", "Text5",    "Combo6",   "Text6",
                            "Text7",    "Text9",  "Command2", "Command3", "Command5",
@@ -207,24 +188,18 @@ void StartupTest::fontsAndColours() {
 void StartupTest::screenReadersNameEveryBox_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("accessibleName");
-    QTest::newRow("Combo4") << "Combo4"
-                            << "Typical sources / practices";
-    QTest::newRow("Combo5") << "Combo5"
-                            << "Typical radionuclides";
-    QTest::newRow("Text5") << "Text5"
-                           << "Initial Source Activity";
-    QTest::newRow("Combo6") << "Combo6"
-                            << "Unit of the initial activity";
-    QTest::newRow("Text6") << "Text6"
-                           << "Initial Source Activity (TBq)";
-    QTest::newRow("Text7") << "Text7"
-                           << "Date of Manufacture";
-    QTest::newRow("Text9") << "Text9"
-                           << "Current Source Activity (TBq)";
-    QTest::newRow("Text8") << "Text8"
-                           << "Category by initial activity";
-    QTest::newRow("Text11") << "Text11"
-                            << "Category by current activity";
+    const auto row = [](const char* name, const char* accessibleName) {
+        QTest::newRow(name) << QString(name) << QString(accessibleName);
+    };
+    row("Combo4", "Typical sources / practices");
+    row("Combo5", "Typical radionuclides");
+    row("Text5", "Initial Source Activity");
+    row("Combo6", "Unit of the initial activity");
+    row("Text6", "Initial Source Activity (TBq)");
+    row("Text7", "Date of Manufacture");
+    row("Text9", "Current Source Activity (TBq)");
+    row("Text8", "Category by initial activity");
+    row("Text11", "Category by current activity");
 }
 
 void StartupTest::screenReadersNameEveryBox() {
@@ -265,7 +240,7 @@ void StartupTest::newEmptiesBoxesButKeepsListsAndTooltips() {
 
     // The boxes are empty, so a categorisation reports the missing practice.
     w.click("Command2");
-    QCOMPARE(w.messages.texts().last(), "Please! Chose Typical sources and practices ");
+    QCOMPARE(w.messages.texts().last(), message::choosePractice);
 }
 
 void StartupTest::newTwiceIsNewOnce() {
