@@ -1,0 +1,260 @@
+// The dovrin-register run: its exit statuses, its output rows and the safety of its files. Run
+// in-process with a fixed clock; the last test starts the real program once.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "csv.h"
+#include "inventory.h"
+#include "run.h"
+
+using namespace dovrin;
+
+namespace {
+
+const LocalTime fixedNow =
+    std::chrono::local_days{std::chrono::year{2026} / 6 / 1} + std::chrono::hours{12};
+
+QByteArray contents(std::FILE* file) {
+    std::rewind(file);
+    QByteArray text;
+    char block[4096];
+    for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;)
+        text.append(block, static_cast<qsizetype>(count));
+    std::fclose(file);
+    return text;
+}
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
+}
+
+void write(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+struct Outcome {
+    int status;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The arguments with INV replaced by the inventory's path, DIR by the folder's and NAME by the
+// folder's name.
+Outcome run(QStringList arguments, const QString& folder, const QByteArray& standardInput = {}) {
+    std::vector<std::string> store;
+    for (QString& argument : arguments)
+        store.push_back(argument.replace("INV", folder + "/inv.csv")
+                            .replace("DIR", folder)
+                            .replace("NAME", QDir(folder).dirName())
+                            .toStdString());
+    const std::vector<std::string_view> views(store.begin(), store.end());
+    std::FILE* in = std::tmpfile();
+    std::fwrite(standardInput.constData(), 1, static_cast<std::size_t>(standardInput.size()), in);
+    std::rewind(in);
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int status = runRegister(views, in, out, err, false, fixedNow);
+    std::fclose(in);
+    return {status, contents(out), contents(err)};
+}
+
+std::vector<std::vector<std::string>> records(const QByteArray& text) {
+    const std::string copy = text.toStdString();
+    csv::TextSource source(copy);
+    csv::Reader reader(source);
+    std::vector<std::vector<std::string>> rows;
+    while (const auto record = reader.next())
+        rows.emplace_back(record->fields.begin(), record->fields.end());
+    return rows;
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+constexpr char header[] = "radionuclide,activity,unit\n";
+
+} // namespace
+
+class TestRegisterRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void exitStatus_data();
+    void exitStatus();
+    void rowsInOrder();
+    void failedRunLeavesFilesAlone_data();
+    void failedRunLeavesFilesAlone();
+    void finishedRunReplacesFiles();
+    void realProgram();
+};
+
+void TestRegisterRun::exitStatus_data() {
+    QTest::addColumn<QByteArray>("inventory");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message"); // the start of standard error
+    const QByteArray good = QByteArray(header) + "Co-60,1,Ci\n";
+    const QByteArray bad = QByteArray(header) + "Co-60,1,Ci\nCobalt,1,Ci\n";
+    const auto row = [](const char* name, QByteArray inventory, QStringList arguments, int status,
+                        QString message) {
+        QTest::newRow(name) << inventory << arguments << status << message;
+    };
+    row("every row categorised", good, {"INV"}, 0, "1 sources read, 1 categorised, 0 with errors");
+    row("header only", header, {"INV"}, 0, "0 sources read");
+    row("an error row", bad, {"INV"}, 1, "2 sources read, 1 categorised, 1 with errors (row 3;");
+    row("no such file", good, {"DIR/none.csv"}, 2, "dovrin-register: cannot open");
+    row("empty file", "", {"INV"}, 2, "dovrin-register: the inventory is empty");
+    row("required column missing", "radionuclide,unit\nCo-60,Ci\n", {"INV"}, 2,
+        "dovrin-register: the header has no column 'activity'");
+    row("two columns for one name", "unit,radionuclide,activity,Unit\n", {"INV"}, 2,
+        "dovrin-register: columns 1 and 4 are both named 'unit'");
+    row("unknown option", good, {"--fast", "INV"}, 2, "dovrin-register: unknown option '--fast'");
+    row("bad as-of", good, {"--as-of", "2026-13-01", "INV"}, 2, "dovrin-register: --as-of");
+    row("no inventory", good, {}, 2, "dovrin-register: no inventory given");
+    row("two inventories", good, {"INV", "INV"}, 2, "dovrin-register: one inventory at a time");
+    row("output is the input", good, {"-o", "INV", "INV"}, 2,
+        "dovrin-register: the output 'DIR/inv.csv' is the inventory itself");
+    row("output is the input by another path", good, {"--output=DIR/../NAME/inv.csv", "INV"}, 2,
+        "dovrin-register: the output 'DIR/../");
+    row("both outputs to one file", good, {"-o", "DIR/a.csv", "--locations", "DIR/./a.csv", "INV"},
+        2, "dovrin-register: the results and the totals per location would be written to one");
+    row("both outputs to standard output", good, {"--locations", "-", "INV"}, 2,
+        "dovrin-register: the results and the totals per location would be written to one");
+}
+
+// 0 when every row is categorised, 1 when some are error rows, 2 with one line saying why.
+void TestRegisterRun::exitStatus() {
+    QFETCH(QByteArray, inventory);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QTemporaryDir folder;
+    write(folder.path() + "/inv.csv", inventory);
+    const Outcome outcome = run(arguments, folder.path());
+    QCOMPARE(outcome.status, status);
+    const QString err = QString::fromUtf8(outcome.err);
+    QVERIFY2(err.startsWith(message.replace("DIR", folder.path())), qPrintable(err));
+    if (status == 2) {
+        QCOMPARE(outcome.err.count('\n'), 1);
+        QVERIFY(outcome.out.isEmpty());
+        QCOMPARE(filesIn(folder.path()), QStringList{"inv.csv"});
+        QCOMPARE(contents(folder.path() + "/inv.csv"), inventory);
+    }
+}
+
+// One output row per input row, in order, with the input's fields first; error rows too.
+void TestRegisterRun::rowsInOrder() {
+    const QByteArray inventory = "id;Radionuclide;activity;unit;owner\r\n"
+                                 "a;Co-60;1;Ci;\"x;y\"\r\n"
+                                 "b;Cobalt;1;Ci;z\r\n"
+                                 "c;Cs-137;2\r\n"
+                                 "\r\n"
+                                 "d;Ir-192;3;GBq;\"two\r\nlines\"\r\n"
+                                 "e;Am-241;1;mCi;w;extra\r\n"
+                                 "f;Co-60;1;Ci;\"open\r\n";
+    const Outcome outcome = run({"-"}, {}, inventory);
+    QCOMPARE(outcome.status, 1);
+    std::string input = inventory.toStdString();
+    csv::TextSource source(input);
+    InventoryReader reader(source, {});
+    QVERIFY(reader.readHeader());
+    const auto rows = records(outcome.out);
+    QCOMPARE(rows.size(), std::size_t{7});
+    QCOMPARE(rows[0].size(), std::size_t{14});
+    QVERIFY(rows[0][5] == "activity_tbq");
+    InventoryRow row;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        QVERIFY(reader.next(row));
+        QCOMPARE(rows[i].size(), std::size_t{14});
+        QVERIFY(std::equal(row.fields.begin(), row.fields.end(), rows[i].begin()));
+        const bool categorised = i == 1 || i == 4; // a and d
+        QCOMPARE(rows[i][5].empty(), !categorised);
+        QVERIFY(categorised || !rows[i][13].empty()); // an error row says why
+    }
+    QVERIFY(!reader.next(row));
+}
+
+void TestRegisterRun::failedRunLeavesFilesAlone_data() {
+    QTest::addColumn<bool>("cancelled"); // otherwise the header is bad
+    QTest::newRow("stopped before the first row") << false;
+    QTest::newRow("cancelled half way") << true;
+}
+
+// A run that fails leaves no half-written file, and the files it would have replaced as they were.
+void TestRegisterRun::failedRunLeavesFilesAlone() {
+    QFETCH(bool, cancelled);
+    QTemporaryDir folder;
+    QByteArray inventory = cancelled ? header : "nothing,of,use\n";
+    while (inventory.size() < 3'000'000)
+        inventory += "Co-60,1,Ci\n";
+    write(folder.path() + "/inv.csv", inventory);
+    write(folder.path() + "/out.csv", "before\n");
+    write(folder.path() + "/sites.csv", "before too\n");
+    RunOptions options;
+    options.input = (folder.path() + "/inv.csv").toStdString();
+    options.output = (folder.path() + "/out.csv").toStdString();
+    options.locations = (folder.path() + "/sites.csv").toStdString();
+    std::uint64_t reports = 0;
+    const RunResult result = categoriseInventory(options, fixedNow, stdin, stdout,
+                                                 [&](std::uint64_t consumed, std::uint64_t total) {
+                                                     ++reports;
+                                                     return consumed < total / 2;
+                                                 });
+    QCOMPARE(result.status, runImpossible);
+    QCOMPARE(reports > 0, cancelled);
+    QCOMPARE(filesIn(folder.path()), (QStringList{"inv.csv", "out.csv", "sites.csv"}));
+    QCOMPARE(contents(folder.path() + "/out.csv"), QByteArray("before\n"));
+    QCOMPARE(contents(folder.path() + "/sites.csv"), QByteArray("before too\n"));
+}
+
+// A complete run replaces the files at once, keeping their permissions.
+void TestRegisterRun::finishedRunReplacesFiles() {
+    QTemporaryDir folder;
+    write(folder.path() + "/inv.csv",
+          QByteArray("location,") + header + "A,Co-60,1,Ci\nB,Cs-137,1,Ci\nA,Sr-90,1,Ci\n");
+    write(folder.path() + "/out.csv", "before\n");
+    const QByteArray outPath = (folder.path() + "/out.csv").toUtf8();
+    QCOMPARE(chmod(outPath.constData(), 0640), 0);
+    const Outcome outcome =
+        run({"INV", "-o", "DIR/out.csv", "--locations", "DIR/sites.csv"}, folder.path());
+    QCOMPARE(outcome.status, 0);
+    QVERIFY(outcome.out.isEmpty());
+    QCOMPARE(filesIn(folder.path()), (QStringList{"inv.csv", "out.csv", "sites.csv"}));
+    QCOMPARE(records(contents(folder.path() + "/out.csv")).size(), std::size_t{4});
+    const auto sites = records(contents(folder.path() + "/sites.csv"));
+    QCOMPARE(sites.size(), std::size_t{3});
+    QVERIFY(sites[1][0] + sites[1][1] + sites[2][0] + sites[2][1] == "A2B1");
+    struct stat status {};
+    QCOMPARE(stat(outPath.constData(), &status), 0);
+    QCOMPARE(status.st_mode & 0777, 0640u);
+}
+
+// The program itself: a bad run says why on one line and exits with 2; --version exits with 0.
+void TestRegisterRun::realProgram() {
+    QProcess program;
+    program.start(DOVRIN_REGISTER, {"/nonexistent/inventory.csv"});
+    QVERIFY(program.waitForFinished());
+    QCOMPARE(program.exitCode(), 2);
+    QCOMPARE(program.readAllStandardError().count('\n'), 1);
+    program.start(DOVRIN_REGISTER, {"--version"});
+    QVERIFY(program.waitForFinished());
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(program.readAllStandardOutput().startsWith("dovrin-register "));
+}
+
+QTEST_GUILESS_MAIN(TestRegisterRun)
+#include "tst_register_run.moc"
