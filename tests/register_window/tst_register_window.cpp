@@ -1,0 +1,271 @@
+// The register window on real widgets: opening inventories, sorting and filtering the sources,
+// the as-of date, and the window staying responsive while a large file loads.
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include "register_window_under_test.h"
+
+using namespace testing;
+
+namespace {
+
+// Five sources at three locations; C is an error row. At 2026-12-07 A is category 2 by A/D
+// (0.35 TBq of Co-60), E is 3 (Am-241/Be, not decayed), B and D are 4.
+const QByteArray smallInventory = "id,location,radionuclide,activity,unit,manufactured\n"
+                                  "A,Lab 1,Co-60,0.35,TBq,2026-12-07\n"
+                                  "B,Lab 1,Cs-137,50,GBq,2020-01-01\n"
+                                  "C,Lab 2,Cobalt,1,TBq,2020-01-01\n"
+                                  "D,Lab 2,Ir-192,10,Ci,2026-06-01\n"
+                                  "E,Store,Am-241/Be,0.5,TBq,\n";
+
+} // namespace
+
+class TestRegisterWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir folder_;
+    QString small_;
+    std::unique_ptr<dovrin::RegisterWindow> window_;
+
+    QTableView& sources() {
+        return *window_->findChild<QTableView*>(QStringLiteral("sourcesView"));
+    }
+    QTableView& locations() {
+        return *window_->findChild<QTableView*>(QStringLiteral("locationsView"));
+    }
+    QString counts() { return window_->findChild<QLabel*>(QStringLiteral("countsLabel"))->text(); }
+    int column(const QString& heading) {
+        for (int section = 0; section < sources().model()->columnCount(); ++section)
+            if (sources().model()->headerData(section, Qt::Horizontal).toString() == heading)
+                return section;
+        return -1;
+    }
+    bool openAndWait(const QString& path) {
+        QSignalSpy loaded(window_.get(), &dovrin::RegisterWindow::inventoryLoaded);
+        window_->open(path);
+        return loaded.wait(20000);
+    }
+
+private slots:
+    void initTestCase() {
+        isolateSettings(folder_);
+        small_ = writeFile(folder_, QStringLiteral("small.csv"), smallInventory);
+    }
+    void init() {
+        window_ = std::make_unique<dovrin::RegisterWindow>([] { return midnight; });
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup() { window_.reset(); }
+
+    // Every row of a file that can be read is shown, its error rows counted and marked.
+    void opening_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("errors");
+        QTest::newRow("five sources") << smallInventory << 5 << 1;
+        QTest::newRow("semicolons, CRLF, quotes")
+            << QByteArray("radionuclide;activity;unit;note\r\nCo-60;\"1.5\";TBq;\"a;b\"\r\n") << 1
+            << 0;
+        QTest::newRow("short and long rows")
+            << QByteArray("radionuclide,activity,unit\nCo-60,1\nCo-60,1,TBq,extra\nCo-60,1,TBq\n")
+            << 3 << 2;
+        QTest::newRow("header only") << QByteArray("radionuclide,activity,unit\n") << 0 << 0;
+    }
+    void opening() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, rows);
+        QFETCH(int, errors);
+        QVERIFY(openAndWait(writeFile(folder_, QStringLiteral("opened.csv"), text)));
+        QCOMPARE(sources().model()->rowCount(), rows);
+        QCOMPARE(counts(), QStringLiteral("%1 sources, %2 with errors")
+                               .arg(QLocale().toString(rows), QLocale().toString(errors)));
+        int marked = 0;
+        for (int row = 0; row < rows; ++row) {
+            const QModelIndex cell = sources().model()->index(row, 0);
+            if (cell.data(Qt::BackgroundRole).isValid()) {
+                ++marked;
+                QVERIFY(!cell.data(Qt::ToolTipRole).toString().isEmpty());
+            }
+        }
+        QCOMPARE(marked, errors);
+    }
+
+    // A file that cannot be used says why in a real modal message box, and the window keeps
+    // the inventory it showed.
+    void unusableFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("no such file") << QStringLiteral("missing/none.csv") << QByteArray();
+        QTest::newRow("empty file") << QStringLiteral("empty.csv") << QByteArray("");
+    }
+    void unusableFile() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, text);
+        QVERIFY(openAndWait(small_));
+        const QString path =
+            name.contains(u'/') ? folder_.filePath(name) : writeFile(folder_, name, text);
+        DialogAnswerer answerer;
+        QSignalSpy failed(window_.get(), &dovrin::RegisterWindow::openFailed);
+        window_->open(path);
+        QVERIFY(failed.wait(10000));
+        QTRY_COMPARE(answerer.messages.size(), 1);
+        QVERIFY(answerer.messages.first().contains(QDir::toNativeSeparators(path)));
+        QCOMPARE(window_->inventoryPath(), small_);
+        QCOMPARE(sources().model()->rowCount(), 5);
+    }
+
+    // A header without the required columns asks which columns hold them, and the answer is
+    // kept for the file.
+    void columnsChosen() {
+        const QString path = writeFile(folder_, QStringLiteral("isotopes.csv"),
+                                       "Isotope,activity,unit\nCo-60,1,TBq\nCs-137,2,TBq\n");
+        DialogAnswerer answerer;
+        answerer.answer = [](QDialog& dialog) {
+            auto* box = dialog.findChild<QComboBox*>(QStringLiteral("radionuclideColumnBox"));
+            box->setCurrentIndex(box->findText(QStringLiteral("Isotope")));
+            dialog.accept();
+        };
+        QVERIFY(openAndWait(path));
+        QCOMPARE(sources().model()->rowCount(), 2);
+        QCOMPARE(answerer.dialogs, 1);
+        QVERIFY(openAndWait(path));
+        QCOMPARE(answerer.dialogs, 1);
+        QVERIFY(counts().endsWith(QStringLiteral(", 0 with errors")));
+    }
+
+    // Opening stops cleanly: by Cancel, and by opening another file; no row of the stopped
+    // file arrives afterwards.
+    void cancelledLoad() {
+        const QString large =
+            writeFile(folder_, QStringLiteral("large.csv"), generatedInventory(400000));
+        window_->open(large);
+        QTRY_VERIFY_WITH_TIMEOUT(sources().model()->rowCount() > 0, 20000);
+        QVERIFY(window_->loading());
+        QTest::mouseClick(window_->findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                          Qt::LeftButton);
+        QVERIFY(!window_->loading());
+        QCoreApplication::processEvents();
+        QCOMPARE(sources().model()->rowCount(), 0);
+        QVERIFY(counts().contains(QStringLiteral("cancelled")));
+
+        window_->open(large);
+        QTRY_VERIFY_WITH_TIMEOUT(sources().model()->rowCount() > 0, 20000);
+        QVERIFY(openAndWait(small_));
+        QCoreApplication::processEvents();
+        QCOMPARE(sources().model()->rowCount(), 5);
+        QCOMPARE(window_->inventoryPath(), small_);
+    }
+
+    // The event loop keeps turning while a large file is read: the window is never blocked.
+    void neverBlocked() {
+        const QString large =
+            writeFile(folder_, QStringLiteral("large.csv"), generatedInventory(400000));
+        int turns = 0;
+        QTimer ticker;
+        ticker.setInterval(0);
+        connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+        int turnsWhileLoading = 0;
+        connect(sources().model(), &QAbstractItemModel::rowsInserted,
+                [&] { turnsWhileLoading = turns; });
+        ticker.start();
+        QVERIFY(openAndWait(large));
+        QCOMPARE(sources().model()->rowCount(), 400000);
+        QVERIFY2(turnsWhileLoading > 20, qPrintable(QString::number(turnsWhileLoading)));
+    }
+
+    // Every column sorts, numbers as numbers, error rows after the rest.
+    void sorting_data() {
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<Qt::SortOrder>("order");
+        QTest::addColumn<QStringList>("ids");
+        QTest::newRow("text") << QStringLiteral("radionuclide") << Qt::AscendingOrder
+                              << QStringList{"E", "A", "C", "B", "D"};
+        QTest::newRow("activity as a number") << QStringLiteral("activity") << Qt::DescendingOrder
+                                              << QStringList{"B", "D", "C", "E", "A"};
+        QTest::newRow("A/D") << QStringLiteral("A/D") << Qt::AscendingOrder
+                             << QStringList{"B", "D", "E", "A", "C"};
+        QTest::newRow("category by A/D") << QStringLiteral("Category by A/D") << Qt::AscendingOrder
+                                         << QStringList{"A", "E", "B", "D", "C"};
+    }
+    void sorting() {
+        QFETCH(QString, heading);
+        QFETCH(Qt::SortOrder, order);
+        QFETCH(QStringList, ids);
+        QVERIFY(openAndWait(small_));
+        sources().sortByColumn(column(heading), order);
+        QCOMPARE(shownColumn(sources(), column(QStringLiteral("id"))), ids);
+    }
+
+    // The filters by category, by text and by location, together.
+    void filtering_data() {
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("location");
+        QTest::addColumn<QStringList>("ids");
+        QTest::newRow("everything") << "All categories"
+                                    << "" << -1 << QStringList{"A", "B", "C", "D", "E"};
+        QTest::newRow("category 4") << "Category 4"
+                                    << "" << -1 << QStringList{"B", "D"};
+        QTest::newRow("errors") << "Errors"
+                                << "" << -1 << QStringList{"C"};
+        QTest::newRow("text, any case") << "All categories"
+                                        << "lab" << -1 << QStringList{"A", "B", "C", "D"};
+        QTest::newRow("text of a note") << "All categories"
+                                        << "COBALT" << -1 << QStringList{"C"};
+        QTest::newRow("location") << "All categories"
+                                  << "" << 1 << QStringList{"C", "D"};
+        QTest::newRow("location and category") << "Category 4"
+                                               << "" << 0 << QStringList{"B"};
+    }
+    void filtering() {
+        QFETCH(QString, category);
+        QFETCH(QString, text);
+        QFETCH(int, location);
+        QFETCH(QStringList, ids);
+        QVERIFY(openAndWait(small_));
+        auto* categoryBox = window_->findChild<QComboBox*>(QStringLiteral("categoryBox"));
+        categoryBox->setCurrentIndex(categoryBox->findText(category));
+        auto* findBox = window_->findChild<QLineEdit*>(QStringLiteral("findBox"));
+        findBox->setFocus();
+        QTest::keyClicks(findBox, text);
+        if (location >= 0)
+            locations().selectRow(location);
+        QCOMPARE(shownColumn(sources(), column(QStringLiteral("id"))), ids);
+    }
+
+    // A new as-of date works every source out again: Co-60 at 0.35 TBq is category 2 up to the
+    // day before the one the register names as its next change, and 3 from that day on.
+    void asOfDate_data() {
+        QTest::addColumn<int>("daysFromChange");
+        QTest::addColumn<QString>("category");
+        QTest::newRow("a year before") << -365 << "2";
+        QTest::newRow("the day before") << -1 << "2";
+        QTest::newRow("the day of the change") << 0 << "3";
+        QTest::newRow("a year after") << 365 << "3";
+    }
+    void asOfDate() {
+        QFETCH(int, daysFromChange);
+        QFETCH(QString, category);
+        QVERIFY(openAndWait(small_));
+        const int current = column(QStringLiteral("Current category"));
+        QCOMPARE(sources().model()->index(0, current).data().toString(), QStringLiteral("2"));
+        const QDate change = QDate::fromString(
+            sources().model()->index(0, column(QStringLiteral("Next change on"))).data().toString(),
+            Qt::ISODate);
+        QVERIFY(change.isValid());
+        QSignalSpy reevaluated(window_.get(), &dovrin::RegisterWindow::inventoryReevaluated);
+        window_->findChild<QDateEdit*>(QStringLiteral("asOfBox"))
+            ->setDate(change.addDays(daysFromChange));
+        QVERIFY(reevaluated.wait(10000));
+        QCOMPARE(sources().model()->index(0, current).data().toString(), category);
+    }
+};
+
+QTEST_MAIN(TestRegisterWindow)
+#include "tst_register_window.moc"

@@ -1,0 +1,78 @@
+#pragma once
+
+// Reads an inventory in a background thread and hands its rows to the window in batches, the
+// first batch small so that the table shows rows at once. Also evaluates the rows already read
+// again at another as-of moment. One job runs at a time: starting one cancels the one before.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <QObject>
+#include <QStringList>
+
+#include "stored_inventory.h"
+
+namespace dovrin {
+
+struct LoadRequest {
+    std::string path; // in the file system's encoding
+    InventoryOptions options;
+    Evaluation evaluation;
+    bool askAboutSlashDates = true; // stop before evaluating when the dates use slashes
+};
+
+// Rows read since the last batch.
+struct LoadedBatch {
+    std::string block;                 // their packed fields
+    std::vector<RowPlace> rows;        // block numbers are set when the batch is kept
+    std::vector<StoredResult> results; // one per row
+    std::vector<std::string> notes; // notes first seen in this batch, in the order of their numbers
+    std::vector<std::string> locations; // locations first seen in this batch, likewise
+    // Rows, counted from the first data row, that are not well formed: their error stays at
+    // every as-of moment.
+    std::vector<std::uint32_t> unreadable;
+    std::uint64_t bytesRead = 0;
+    std::uint64_t fileSize = 0;
+};
+
+class InventoryLoader : public QObject {
+    Q_OBJECT
+public:
+    explicit InventoryLoader(QObject* parent = nullptr);
+    ~InventoryLoader() override;
+
+    void load(LoadRequest request);
+    // Every row of a complete inventory at another moment; the rows that are not well formed
+    // keep their result.
+    void reevaluate(std::shared_ptr<const InventoryTexts> texts,
+                    std::shared_ptr<const InventoryResults> current, Evaluation evaluation);
+    void cancel();
+    bool busy() const { return busy_; }
+
+signals:
+    // The header and its columns, once read; the rows are then added to texts as they come.
+    void started(std::shared_ptr<dovrin::InventoryTexts> texts);
+    void batchRead(std::shared_ptr<dovrin::LoadedBatch> batch);
+    void finished(std::vector<dovrin::LocationTotal> locations);
+    void reevaluated(std::shared_ptr<dovrin::InventoryResults> results);
+    // The header needs columns chosen: why, and its fields.
+    void columnsNeeded(QString reason, QStringList header);
+    // The dates are written with slashes, which read month first or day first.
+    void dateOrderNeeded(QStringList header);
+    void failed(QString reason);
+    void progress(std::uint64_t done, std::uint64_t total);
+
+private:
+    template <class Work> void start(Work work);
+    // Runs in the GUI thread what the job asks, unless the job has been cancelled since.
+    template <class Call> void deliver(std::uint64_t job, Call call);
+
+    std::jthread thread_;
+    std::uint64_t job_ = 0;
+    bool busy_ = false;
+};
+
+} // namespace dovrin

@@ -1,0 +1,124 @@
+#include "locations_model.h"
+
+#include <array>
+
+#include <QColor>
+#include <QFont>
+#include <QLocale>
+
+#include "output.h"
+#include "sources_model.h"
+
+namespace dovrin {
+
+namespace {
+
+const std::array<const char*, 7> headings{"Location",
+                                          "Sources",
+                                          "With errors",
+                                          "Sum of A/D",
+                                          "Category of the sum",
+                                          "Most severe single",
+                                          "Raised by aggregation"};
+
+QString fromBytes(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString numberText(double value) {
+    std::array<char, 32> space{};
+    return fromBytes(numberField(value, space));
+}
+
+} // namespace
+
+void LocationsModel::setLocations(std::vector<LocationTotal> locations) {
+    beginResetModel();
+    locations_ = std::move(locations);
+    endResetModel();
+}
+
+int LocationsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(locations_.size());
+}
+
+int LocationsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(headings.size());
+}
+
+QVariant LocationsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return {};
+    const LocationTotal& total = locations_[static_cast<std::size_t>(index.row())];
+    const bool raisedHere = total.raisedByAggregation();
+    switch (index.column()) {
+    case name:
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == sortRole)
+            return total.location.empty() ? tr("(no location)") : fromBytes(total.location);
+        return {};
+    case sources:
+    case withErrors: {
+        const auto count = index.column() == sources ? total.sources : total.sourcesWithErrors;
+        if (role == sortRole)
+            return static_cast<qulonglong>(count);
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+            return QLocale().toString(static_cast<qulonglong>(count));
+        if (role == Qt::ToolTipRole && index.column() == withErrors && count > 0)
+            return tr("Left out of the sum, which understates the risk by as much as they hold");
+        if (role == Qt::TextAlignmentRole)
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    }
+    case sumAOverD:
+        if (role == sortRole)
+            return total.sumAOverD;
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+            return numberText(total.sumAOverD);
+        if (role == Qt::TextAlignmentRole)
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    case category:
+    case mostSevere: {
+        const std::string_view label =
+            index.column() == category ? total.categoryByAOverD() : total.mostSevereSingleCategory;
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == sortRole)
+            return fromBytes(label);
+        if (role == Qt::BackgroundRole && !label.empty())
+            return categoryColour(label);
+        if (role == Qt::FontRole && index.column() == category && raisedHere) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    }
+    case raised:
+        if (role == sortRole)
+            return raisedHere;
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+            return raisedHere ? tr("▲ raised") : QString();
+        if (role == Qt::ToolTipRole && raisedHere)
+            return tr("Kept together, these sources reach category %1, above each one alone (%2)")
+                .arg(fromBytes(total.categoryByAOverD()),
+                     fromBytes(total.mostSevereSingleCategory));
+        if (role == Qt::BackgroundRole && raisedHere)
+            return QColor(0xff, 0xd8, 0x60);
+        if (role == Qt::FontRole && raisedHere) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant LocationsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= static_cast<int>(headings.size()))
+        return {};
+    return tr(headings[static_cast<std::size_t>(section)]);
+}
+
+} // namespace dovrin

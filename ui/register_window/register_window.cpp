@@ -1,0 +1,599 @@
+#include "register_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "charts.h"
+#include "inventory_loader.h"
+#include "locations_model.h"
+#include "run.h"
+#include "sources_model.h"
+
+namespace dovrin {
+
+namespace {
+
+constexpr int mostRecentFiles = 8;
+const QString recentKey = QStringLiteral("recentInventories");
+
+QString fromBytes(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::chrono::year_month_day dayOf(const QDate& date) {
+    using namespace std::chrono;
+    return year_month_day{year{date.year()}, month{static_cast<unsigned>(date.month())},
+                          day{static_cast<unsigned>(date.day())}};
+}
+
+QDate qDate(std::chrono::year_month_day date) {
+    return {static_cast<int>(date.year()), static_cast<int>(unsigned(date.month())),
+            static_cast<int>(unsigned(date.day()))};
+}
+
+// The answers given for a file, kept under a key made of its path.
+QString optionsKey(const QString& path) {
+    return QStringLiteral("inventoryOptions/") +
+           QString::fromLatin1(path.toUtf8().toBase64(QByteArray::Base64UrlEncoding |
+                                                      QByteArray::OmitTrailingEquals));
+}
+
+std::optional<OpenOptions> rememberedOptions(const QString& path) {
+    QSettings settings;
+    settings.beginGroup(optionsKey(path));
+    if (!settings.contains(QStringLiteral("dateOrder")))
+        return std::nullopt;
+    OpenOptions options;
+    const QString separator = settings.value(QStringLiteral("separator")).toString();
+    if (!separator.isEmpty())
+        options.inventory.separator = separator.at(0).toLatin1();
+    options.dateOrder = settings.value(QStringLiteral("dateOrder")).toString() == u"dmy"
+                            ? DateOrder::dayFirst
+                            : DateOrder::monthFirst;
+    const QStringList columns = settings.value(QStringLiteral("columns")).toStringList();
+    for (const QString& choice : columns) {
+        const qsizetype equals = choice.indexOf(u'=');
+        const auto column = columnNamed(choice.left(equals).toStdString());
+        if (equals > 0 && column)
+            options.inventory.columns.push_back({*column, choice.mid(equals + 1).toStdString()});
+    }
+    return options;
+}
+
+void rememberOptions(const QString& path, const OpenOptions& options) {
+    QSettings settings;
+    settings.beginGroup(optionsKey(path));
+    settings.setValue(QStringLiteral("separator"),
+                      options.inventory.separator
+                          ? QString(QChar::fromLatin1(*options.inventory.separator))
+                          : QString());
+    settings.setValue(QStringLiteral("dateOrder"), options.dateOrder == DateOrder::dayFirst
+                                                       ? QStringLiteral("dmy")
+                                                       : QStringLiteral("mdy"));
+    QStringList columns;
+    for (const ColumnChoice& choice : options.inventory.columns)
+        columns << fromBytes(columnNames[static_cast<std::size_t>(choice.column)]) + u'=' +
+                       QString::fromStdString(choice.header);
+    settings.setValue(QStringLiteral("columns"), columns);
+}
+
+template <class Widget> Widget* named(Widget* widget, const char* name, const QString& accessible) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setAccessibleName(accessible);
+    return widget;
+}
+
+} // namespace
+
+RegisterWindow::RegisterWindow(Clock clock, QWidget* parent)
+    : QMainWindow(parent)
+    , clock_(std::move(clock))
+    , loader_(new InventoryLoader(this))
+    , sources_(new SourcesModel(this))
+    , sourcesFilter_(new SourcesFilter(sources_, this))
+    , locations_(new LocationsModel(this))
+    , locationsFilter_(new QSortFilterProxyModel(this)) {
+    setObjectName(QStringLiteral("registerWindow"));
+    setWindowTitle(tr("Dovrin Register"));
+    setAccessibleName(windowTitle());
+    setAcceptDrops(true);
+    locationsFilter_->setSourceModel(locations_);
+    locationsFilter_->setSortRole(LocationsModel::sortRole);
+    createActions();
+    createControls();
+    createStatusBar();
+    bindLoader();
+    setExportsEnabled(false);
+    showCounts();
+    resize(1200, 800);
+}
+
+RegisterWindow::~RegisterWindow() = default;
+
+void RegisterWindow::createActions() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    openAction_ = file->addAction(tr("&Open…"), this, [this] {
+        const QString path = QFileDialog::getOpenFileName(
+            this, tr("Open an inventory"), QFileInfo(path_).path(),
+            tr("Inventories (*.csv *.CSV *.txt *.tsv);;All files (*)"));
+        if (!path.isEmpty())
+            open(path);
+    });
+    openAction_->setShortcut(QKeySequence::Open);
+    openAction_->setObjectName(QStringLiteral("openAction"));
+    recentMenu_ = file->addMenu(tr("Open &Recent"));
+    recentMenu_->setObjectName(QStringLiteral("recentMenu"));
+    connect(recentMenu_, &QMenu::aboutToShow, this, &RegisterWindow::fillRecentMenu);
+    file->addSeparator();
+    exportCsvAction_ =
+        file->addAction(tr("&Export CSV…"), this, &RegisterWindow::chooseAndExportCsv);
+    exportCsvAction_->setShortcut(Qt::CTRL | Qt::Key_E);
+    exportCsvAction_->setObjectName(QStringLiteral("exportCsvAction"));
+    exportReportAction_ =
+        file->addAction(tr("Export &Report…"), this, &RegisterWindow::chooseAndExportReport);
+    exportReportAction_->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_E);
+    exportReportAction_->setObjectName(QStringLiteral("exportReportAction"));
+    printAction_ = file->addAction(tr("&Print…"), this, &RegisterWindow::print);
+    printAction_->setShortcut(QKeySequence::Print);
+    printAction_->setObjectName(QStringLiteral("printAction"));
+    file->addSeparator();
+    quitAction_ = file->addAction(tr("&Quit"), this, &QWidget::close);
+    quitAction_->setShortcut(QKeySequence::Quit);
+    quitAction_->setObjectName(QStringLiteral("quitAction"));
+}
+
+void RegisterWindow::createControls() {
+    auto* central = named(new QWidget(this), "central", tr("Register"));
+    auto* layout = new QVBoxLayout(central);
+
+    auto* filters = new QHBoxLayout;
+    layout->addLayout(filters);
+    asOfBox_ = named(new QDateEdit(central), "asOfBox", tr("As of"));
+    asOfBox_->setCalendarPopup(true);
+    asOfBox_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    asOfBox_->setDate(
+        qDate(std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(clock_())}));
+    asOfBox_->setToolTip(tr("The date at which activities and categories are worked out: the "
+                            "present moment today, the start of the day for any other date"));
+    auto* asOfLabel = named(new QLabel(tr("&As of:"), central), "asOfLabel", tr("As of"));
+    asOfLabel->setBuddy(asOfBox_);
+    filters->addWidget(asOfLabel);
+    filters->addWidget(asOfBox_);
+    connect(asOfBox_, &QDateEdit::dateChanged, this, &RegisterWindow::asOfChanged);
+
+    categoryBox_ = named(new QComboBox(central), "categoryBox", tr("Category by A/D"));
+    categoryBox_->addItem(tr("All categories"), -1);
+    for (std::size_t label = 0; label < categoryLabels.size(); ++label)
+        if (categoryLabels[label] != labels::notAssigned)
+            categoryBox_->addItem(categoryLabels[label] == labels::exempted
+                                      ? fromBytes(categoryLabels[label])
+                                      : tr("Category %1").arg(fromBytes(categoryLabels[label])),
+                                  static_cast<int>(label + 1));
+    categoryBox_->addItem(tr("Errors"), 0);
+    auto* categoryLabel =
+        named(new QLabel(tr("&Category by A/D:"), central), "categoryLabel", tr("Category"));
+    categoryLabel->setBuddy(categoryBox_);
+    filters->addWidget(categoryLabel);
+    filters->addWidget(categoryBox_);
+    connect(categoryBox_, &QComboBox::currentIndexChanged, this, [this] {
+        const int code = categoryBox_->currentData().toInt();
+        SourcesFilter::Category category;
+        category.errors = code == 0;
+        category.label = code > 0 ? static_cast<LabelCode>(code) : LabelCode{0};
+        sourcesFilter_->setCategory(category);
+        showCounts();
+    });
+
+    findBox_ = named(new QLineEdit(central), "findBox", tr("Find"));
+    findBox_->setPlaceholderText(tr("Rows holding this text"));
+    findBox_->setClearButtonEnabled(true);
+    auto* findLabel = named(new QLabel(tr("&Find:"), central), "findLabel", tr("Find"));
+    findLabel->setBuddy(findBox_);
+    filters->addWidget(findLabel);
+    filters->addWidget(findBox_, 1);
+    connect(findBox_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        sourcesFilter_->setText(text);
+        showCounts();
+    });
+    allLocationsButton_ = named(new QPushButton(tr("All &locations"), central),
+                                "allLocationsButton", tr("Show the sources of every location"));
+    allLocationsButton_->setEnabled(false);
+    filters->addWidget(allLocationsButton_);
+    connect(allLocationsButton_, &QPushButton::clicked, this,
+            [this] { locationsView_->clearSelection(); });
+
+    auto* split = named(new QSplitter(Qt::Vertical, central), "mainSplitter", tr("Panes"));
+    layout->addWidget(split, 1);
+    sourcesView_ = named(new QTableView(split), "sourcesView", tr("Sources"));
+    sourcesView_->setModel(sourcesFilter_);
+    sourcesView_->setSortingEnabled(true);
+    sourcesView_->sortByColumn(-1, Qt::AscendingOrder);
+    sourcesView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    sourcesView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    sourcesView_->setWordWrap(false);
+    sourcesView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    sourcesView_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    sourcesView_->setTabKeyNavigation(false);
+    connect(sourcesView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &RegisterWindow::sourceSelected);
+
+    auto* lower =
+        named(new QSplitter(Qt::Horizontal, split), "lowerSplitter", tr("Locations and pictures"));
+    locationsView_ = named(new QTableView(lower), "locationsView", tr("Locations"));
+    locationsView_->setModel(locationsFilter_);
+    locationsView_->setSortingEnabled(true);
+    locationsView_->sortByColumn(-1, Qt::AscendingOrder);
+    locationsView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    locationsView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    locationsView_->setTabKeyNavigation(false);
+    locationsView_->verticalHeader()->hide();
+    connect(locationsView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &RegisterWindow::locationSelected);
+
+    chartTabs_ = named(new QTabWidget(lower), "chartTabs", tr("Pictures"));
+    decayChart_ =
+        named(new DecayChart(chartTabs_), "decayChart", tr("Decay of the selected source"));
+    locationsChart_ =
+        named(new LocationsChart(chartTabs_), "locationsChart", tr("Sum of A/D of each location"));
+    chartTabs_->addTab(decayChart_, tr("&Decay"));
+    chartTabs_->addTab(locationsChart_, tr("Locations &A/D"));
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    lower->setStretchFactor(0, 1);
+    lower->setStretchFactor(1, 1);
+    setCentralWidget(central);
+
+    setTabOrder(asOfBox_, categoryBox_);
+    setTabOrder(categoryBox_, findBox_);
+    setTabOrder(findBox_, allLocationsButton_);
+    setTabOrder(allLocationsButton_, sourcesView_);
+    setTabOrder(sourcesView_, locationsView_);
+    setTabOrder(locationsView_, chartTabs_);
+}
+
+void RegisterWindow::createStatusBar() {
+    countsLabel_ = named(new QLabel(statusBar()), "countsLabel", tr("Counts"));
+    progressBar_ = named(new QProgressBar(statusBar()), "progressBar", tr("Progress"));
+    progressBar_->setRange(0, 1000);
+    progressBar_->setMaximumWidth(240);
+    progressBar_->hide();
+    cancelButton_ =
+        named(new QPushButton(tr("Cancel"), statusBar()), "cancelButton", tr("Cancel the opening"));
+    cancelButton_->hide();
+    connect(cancelButton_, &QPushButton::clicked, this, &RegisterWindow::cancelLoad);
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    statusBar()->setAccessibleName(tr("Status"));
+    statusBar()->addWidget(countsLabel_, 1);
+    statusBar()->addPermanentWidget(progressBar_);
+    statusBar()->addPermanentWidget(cancelButton_);
+}
+
+void RegisterWindow::bindLoader() {
+    connect(loader_, &InventoryLoader::started, this,
+            [this](std::shared_ptr<InventoryTexts> texts) {
+                path_ = pendingPath_;
+                setWindowTitle(tr("%1 – Dovrin Register").arg(QFileInfo(path_).fileName()));
+                auto results = std::make_shared<InventoryResults>();
+                results->evaluation = {asOfMoment(), pendingOptions_.dateOrder};
+                locationsView_->clearSelection();
+                sourcesFilter_->setLocation(std::nullopt);
+                locations_->setLocations({});
+                sources_->setInventory(std::move(texts), std::move(results));
+                decayChart_->showNothing(tr("Select a source to see its decay."));
+                locationsChart_->showLocations({});
+                rememberRecent(path_);
+            });
+    connect(loader_, &InventoryLoader::batchRead, this,
+            [this](std::shared_ptr<LoadedBatch> batch) { keepBatch(*batch); });
+    connect(loader_, &InventoryLoader::finished, this, &RegisterWindow::loadFinished);
+    connect(loader_, &InventoryLoader::progress, this, &RegisterWindow::showProgress);
+    connect(loader_, &InventoryLoader::failed, this,
+            [this](const QString& reason) { fail(pendingPath_, reason); });
+    connect(loader_, &InventoryLoader::columnsNeeded, this, &RegisterWindow::askOptions);
+    connect(loader_, &InventoryLoader::dateOrderNeeded, this, [this](const QStringList& header) {
+        askOptions(tr("The dates of manufacture are written with slashes: say whether they "
+                      "give the month or the day first."),
+                   header);
+    });
+    connect(loader_, &InventoryLoader::reevaluated, this,
+            [this](std::shared_ptr<InventoryResults> results) {
+                endProgress();
+                sources_->setResults(results);
+                locations_->setLocations(results->locations);
+                locationsChart_->showLocations(results->locations);
+                sourceSelected();
+                showCounts();
+                emit inventoryReevaluated();
+            });
+}
+
+LocalTime RegisterWindow::asOfMoment() const {
+    const LocalTime now = clock_();
+    const auto today = std::chrono::floor<std::chrono::days>(now);
+    const std::chrono::local_days chosen{dayOf(asOfBox_->date())};
+    return chosen == today ? now : LocalTime{chosen};
+}
+
+bool RegisterWindow::loading() const {
+    return loader_->busy();
+}
+
+void RegisterWindow::open(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const auto remembered = rememberedOptions(absolute);
+    startLoad(absolute, remembered.value_or(OpenOptions{}), !remembered.has_value());
+}
+
+void RegisterWindow::startLoad(const QString& path, const OpenOptions& options,
+                               bool askAboutSlashDates) {
+    pendingPath_ = path;
+    pendingOptions_ = options;
+    pendingAsk_ = askAboutSlashDates;
+    LoadRequest request;
+    request.path = QFile::encodeName(path).toStdString();
+    request.options = options.inventory;
+    request.evaluation = {asOfMoment(), options.dateOrder};
+    request.askAboutSlashDates = askAboutSlashDates;
+    setExportsEnabled(false);
+    showProgress(0, 0);
+    countsLabel_->setText(tr("Opening %1…").arg(QFileInfo(path).fileName()));
+    loader_->load(std::move(request));
+}
+
+void RegisterWindow::askOptions(const QString& reason, const QStringList& header) {
+    endProgress();
+    showCounts();
+    OpenOptionsDialog dialog(reason, header, pendingOptions_, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const OpenOptions options = dialog.options();
+    rememberOptions(pendingPath_, options);
+    startLoad(pendingPath_, options, false);
+}
+
+void RegisterWindow::keepBatch(LoadedBatch& batch) {
+    const bool first = sources_->rowCount() == 0;
+    sources_->append(batch);
+    if (first && sources_->rowCount() > 0 && !sourcesView_->currentIndex().isValid())
+        sourcesView_->selectRow(0);
+    showCounts();
+}
+
+void RegisterWindow::loadFinished(std::vector<LocationTotal> locations) {
+    endProgress();
+    sources_->setLocations(locations);
+    locations_->setLocations(locations);
+    locationsChart_->showLocations(locations);
+    allLocationsButton_->setEnabled(true);
+    setExportsEnabled(true);
+    showCounts();
+    emit inventoryLoaded();
+}
+
+void RegisterWindow::cancelLoad() {
+    const bool started = path_ == pendingPath_ && sources_->texts() &&
+                         sources_->results()->locations.empty() && loader_->busy();
+    loader_->cancel();
+    endProgress();
+    if (started) { // part of the file is shown: show none of it
+        sources_->setInventory(nullptr, nullptr);
+        locations_->setLocations({});
+        locationsChart_->showLocations({});
+        path_.clear();
+        setWindowTitle(tr("Dovrin Register"));
+    }
+    showCounts();
+    countsLabel_->setText(tr("Opening %1 was cancelled.").arg(QFileInfo(pendingPath_).fileName()));
+    setExportsEnabled(sources_->texts() != nullptr);
+}
+
+void RegisterWindow::fail(const QString& path, const QString& reason) {
+    endProgress();
+    if (path_ == path && sources_->texts()) { // it failed after its first rows
+        sources_->setInventory(nullptr, nullptr);
+        locations_->setLocations({});
+        path_.clear();
+    }
+    showCounts();
+    setExportsEnabled(sources_->texts() != nullptr);
+    emit openFailed(reason);
+    QMessageBox::warning(
+        this, tr("Dovrin Register"),
+        tr("%1 cannot be used as an inventory.\n\n%2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+void RegisterWindow::asOfChanged() {
+    if (loader_->busy() && !pendingPath_.isEmpty() && sources_->texts() &&
+        sources_->results()->locations.empty()) {
+        startLoad(pendingPath_, pendingOptions_, pendingAsk_); // read it again at the new date
+        return;
+    }
+    if (!sources_->texts())
+        return;
+    showProgress(0, 0);
+    countsLabel_->setText(tr("Working out every source at %1…").arg(asOfBox_->text()));
+    loader_->reevaluate(sources_->texts(), sources_->results(),
+                        {asOfMoment(), sources_->results()->evaluation.dateOrder});
+}
+
+void RegisterWindow::locationSelected() {
+    const QModelIndexList rows = locationsView_->selectionModel()->selectedRows();
+    std::optional<std::uint32_t> location;
+    if (!rows.isEmpty())
+        location = static_cast<std::uint32_t>(locationsFilter_->mapToSource(rows.first()).row());
+    sourcesFilter_->setLocation(location);
+    showCounts();
+}
+
+void RegisterWindow::sourceSelected() {
+    const QModelIndex current = sourcesView_->currentIndex();
+    if (!current.isValid() || !sources_->texts()) {
+        decayChart_->showNothing(tr("Select a source to see its decay."));
+        return;
+    }
+    const auto row = static_cast<std::size_t>(sourcesFilter_->mapToSource(current).row());
+    const StoredResult& result = sources_->results()->rows[row];
+    if (!result.categorised) {
+        decayChart_->showNothing(tr("Row %1 has an error: %2")
+                                     .arg(row + 2)
+                                     .arg(fromBytes(sources_->results()->notes[result.note])));
+        return;
+    }
+    const InventoryResults& results = *sources_->results();
+    DecayedSource source;
+    source.radionuclide = nuclideText(result.radionuclide);
+    source.initialTBq = result.activityTBq;
+    source.asOf = results.evaluation.asOf;
+    const SourceResult restored = restoreResult(result, results.notes[result.note]);
+    source.nextChange = restored.nextChange;
+    if (const auto column = sources_->texts()->columns[Column::manufactured])
+        source.manufactured = readDate(
+            sources_->texts()->fields(row)[*column],
+            std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(source.asOf)}.year(),
+            results.evaluation.dateOrder);
+    decayChart_->showSource(source);
+}
+
+void RegisterWindow::showCounts() {
+    if (!sources_->texts()) {
+        countsLabel_->setText(tr("No inventory open: open a CSV file or drop one here."));
+        return;
+    }
+    const QLocale locale;
+    const auto total = static_cast<qulonglong>(sources_->rowCount());
+    const auto errors = static_cast<qulonglong>(sources_->results()->errors);
+    QString text =
+        tr("%1 sources, %2 with errors").arg(locale.toString(total), locale.toString(errors));
+    const auto shown = static_cast<qulonglong>(sourcesFilter_->rowCount());
+    if (shown != total)
+        text += tr("; %1 shown").arg(locale.toString(shown));
+    countsLabel_->setText(text);
+}
+
+void RegisterWindow::showProgress(std::uint64_t done, std::uint64_t total) {
+    progressBar_->show();
+    cancelButton_->show();
+    if (total == 0) {
+        progressBar_->setValue(0);
+        return;
+    }
+    progressBar_->setValue(static_cast<int>(std::min<std::uint64_t>(done * 1000 / total, 1000)));
+}
+
+void RegisterWindow::endProgress() {
+    progressBar_->hide();
+    cancelButton_->hide();
+}
+
+void RegisterWindow::rememberRecent(const QString& path) {
+    QSettings settings;
+    QStringList recent = settings.value(recentKey).toStringList();
+    recent.removeAll(path);
+    recent.prepend(path);
+    while (recent.size() > mostRecentFiles)
+        recent.removeLast();
+    settings.setValue(recentKey, recent);
+}
+
+void RegisterWindow::fillRecentMenu() {
+    recentMenu_->clear();
+    const QStringList recent = QSettings().value(recentKey).toStringList();
+    for (const QString& path : recent)
+        recentMenu_->addAction(QDir::toNativeSeparators(path), this, [this, path] { open(path); });
+    if (recent.isEmpty())
+        recentMenu_->addAction(tr("(none yet)"))->setEnabled(false);
+}
+
+void RegisterWindow::setExportsEnabled(bool enabled) {
+    exportCsvAction_->setEnabled(enabled);
+    exportReportAction_->setEnabled(enabled);
+    printAction_->setEnabled(enabled);
+}
+
+void RegisterWindow::chooseAndExportCsv() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Export the results as CSV"), QFileInfo(path_).path(), tr("CSV files (*.csv)"));
+    if (!path.isEmpty())
+        exportCsv(path);
+}
+
+void RegisterWindow::exportCsv(const QString& path) {
+    if (!sources_->texts())
+        return;
+    RunOptions options;
+    options.input = QFile::encodeName(path_).toStdString();
+    options.output = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
+    options.inventory = sources_->texts()->options;
+    options.asOf = sources_->results()->evaluation.asOf;
+    options.dateOrder = sources_->results()->evaluation.dateOrder;
+    const LocalTime now = clock_();
+    auto* watcher = new QFutureWatcher<RunResult>(this);
+    connect(watcher, &QFutureWatcher<RunResult>::finished, this, [this, watcher, path] {
+        const RunResult result = watcher->result();
+        watcher->deleteLater();
+        endProgress();
+        showCounts();
+        const bool written = result.status != runImpossible;
+        if (!written)
+            QMessageBox::warning(this, tr("Dovrin Register"),
+                                 tr("The results were not written.\n\n%1")
+                                     .arg(QString::fromStdString(result.error)));
+        emit exported(path, written);
+    });
+    showProgress(0, 0);
+    countsLabel_->setText(tr("Writing %1…").arg(QFileInfo(path).fileName()));
+    watcher->setFuture(QtConcurrent::run(
+        [options, now] { return categoriseInventory(options, now, stdin, stdout); }));
+}
+
+void RegisterWindow::chooseAndExportReport() {}
+void RegisterWindow::exportReport(const QString&) {}
+void RegisterWindow::print() {}
+
+void RegisterWindow::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void RegisterWindow::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    open(urls.first().toLocalFile());
+}
+
+void RegisterWindow::closeEvent(QCloseEvent* event) {
+    loader_->cancel();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace dovrin

@@ -1,0 +1,130 @@
+#pragma once
+
+// The register's window: opens an inventory, shows every source's category and each location's
+// aggregate at an as-of date, draws the decay of a source and the locations' A/D, and exports
+// the results as the command line writes them, or as a report for an inspector.
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QMainWindow>
+
+#include "open_options_dialog.h"
+#include "stored_inventory.h"
+
+class QAction;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+class QTabWidget;
+
+namespace dovrin {
+
+class InventoryLoader;
+class LocationsModel;
+class SourcesFilter;
+class SourcesModel;
+class DecayChart;
+class LocationsChart;
+struct LoadedBatch;
+
+class RegisterWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    using Clock = std::function<LocalTime()>;
+
+    // clock gives the present local date and time; tests pass a fixed one.
+    explicit RegisterWindow(Clock clock, QWidget* parent = nullptr);
+    ~RegisterWindow() override;
+
+    // Opens an inventory in the background; the window keeps what it shows until the file's
+    // header has been read.
+    void open(const QString& path);
+    // Writes the results as the command line does, or the report, in the background.
+    void exportCsv(const QString& path);
+    void exportReport(const QString& path);
+
+    // The moment at which the sources are evaluated: the present moment when the as-of date is
+    // today, else the start of that day, as the command line's --as-of reads a date.
+    LocalTime asOfMoment() const;
+
+    bool loading() const;
+    QString inventoryPath() const { return path_; }
+
+signals:
+    void inventoryLoaded();      // every row read and evaluated
+    void inventoryReevaluated(); // at a new as-of date
+    void openFailed(QString reason);
+    void exported(QString path, bool written);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createActions();
+    void createControls();
+    void createStatusBar();
+    void bindLoader();
+    void startLoad(const QString& path, const OpenOptions& options, bool askAboutSlashDates);
+    void askOptions(const QString& reason, const QStringList& header);
+    void keepBatch(LoadedBatch& batch);
+    void loadFinished(std::vector<LocationTotal> locations);
+    void cancelLoad();
+    void asOfChanged();
+    void locationSelected();
+    void sourceSelected();
+    void showCounts();
+    void showProgress(std::uint64_t done, std::uint64_t total);
+    void endProgress();
+    void refreshCharts();
+    void rememberRecent(const QString& path);
+    void fillRecentMenu();
+    void chooseAndExportCsv();
+    void chooseAndExportReport();
+    void print();
+    void setExportsEnabled(bool enabled);
+    void fail(const QString& path, const QString& reason);
+
+    Clock clock_;
+    QString path_;        // the inventory shown, or the one being opened
+    QString pendingPath_; // the inventory being opened, until its header is read
+    OpenOptions pendingOptions_;
+    bool pendingAsk_ = true;
+
+    InventoryLoader* loader_;
+    SourcesModel* sources_;
+    SourcesFilter* sourcesFilter_;
+    LocationsModel* locations_;
+    QSortFilterProxyModel* locationsFilter_;
+
+    QAction* openAction_;
+    QMenu* recentMenu_;
+    QAction* exportCsvAction_;
+    QAction* exportReportAction_;
+    QAction* printAction_;
+    QAction* quitAction_;
+
+    QDateEdit* asOfBox_;
+    QComboBox* categoryBox_;
+    QLineEdit* findBox_;
+    QPushButton* allLocationsButton_;
+    QTableView* sourcesView_;
+    QTableView* locationsView_;
+    QTabWidget* chartTabs_;
+    DecayChart* decayChart_;
+    LocationsChart* locationsChart_;
+    QLabel* countsLabel_;
+    QProgressBar* progressBar_;
+    QPushButton* cancelButton_;
+};
+
+} // namespace dovrin

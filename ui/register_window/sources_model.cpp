@@ -1,0 +1,291 @@
+#include "sources_model.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include <QColor>
+#include <QLocale>
+
+#include "conversion.h"
+#include "inventory_loader.h"
+#include "output.h"
+
+namespace dovrin {
+
+namespace {
+
+// The headings of the result columns, in the order of the register's output.
+const std::array<const char*, resultColumns.size()> resultHeadings{"Activity (TBq)",
+                                                                   "Category",
+                                                                   "Current activity (TBq)",
+                                                                   "Current category",
+                                                                   "A/D",
+                                                                   "Category by A/D",
+                                                                   "Next category",
+                                                                   "Next change on",
+                                                                   "Note"};
+
+enum ResultColumn : std::size_t {
+    activityColumn,
+    categoryColumn,
+    currentActivityColumn,
+    currentCategoryColumn,
+    aOverDColumn,
+    categoryByAOverDColumn,
+    nextCategoryColumn,
+    nextChangeColumn,
+    noteColumn
+};
+
+QString fromBytes(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+template <class T> int ordered(const T& left, const T& right) {
+    return left < right ? -1 : right < left ? 1 : 0;
+}
+
+// Numbers in ascending order; rows without one after every row with one.
+int numbersOrdered(std::optional<double> left, std::optional<double> right) {
+    if (!left || !right)
+        return ordered(!left, !right);
+    return ordered(*left, *right);
+}
+
+bool containsIgnoringCase(std::string_view text, const QByteArray& lowerNeedle) {
+    const auto found = std::search(
+        text.begin(), text.end(), lowerNeedle.begin(), lowerNeedle.end(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+        });
+    return found != text.end();
+}
+
+} // namespace
+
+QColor categoryColour(std::string_view label) {
+    // Traffic-light shades, darkest for the most dangerous category, light enough for black
+    // text; "Not assigned" and "Exempted" in neutral tones.
+    if (label == "1")
+        return {0xf4, 0x8f, 0x8f};
+    if (label == "2")
+        return {0xf8, 0xb8, 0x7c};
+    if (label == "3")
+        return {0xf6, 0xe0, 0x7a};
+    if (label == "4")
+        return {0xc6, 0xe6, 0x9a};
+    if (label == "5")
+        return {0xa6, 0xd8, 0xe8};
+    if (label == labels::exempted)
+        return {0xe0, 0xe0, 0xe0};
+    return {0xd8, 0xcc, 0xe8};
+}
+
+void SourcesModel::setInventory(std::shared_ptr<InventoryTexts> texts,
+                                std::shared_ptr<InventoryResults> results) {
+    beginResetModel();
+    texts_ = std::move(texts);
+    results_ = std::move(results);
+    endResetModel();
+}
+
+void SourcesModel::append(LoadedBatch& batch) {
+    if (!texts_ || batch.rows.empty())
+        return;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(batch.rows.size()) - 1);
+    const auto block = static_cast<std::uint32_t>(texts_->blocks.size());
+    texts_->blocks.push_back(std::move(batch.block));
+    for (RowPlace& place : batch.rows) {
+        place.block = block;
+        texts_->rows.push_back(place);
+    }
+    texts_->locations.insert(texts_->locations.end(), batch.locations.begin(),
+                             batch.locations.end());
+    texts_->unreadable.insert(texts_->unreadable.end(), batch.unreadable.begin(),
+                              batch.unreadable.end());
+    for (const std::string& note : batch.notes)
+        results_->notes.add(note);
+    for (const StoredResult& result : batch.results) {
+        results_->rows.push_back(result);
+        results_->errors += result.categorised ? 0 : 1;
+    }
+    endInsertRows();
+}
+
+void SourcesModel::setResults(std::shared_ptr<InventoryResults> results) {
+    results_ = std::move(results);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, static_cast<int>(inputColumns())),
+                         index(rowCount() - 1, columnCount() - 1));
+}
+
+void SourcesModel::setLocations(std::vector<LocationTotal> locations) {
+    if (results_)
+        results_->locations = std::move(locations);
+}
+
+std::optional<std::size_t> SourcesModel::resultColumn(int column) const {
+    if (column < 0 || static_cast<std::size_t>(column) < inputColumns())
+        return std::nullopt;
+    const std::size_t result = static_cast<std::size_t>(column) - inputColumns();
+    return result < resultColumns.size() ? std::optional(result) : std::nullopt;
+}
+
+int SourcesModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !texts_ ? 0 : static_cast<int>(texts_->rows.size());
+}
+
+int SourcesModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() || !texts_ ? 0
+                                       : static_cast<int>(inputColumns() + resultColumns.size());
+}
+
+std::string SourcesModel::cellText(std::size_t row, int column) const {
+    const auto result = resultColumn(column);
+    if (!result)
+        return std::string(texts_->fields(row)[static_cast<std::size_t>(column)]);
+    const StoredResult& stored = results_->rows[row];
+    const SourceResult restored = restoreResult(stored, results_->notes[stored.note]);
+    std::array<char, 128> space{};
+    return std::string(resultFields(restored, space)[*result]);
+}
+
+QVariant SourcesModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !texts_)
+        return {};
+    const auto row = static_cast<std::size_t>(index.row());
+    const StoredResult& stored = results_->rows[row];
+    const auto result = resultColumn(index.column());
+    const bool categoryCell =
+        result && (*result == categoryColumn || *result == currentCategoryColumn ||
+                   *result == categoryByAOverDColumn || *result == nextCategoryColumn);
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return fromBytes(cellText(row, index.column()));
+    case Qt::ToolTipRole:
+        if (!stored.categorised || (result && *result == noteColumn))
+            return fromBytes(results_->notes[stored.note]);
+        if (categoryCell) {
+            const std::string label = cellText(row, index.column());
+            return label.empty() ? QVariant{} : QVariant(tr("Category %1").arg(fromBytes(label)));
+        }
+        return {};
+    case Qt::BackgroundRole:
+        if (!stored.categorised)
+            return QColor(0xff, 0xd0, 0xd0);
+        if (categoryCell) {
+            const std::string label = cellText(row, index.column());
+            return label.empty() ? QVariant{} : QVariant(categoryColour(label));
+        }
+        return {};
+    case Qt::ForegroundRole:
+        return stored.categorised ? QVariant{} : QVariant(QColor(0x90, 0, 0));
+    case Qt::TextAlignmentRole:
+        if (result && (*result == activityColumn || *result == currentActivityColumn ||
+                       *result == aOverDColumn))
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant SourcesModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (!texts_ || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    if (orientation == Qt::Vertical) // as a spreadsheet numbers the row: the header is row 1
+        return role == Qt::DisplayRole ? QVariant(QLocale().toString(section + 2)) : QVariant{};
+    if (const auto result = resultColumn(section))
+        return role == Qt::DisplayRole ? QVariant(tr(resultHeadings[*result]))
+                                       : QVariant(fromBytes(resultColumns[*result]));
+    return fromBytes(texts_->header[static_cast<std::size_t>(section)]);
+}
+
+int SourcesModel::compare(int column, std::size_t left, std::size_t right) const {
+    const auto result = resultColumn(column);
+    if (!result) {
+        const PackedFields leftFields = texts_->fields(left);
+        const PackedFields rightFields = texts_->fields(right);
+        const auto index = static_cast<std::size_t>(column);
+        if (texts_->columns[Column::activity] == index) {
+            const auto a = readActivity(leftFields[index]);
+            const auto b = readActivity(rightFields[index]);
+            if (a || b)
+                return numbersOrdered(a, b);
+        }
+        return leftFields[index].compare(rightFields[index]);
+    }
+    const StoredResult& a = results_->rows[left];
+    const StoredResult& b = results_->rows[right];
+    if (!a.categorised || !b.categorised) // error rows last
+        return ordered(!a.categorised, !b.categorised);
+    switch (*result) {
+    case activityColumn:
+        return ordered(a.activityTBq, b.activityTBq);
+    case currentActivityColumn:
+        return ordered(a.currentActivityTBq, b.currentActivityTBq);
+    case aOverDColumn:
+        return ordered(a.aOverD, b.aOverD);
+    case categoryColumn:
+        return labelText(a.category).compare(labelText(b.category));
+    case currentCategoryColumn:
+        return labelText(a.currentCategory).compare(labelText(b.currentCategory));
+    case categoryByAOverDColumn:
+        return labelText(a.categoryByAOverD).compare(labelText(b.categoryByAOverD));
+    case nextCategoryColumn:
+        return labelText(a.nextLabel).compare(labelText(b.nextLabel));
+    case nextChangeColumn:
+        return numbersOrdered(a.nextLabel ? std::optional<double>(a.nextChangeDay) : std::nullopt,
+                              b.nextLabel ? std::optional<double>(b.nextChangeDay) : std::nullopt);
+    default:
+        return results_->notes[a.note].compare(results_->notes[b.note]);
+    }
+}
+
+SourcesFilter::SourcesFilter(SourcesModel* sources, QObject* parent)
+    : QSortFilterProxyModel(parent)
+    , sources_(sources) {
+    setSourceModel(sources);
+}
+
+void SourcesFilter::setCategory(Category category) {
+    category_ = category;
+    invalidateRowsFilter();
+}
+
+void SourcesFilter::setText(const QString& text) {
+    text_ = text.trimmed().toUtf8().toLower();
+    invalidateRowsFilter();
+}
+
+void SourcesFilter::setLocation(std::optional<std::uint32_t> location) {
+    location_ = location;
+    invalidateRowsFilter();
+}
+
+bool SourcesFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+    const auto row = static_cast<std::size_t>(sourceRow);
+    const InventoryTexts& texts = *sources_->texts();
+    const InventoryResults& results = *sources_->results();
+    const StoredResult& result = results.rows[row];
+    if (category_.errors && result.categorised)
+        return false;
+    if (category_.label != 0 && (!result.categorised || result.categoryByAOverD != category_.label))
+        return false;
+    if (location_ && texts.rows[row].location != *location_)
+        return false;
+    if (text_.isEmpty())
+        return true;
+    for (const std::string_view field : texts.fields(row).all())
+        if (containsIgnoringCase(field, text_))
+            return true;
+    return containsIgnoringCase(results.notes[result.note], text_);
+}
+
+bool SourcesFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    return sources_->compare(left.column(), static_cast<std::size_t>(left.row()),
+                             static_cast<std::size_t>(right.row())) < 0;
+}
+
+} // namespace dovrin

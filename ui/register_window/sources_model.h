@@ -1,0 +1,84 @@
+#pragma once
+
+// The sources of an inventory as a table: the input's columns as the file has them, then the
+// register's results. Also the sort order of every column and the filters on the rows.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QSortFilterProxyModel>
+
+#include "stored_inventory.h"
+
+namespace dovrin {
+
+struct LoadedBatch;
+
+class SourcesModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    // An inventory whose rows are still to come, or none.
+    void setInventory(std::shared_ptr<InventoryTexts> texts,
+                      std::shared_ptr<InventoryResults> results);
+    void append(LoadedBatch& batch);
+    void setResults(std::shared_ptr<InventoryResults> results);
+    void setLocations(std::vector<LocationTotal> locations);
+
+    const std::shared_ptr<InventoryTexts>& texts() const { return texts_; }
+    const std::shared_ptr<InventoryResults>& results() const { return results_; }
+    std::size_t inputColumns() const { return texts_ ? texts_->header.size() : 0; }
+    // The result column of a table column, 0 to 8 as the register's output names them.
+    std::optional<std::size_t> resultColumn(int column) const;
+    // The text of a cell as the register writes it.
+    std::string cellText(std::size_t row, int column) const;
+    // Where the rows go in ascending order of a column: negative, zero or positive.
+    int compare(int column, std::size_t left, std::size_t right) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    std::shared_ptr<InventoryTexts> texts_;
+    std::shared_ptr<InventoryResults> results_;
+};
+
+// The rows shown: those of one category by A/D (or the error rows), of one location, holding a
+// text; sorted by any column.
+class SourcesFilter : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    // The category filter: none, a category label, or the error rows.
+    struct Category {
+        bool errors = false;
+        LabelCode label = 0; // 0 with errors false: every row
+    };
+
+    explicit SourcesFilter(SourcesModel* sources, QObject* parent = nullptr);
+
+    void setCategory(Category category);
+    void setText(const QString& text);
+    void setLocation(std::optional<std::uint32_t> location);
+    std::optional<std::uint32_t> location() const { return location_; }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+
+private:
+    SourcesModel* sources_;
+    Category category_;
+    QByteArray text_; // in lower case
+    std::optional<std::uint32_t> location_;
+};
+
+// The colour of a category label's cell; every label has one, shown beside its text.
+QColor categoryColour(std::string_view label);
+
+} // namespace dovrin

@@ -1,0 +1,151 @@
+#include "stored_inventory.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "decay_constants.h"
+
+namespace dovrin {
+
+LabelCode labelCode(std::optional<std::string_view> label) {
+    if (!label)
+        return 0;
+    const auto found = std::find(categoryLabels.begin(), categoryLabels.end(), *label);
+    return found == categoryLabels.end()
+               ? LabelCode{0}
+               : static_cast<LabelCode>(found - categoryLabels.begin() + 1);
+}
+
+std::string_view labelText(LabelCode code) {
+    return code == 0 || code > categoryLabels.size() ? std::string_view{}
+                                                     : categoryLabels[code - 1u];
+}
+
+NuclideCode nuclideCode(std::string_view radionuclide) {
+    const auto found =
+        std::find_if(decayConstants.begin(), decayConstants.end(),
+                     [&](const auto& row) { return row.radionuclide == radionuclide; });
+    return found == decayConstants.end()
+               ? NuclideCode{0}
+               : static_cast<NuclideCode>(found - decayConstants.begin() + 1);
+}
+
+std::string_view nuclideText(NuclideCode code) {
+    return code == 0 || code > decayConstants.size() ? std::string_view{}
+                                                     : decayConstants[code - 1u].radionuclide;
+}
+
+std::uint32_t NotePool::add(std::string_view note) {
+    if (note.empty())
+        return 0;
+    if (const auto found = index_.find(note); found != index_.end())
+        return found->second;
+    const auto index = static_cast<std::uint32_t>(notes_.size());
+    index_.emplace(notes_.emplace_back(note), index);
+    return index;
+}
+
+StoredResult storeResult(const SourceResult& result, NotePool& notes) {
+    StoredResult stored;
+    stored.categorised = result.categorised;
+    stored.note = notes.add(result.note);
+    stored.radionuclide = nuclideCode(result.radionuclide);
+    if (!result.categorised)
+        return stored;
+    stored.activityTBq = result.activityTBq;
+    stored.currentActivityTBq = result.currentActivityTBq;
+    stored.aOverD = result.aOverD;
+    stored.category = labelCode(result.category);
+    stored.currentCategory = labelCode(result.currentCategory);
+    stored.categoryByAOverD = labelCode(result.categoryByAOverD);
+    if (result.nextChange) {
+        stored.nextLabel = labelCode(result.nextChange->label);
+        stored.nextChangeDay = static_cast<std::int32_t>(
+            std::chrono::sys_days{result.nextChange->on}.time_since_epoch().count());
+    }
+    return stored;
+}
+
+SourceResult restoreResult(const StoredResult& stored, const std::string& note) {
+    SourceResult result;
+    result.categorised = stored.categorised;
+    result.note = note;
+    result.radionuclide = nuclideText(stored.radionuclide);
+    if (!stored.categorised)
+        return result;
+    const auto optionalLabel = [](LabelCode code) {
+        return code == 0 ? std::optional<std::string_view>{} : labelText(code);
+    };
+    result.activityTBq = stored.activityTBq;
+    result.category = optionalLabel(stored.category);
+    result.currentActivityTBq = stored.currentActivityTBq;
+    result.currentCategory = optionalLabel(stored.currentCategory);
+    result.aOverD = stored.aOverD;
+    result.categoryByAOverD = labelText(stored.categoryByAOverD);
+    if (stored.nextLabel != 0)
+        result.nextChange =
+            NextChange{labelText(stored.nextLabel),
+                       std::chrono::sys_days{std::chrono::days{stored.nextChangeDay}}};
+    return result;
+}
+
+namespace {
+
+void packLength(std::string& block, std::size_t length) {
+    do {
+        const auto low = static_cast<unsigned char>(length & 0x7fu);
+        length >>= 7;
+        block.push_back(static_cast<char>(length ? low | 0x80u : low));
+    } while (length);
+}
+
+std::size_t unpackLength(const char*& at) {
+    std::size_t length = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(*at++);
+        length |= static_cast<std::size_t>(byte & 0x7fu) << shift;
+        if (!(byte & 0x80u))
+            return length;
+    }
+}
+
+} // namespace
+
+void packFields(std::string& block, const std::vector<std::string_view>& fields) {
+    packLength(block, fields.size());
+    for (const std::string_view field : fields) {
+        packLength(block, field.size());
+        block.append(field);
+    }
+}
+
+PackedFields::PackedFields(const char* start)
+    : first_(start) {
+    count_ = unpackLength(first_);
+}
+
+std::string_view PackedFields::operator[](std::size_t index) const {
+    if (index >= count_)
+        return {};
+    const char* at = first_;
+    for (;;) {
+        const std::size_t length = unpackLength(at);
+        if (index-- == 0)
+            return {at, length};
+        at += length;
+    }
+}
+
+std::vector<std::string_view> PackedFields::all() const {
+    std::vector<std::string_view> fields;
+    fields.reserve(count_);
+    const char* at = first_;
+    for (std::size_t index = 0; index < count_; ++index) {
+        const std::size_t length = unpackLength(at);
+        fields.emplace_back(at, length);
+        at += length;
+    }
+    return fields;
+}
+
+} // namespace dovrin

@@ -1,0 +1,146 @@
+#pragma once
+
+// The rows of an opened inventory, kept compactly so that a million of them fit in a few times
+// the file's size: the texts of each row packed one after another in large blocks, and each
+// source's results in a few bytes, with its labels as small codes and its note in a shared pool.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "category_thresholds.h"
+#include "inventory.h"
+#include "locations.h"
+#include "source.h"
+
+namespace dovrin {
+
+// Every label of the category table, in the order of its first appearance ("1" to "5",
+// "Exempted", "Not assigned"): the bands by A/D use the same labels.
+inline constexpr std::size_t categoryLabelCount = [] {
+    std::size_t count = 0;
+    for (std::size_t row = 0; row < categoryThresholds.size(); ++row) {
+        bool seen = false;
+        for (std::size_t before = 0; before < row; ++before)
+            seen = seen || categoryThresholds[before].label == categoryThresholds[row].label;
+        count += seen ? 0 : 1;
+    }
+    return count;
+}();
+inline constexpr auto categoryLabels = [] {
+    std::array<std::string_view, categoryLabelCount> labels{};
+    std::size_t count = 0;
+    for (const ThresholdRow& row : categoryThresholds) {
+        bool seen = false;
+        for (std::size_t known = 0; known < count; ++known)
+            seen = seen || labels[known] == row.label;
+        if (!seen)
+            labels[count++] = row.label;
+    }
+    return labels;
+}();
+static_assert(categoryLabelCount < 255, "a label code is one byte");
+
+// A label as one byte: 0 for none, otherwise its place in categoryLabels plus one.
+using LabelCode = std::uint8_t;
+LabelCode labelCode(std::optional<std::string_view> label);
+std::string_view labelText(LabelCode code); // empty for none
+
+// A radionuclide as one byte: 0 for none, otherwise its place in the decay constants plus one.
+using NuclideCode = std::uint8_t;
+NuclideCode nuclideCode(std::string_view radionuclide);
+std::string_view nuclideText(NuclideCode code);
+
+// One source's results; the labels and dates are those of SourceResult.
+struct StoredResult {
+    double activityTBq = 0;
+    double currentActivityTBq = 0;
+    double aOverD = 0;
+    std::int32_t nextChangeDay = 0; // days since 1970-01-01
+    std::uint32_t note = 0;         // place in the note pool; 0 is the empty note
+    NuclideCode radionuclide = 0;
+    LabelCode category = 0;
+    LabelCode currentCategory = 0;
+    LabelCode categoryByAOverD = 0;
+    LabelCode nextLabel = 0; // 0: no next change
+    bool categorised = false;
+};
+
+// The notes of an inventory, each text kept once.
+class NotePool {
+public:
+    NotePool() { notes_.emplace_back(); }
+    NotePool(const NotePool&) = delete; // index_ views the texts of this pool
+    NotePool& operator=(const NotePool&) = delete;
+    NotePool(NotePool&&) = default;
+    NotePool& operator=(NotePool&&) = default;
+    std::uint32_t add(std::string_view note);
+    const std::string& operator[](std::uint32_t index) const { return notes_[index]; }
+    std::size_t size() const { return notes_.size(); }
+
+private:
+    std::deque<std::string> notes_; // a deque never moves its texts, which index_ views
+    std::unordered_map<std::string_view, std::uint32_t> index_;
+};
+
+StoredResult storeResult(const SourceResult& result, NotePool& notes);
+
+// The result as the register gave it, for the register's own writers; note must outlive it.
+SourceResult restoreResult(const StoredResult& stored, const std::string& note);
+
+// Where a row's texts are: a block and the place in it where its fields begin.
+struct RowPlace {
+    std::uint32_t block = 0;
+    std::uint32_t offset = 0;
+    std::uint32_t location = 0; // place in the location totals
+};
+
+// Appends a row's fields to a block: their number, then each one's length and bytes.
+void packFields(std::string& block, const std::vector<std::string_view>& fields);
+
+// The fields of a row packed by packFields, read from its first byte.
+class PackedFields {
+public:
+    explicit PackedFields(const char* start);
+    std::size_t size() const { return count_; }
+    std::string_view operator[](std::size_t index) const; // empty past the last field
+    std::vector<std::string_view> all() const;
+
+private:
+    const char* first_;
+    std::size_t count_;
+};
+
+// The texts of an inventory: its header and its rows, in the file's order.
+struct InventoryTexts {
+    std::string path;
+    std::vector<std::string> header;
+    ColumnMap columns;
+    InventoryOptions options;              // as the file was read, separator included
+    std::vector<std::uint32_t> unreadable; // rows that are not well formed, in order
+    std::deque<std::string> blocks;
+    std::deque<RowPlace> rows;
+    std::vector<std::string> locations; // in the order of first appearance
+
+    PackedFields fields(std::size_t row) const {
+        const RowPlace& place = rows[row];
+        return PackedFields(blocks[place.block].data() + place.offset);
+    }
+};
+
+// The results of an inventory at one as-of moment.
+struct InventoryResults {
+    Evaluation evaluation;
+    std::deque<StoredResult> rows;
+    NotePool notes;
+    std::vector<LocationTotal> locations;
+    std::size_t errors = 0;
+};
+
+} // namespace dovrin
