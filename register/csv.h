@@ -63,9 +63,10 @@ private:
 // A record that is not well formed. Its fields still hold every byte that was read.
 enum class RecordProblem {
     none,
-    // A quoted field is still open at the end of the input. The record is then read again as
-    // if its opening quote were an ordinary character, up to the end of its first line, so that
-    // the records after it are not swallowed.
+    // A quoted field is still open at the end of the input. The record is then read again, its
+    // fields before that one as they were, and from that one on with every quote an ordinary
+    // character, so that it ends at the first line end after that quote and the records after
+    // it are not swallowed.
     unterminatedQuote,
     // A closing quote is followed by something other than a separator or a line end
     // ("ab"cd). The field keeps the closing quote and what follows it: ab"cd.
@@ -129,7 +130,8 @@ private:
     std::size_t recordStart_ = 0;
     std::size_t read_ = 0;
     State state_ = State::fieldStart;
-    bool quoteIsLiteral_ = false; // reading an unterminated record again
+    // Reading an unterminated record again: from this field on, a quote is an ordinary character.
+    std::size_t literalQuotesFrom_ = SIZE_MAX;
     RecordProblem problem_ = RecordProblem::none;
     std::size_t problemField_ = 0;
     std::string text_;

@@ -89,6 +89,8 @@ void TestInventory::records_data() {
     row("given separator wins", "a;b,c\n", ",", "1:[a;b|c]");
     row("unterminated quote at the end", "a,b\n1,\"open\n2,3\n", "",
         "1:[a|b]2:[1|\"open]!quote@13:[2|3]");
+    row("unterminated quote after a field of two lines", "\"a\nb\",\"open\nc,d\n", ",",
+        "1:[a\nb|\"open]!quote@12:[c|d]");
     row("unterminated quote, last line", "a,b\n\"x,y", "", "1:[a|b]2:[\"x|y]!quote@0");
     row("text after the closing quote", "\"ab\"cd,e\n", "", "1:[ab\"cd|e]!after@0");
     row("CR then text after the closing quote", "x,\"ab\"\rc\n", "", "1:[x|ab\"\rc]!after@1");
