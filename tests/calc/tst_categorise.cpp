@@ -1,6 +1,6 @@
 // The security category of a radionuclide and an activity. The expected labels come from the
-// band table below, written independently of the threshold table, so that a wrong bound, a
-// wrong bound kind or a wrong label in either shows up.
+// band table of test_facts.h, written independently of the threshold table, so that a wrong
+// bound, a wrong bound kind or a wrong label in either shows up.
 
 #include <QLocale>
 #include <QTest>
@@ -14,76 +14,14 @@
 
 #include "categorise.h"
 #include "category_thresholds.h"
+#include "test_facts.h"
 #include "test_support.h"
 
 using namespace dovrin;
 using namespace dovrin::testing;
+using namespace dovrin::facts;
 
 namespace {
-
-// A cut between two neighbouring bands; an activity equal to it gets the label below it or
-// the label above it.
-struct Cut {
-    double at;
-    bool equalGoesBelow;
-};
-constexpr bool below = true, above = false;
-
-struct Bands {
-    const char* radionuclide;
-    std::vector<const char*> labels; // from the lowest activities up; one more than the cuts
-    std::vector<Cut> cuts;           // ascending
-};
-
-const char* const ex = "Exempted";
-const char* const na = "Not assigned";
-
-// Activities in TBq, from the category bands of each radionuclide, in table order.
-const std::vector<Bands> bandTable = {
-    {"Co-60",
-     {ex, "5", "4", "3", "2", "1"},
-     {{1e-7, below}, {0.0003, above}, {0.03, above}, {0.3, above}, {30, above}}},
-    {"Sr-90",
-     {ex, "5", "4", "3", "2", "1"},
-     {{1e-8, below}, {0.02, above}, {1, above}, {10, above}, {1000, above}}},
-    {"Cs-137",
-     {ex, "5", "4", "3", "2", "1"},
-     {{1e-8, below}, {0.001, above}, {0.1, above}, {1, above}, {100, above}}},
-    {"Pu-238",
-     {ex, "5", "4", "3", "2", "1"},
-     {{1e-8, below}, {0.0006, above}, {0.06, above}, {0.6, above}, {60, above}}},
-    {"Ir-192", {ex, na, "2", "1"}, {{1e-8, below}, {0.8, above}, {80, above}}},
-    {"Cf-252", {ex, na, "3", na}, {{1e-8, below}, {0.02, above}, {0.2, below}}},
-    {"Am-241/Be", {ex, na, "3", na}, {{1e-8, below}, {0.06, above}, {0.6, below}}},
-    {"Am-241", {ex, na, "3", na}, {{1e-8, below}, {0.06, above}, {0.6, below}}},
-    {"Kr-85", {ex, na, "4", na}, {{1e-8, below}, {0.3, above}, {30, below}}},
-    {"I-125", {ex, na, "4", na}, {{1e-6, below}, {0.002, above}, {0.2, below}}},
-    {"Po-210", {ex, na, "4", na}, {{1e-8, below}, {0.0006, above}, {0.06, below}}},
-    {"Ra-226", {ex, na, "4", na}, {{1e-8, below}, {0.0004, above}, {0.04, below}}},
-    {"Co-57", {ex, "5", na}, {{1e-6, below}, {0.007, below}}},
-    {"Ge-68", {ex, "5", na}, {{1e-7, below}, {0.007, below}}},
-};
-
-QString bandLabel(const Bands& bands, double activity) {
-    std::size_t band = 0;
-    while (band < bands.cuts.size() &&
-           (activity > bands.cuts[band].at ||
-            (activity == bands.cuts[band].at && !bands.cuts[band].equalGoesBelow)))
-        ++band;
-    return bands.labels[band];
-}
-
-bool satisfies(Bound bound, double activity, bool isLower) {
-    switch (bound.kind) {
-    case BoundKind::none:
-        return true;
-    case BoundKind::inclusive:
-        return isLower ? activity >= bound.value : activity <= bound.value;
-    case BoundKind::exclusive:
-        return isLower ? activity > bound.value : activity < bound.value;
-    }
-    return false;
-}
 
 QString compact(double value) {
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
@@ -133,17 +71,17 @@ private slots:
         row("Co-60", 0.0001, "5");
         row("Co-60", 2e-7, "5");
         row("Sr-90", 0.015, "5");
-        row("Cf-252", 0.21, na);
-        row("Cf-252", 0.019, na);
-        row("Ir-192", 0.5, na);
+        row("Cf-252", 0.21, notAssigned);
+        row("Cf-252", 0.019, notAssigned);
+        row("Ir-192", 0.5, notAssigned);
         row("Ir-192", 500, "1");
-        row("Kr-85", 31, na);
-        row("I-125", 1.5e-6, na);
+        row("Kr-85", 31, notAssigned);
+        row("I-125", 1.5e-6, notAssigned);
         row("Co-57", 0.007, "5");
-        row("Co-57", 0.0071, na);
-        row("Co-57", 5e-7, ex);
+        row("Co-57", 0.0071, notAssigned);
+        row("Co-57", 5e-7, exempted);
         row("Ge-68", 0.007, "5");
-        row("Ge-68", 0.0071, na);
+        row("Ge-68", 0.0071, notAssigned);
         row("Ge-68", 5e-7, "5");
         row("Co-60", 0.0037, "4"); // 100 mCi as the conversion keeps it
     }
@@ -158,11 +96,11 @@ private slots:
     }
     void everyActivityGetsOneLabel() {
         QFETCH(int, index);
-        const Bands& bands = bandTable[index];
+        const Bands& bands = bandTable[static_cast<std::size_t>(index)];
         const double tiny = std::numeric_limits<double>::denorm_min();
         std::vector<double> activities{0.0,   -0.0,  -1.0,    -1e300,  -DBL_MAX, tiny,
                                        -tiny, 1e300, DBL_MAX, DBL_MIN, 1e-300};
-        std::mt19937_64 random(4242 + index);
+        std::mt19937_64 random(4242 + static_cast<unsigned>(index));
         std::uniform_real_distribution<double> log10Activity(-12, 6);
         for (int i = 0; i < 3000; ++i)
             activities.push_back(std::pow(10.0, log10Activity(random)));
@@ -171,15 +109,10 @@ private slots:
             const QString got = show(categoriseActivity(bands.radionuclide, activity));
             QVERIFY2(got == expected,
                      qPrintable(show(activity) + " gives " + got + ", expected " + expected));
-            int matches = 0;
-            for (const ThresholdRow& row : categoryThresholds) {
-                if (row.radionuclide == bands.radionuclide &&
-                    satisfies(row.lower, activity, true) && satisfies(row.upper, activity, false)) {
-                    ++matches;
-                    QCOMPARE(show(row.label), expected);
-                }
-            }
-            QVERIFY2(matches == 1, qPrintable(show(activity)));
+            const std::vector<std::string_view> rows =
+                labelsOfMatchingRows(bands.radionuclide, activity);
+            QVERIFY2(rows.size() == 1, qPrintable(show(activity)));
+            QCOMPARE(show(rows.front()), expected);
         }
     }
 

@@ -10,10 +10,6 @@
 using namespace dovrin;
 using namespace dovrin::testing;
 
-namespace {
-const QString zeroTooltip = "0.00E+00 GBq  , 0.00E+00 MBq  , 0.00E+00 kBq  , 0.00E+00 Bq ";
-}
-
 class TestConversion : public QObject {
     Q_OBJECT
 
@@ -42,7 +38,7 @@ private slots:
         QFETCH(QByteArray, unit);
         QFETCH(double, size);
         QCOMPARE(activityUnits.size(), std::size_t{9});
-        QCOMPARE(show(activityUnits[index].name), QString(unit));
+        QCOMPARE(show(activityUnits[static_cast<std::size_t>(index)].name), QString(unit));
         const std::optional<double> found = unitSizeInBq(view(unit));
         QVERIFY(found);
         COMPARE_EXACT(*found, size);
@@ -67,37 +63,25 @@ private slots:
             QTest::newRow(name) << text << unit << entered << size << shownTBq << QString(shown)
                                 << tooltip;
         };
-        row("1 Ci", "1", "Ci", 1, 3.7e10, 0.037, "3.70E-02",
-            "3.70E+01 GBq  , 3.70E+04 MBq  , 3.70E+07 kBq  , 3.70E+10 Bq ");
-        row("2.5 mCi", "2.5", "mCi", 2.5, 3.7e7, 9.25e-5, "9.25E-05",
-            "9.25E-02 GBq  , 9.25E+01 MBq  , 9.25E+04 kBq  , 9.25E+07 Bq ");
-        row("37 uCi", "37", "uCi", 37, 37000, 1.369e-6, "1.37E-06",
-            "1.37E-03 GBq  , 1.37E+00 MBq  , 1.37E+03 kBq  , 1.37E+06 Bq ");
-        row("1000 Bq", "1000", "Bq", 1000, 1, 1e-9, "1.00E-09",
-            "1.00E-06 GBq  , 1.00E-03 MBq  , 1.00E+00 kBq  , 1.00E+03 Bq ");
-        row("1 TBq", "1", "TBq", 1, 1e12, 1, "1.00E+00",
-            "1.00E+03 GBq  , 1.00E+06 MBq  , 1.00E+09 kBq  , 1.00E+12 Bq ");
-        row("10 kCi", "10", "kCi", 10, 3.7e13, 370, "3.70E+02",
-            "3.70E+05 GBq  , 3.70E+08 MBq  , 3.70E+11 kBq  , 3.70E+14 Bq ");
-        row("100 mCi", "100", "mCi", 100, 3.7e7, 0.0037, "3.70E-03",
-            "3.70E+00 GBq  , 3.70E+03 MBq  , 3.70E+06 kBq  , 3.70E+09 Bq ");
-        row("blank inside", "1 000", "Bq", 1000, 1, 1e-9, "1.00E-09",
-            "1.00E-06 GBq  , 1.00E-03 MBq  , 1.00E+00 kBq  , 1.00E+03 Bq ");
-        row("letters after", "12abc", "GBq", 12, 1e9, 0.012, "1.20E-02",
-            "1.20E+01 GBq  , 1.20E+04 MBq  , 1.20E+07 kBq  , 1.20E+10 Bq ");
-        row("comma", "1,5", "GBq", 1, 1e9, 0.001, "1.00E-03",
-            "1.00E+00 GBq  , 1.00E+03 MBq  , 1.00E+06 kBq  , 1.00E+09 Bq ");
-        row("5 GBq", "5", "GBq", 5, 1e9, 0.005, "5.00E-03",
-            "5.00E+00 GBq  , 5.00E+03 MBq  , 5.00E+06 kBq  , 5.00E+09 Bq ");
-        row("5 MBq", "5", "MBq", 5, 1e6, 5e-6, "5.00E-06",
-            "5.00E-03 GBq  , 5.00E+00 MBq  , 5.00E+03 kBq  , 5.00E+06 Bq ");
+        // clang-format off
+        row("1 Ci", "1", "Ci", 1, 3.7e10, 0.037, "3.70E-02", "3.70E+01 GBq  , 3.70E+04 MBq  , 3.70E+07 kBq  , 3.70E+10 Bq ");
+        row("2.5 mCi", "2.5", "mCi", 2.5, 3.7e7, 9.25e-5, "9.25E-05", "9.25E-02 GBq  , 9.25E+01 MBq  , 9.25E+04 kBq  , 9.25E+07 Bq ");
+        row("37 uCi", "37", "uCi", 37, 37000, 1.369e-6, "1.37E-06", "1.37E-03 GBq  , 1.37E+00 MBq  , 1.37E+03 kBq  , 1.37E+06 Bq ");
+        row("1000 Bq", "1000", "Bq", 1000, 1, 1e-9, "1.00E-09", "1.00E-06 GBq  , 1.00E-03 MBq  , 1.00E+00 kBq  , 1.00E+03 Bq ");
+        row("1 TBq", "1", "TBq", 1, 1e12, 1, "1.00E+00", "1.00E+03 GBq  , 1.00E+06 MBq  , 1.00E+09 kBq  , 1.00E+12 Bq ");
+        row("10 kCi", "10", "kCi", 10, 3.7e13, 370, "3.70E+02", "3.70E+05 GBq  , 3.70E+08 MBq  , 3.70E+11 kBq  , 3.70E+14 Bq ");
+        row("100 mCi", "100", "mCi", 100, 3.7e7, 0.0037, "3.70E-03", "3.70E+00 GBq  , 3.70E+03 MBq  , 3.70E+06 kBq  , 3.70E+09 Bq ");
+        row("blank inside", "1 000", "Bq", 1000, 1, 1e-9, "1.00E-09", "1.00E-06 GBq  , 1.00E-03 MBq  , 1.00E+00 kBq  , 1.00E+03 Bq ");
+        row("letters after", "12abc", "GBq", 12, 1e9, 0.012, "1.20E-02", "1.20E+01 GBq  , 1.20E+04 MBq  , 1.20E+07 kBq  , 1.20E+10 Bq ");
+        row("comma", "1,5", "GBq", 1, 1e9, 0.001, "1.00E-03", "1.00E+00 GBq  , 1.00E+03 MBq  , 1.00E+06 kBq  , 1.00E+09 Bq ");
+        row("5 GBq", "5", "GBq", 5, 1e9, 0.005, "5.00E-03", "5.00E+00 GBq  , 5.00E+03 MBq  , 5.00E+06 kBq  , 5.00E+09 Bq ");
+        row("5 MBq", "5", "MBq", 5, 1e6, 5e-6, "5.00E-06", "5.00E-03 GBq  , 5.00E+00 MBq  , 5.00E+03 kBq  , 5.00E+06 Bq ");
         row("empty", "", "Ci", 0, 3.7e10, 0, "0.00E+00", zeroTooltip);
         row("no number", "abc", "kBq", 0, 1000, 0, "0.00E+00", zeroTooltip);
         row("underflow", "1e-999", "Bq", 0, 1, 0, "0.00E+00", zeroTooltip);
-        row("negative", "-3", "MBq", -3, 1e6, -3e-6, "-3.00E-06",
-            "-3.00E-03 GBq  , -3.00E+00 MBq  , -3.00E+03 kBq  , -3.00E+06 Bq ");
-        row("huge", "1e300", "Bq", 1e300, 1, 1e288, "1.00E+288",
-            "1.00E+291 GBq  , 1.00E+294 MBq  , 1.00E+297 kBq  , 1.00E+300 Bq ");
+        row("negative", "-3", "MBq", -3, 1e6, -3e-6, "-3.00E-06", "-3.00E-03 GBq  , -3.00E+00 MBq  , -3.00E+03 kBq  , -3.00E+06 Bq ");
+        row("huge", "1e300", "Bq", 1e300, 1, 1e288, "1.00E+288", "1.00E+291 GBq  , 1.00E+294 MBq  , 1.00E+297 kBq  , 1.00E+300 Bq ");
+        // clang-format on
     }
     void convertActivity() {
         QFETCH(QByteArray, text);

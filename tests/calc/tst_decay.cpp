@@ -20,8 +20,6 @@ using namespace std::chrono;
 
 namespace {
 
-const QString zeroTooltip = "0.00E+00 GBq  , 0.00E+00 MBq  , 0.00E+00 kBq  , 0.00E+00 Bq ";
-
 QString show(const std::optional<year_month_day>& date) {
     if (!date)
         return QStringLiteral("<no result>");
@@ -82,7 +80,8 @@ private slots:
         QFETCH(int, exponent);
         QFETCH(double, halfLifeDays);
         QCOMPARE(dovrin::decayConstants.size(), std::size_t{17});
-        QCOMPARE(show(dovrin::decayConstants[row].radionuclide), QString(radionuclide));
+        QCOMPARE(show(dovrin::decayConstants[static_cast<std::size_t>(row)].radionuclide),
+                 QString(radionuclide));
         // The power of ten first (the double nearest it), then the mantissa.
         const double powerOfTen = std::strtod(("1e" + std::to_string(exponent)).c_str(), nullptr);
         const std::optional<double> constant = decayConstantOf(view(radionuclide));
@@ -187,23 +186,22 @@ private slots:
         const QString half = "5.00E+02 GBq  , 5.00E+05 MBq  , 5.00E+08 kBq  , 5.00E+11 Bq ";
         const QString ir = "1.85E+01 GBq  , 1.85E+04 MBq  , 1.85E+07 kBq  , 1.85E+10 Bq ";
         const QString curie = "3.70E+01 GBq  , 3.70E+04 MBq  , 3.70E+07 kBq  , 3.70E+10 Bq ";
-        QTest::newRow("Co-60 -1925.4") << 1.0 << co60 << -1925.4 << nan << "5.00E-01" << half;
-        QTest::newRow("Co-60 one half-life")
-            << 1.0 << co60 << -halfLife(co60) << 0.5 << "5.00E-01" << half;
-        QTest::newRow("Ir-192 -74.1") << 0.037 << ir192 << -74.1 << nan << "1.85E-02" << ir;
-        QTest::newRow("Ir-192 one half-life")
-            << 0.037 << ir192 << -halfLife(ir192) << 0.0185 << "1.85E-02" << ir;
-        QTest::newRow("Cs-137 -0.4") << 0.037 << 6.33e-5 << -0.4 << nan << "3.70E-02" << curie;
-        QTest::newRow("Ra-226 ten half-lives")
-            << 1.0 << 1.18664e-6 << -10 * halfLife(1.18664e-6) << 0.0009765625 << "9.77E-04"
-            << "9.77E-01 GBq  , 9.77E+02 MBq  , 9.77E+05 kBq  , 9.77E+08 Bq ";
-        QTest::newRow("future date")
-            << 1.0 << co60 << halfLife(co60) << 2.0 << "2.00E+00"
-            << "2.00E+03 GBq  , 2.00E+06 MBq  , 2.00E+09 kBq  , 2.00E+12 Bq ";
-        QTest::newRow("no activity") << 0.0 << co60 << -100.0 << 0.0 << "0.00E+00" << zeroTooltip;
-        QTest::newRow("no radionuclide") << 0.037 << 0.0 << -5000.0 << 0.037 << "3.70E-02" << curie;
-        QTest::newRow("very old date")
-            << 1.0 << 2.165e-2 << -50000.0 << 0.0 << "0.00E+00" << zeroTooltip;
+        const auto row = [](const char* name, double initial, double constant, double t, double tbq,
+                            const char* shown, const QString& tooltip) {
+            QTest::newRow(name) << initial << constant << t << tbq << QString(shown) << tooltip;
+        };
+        // clang-format off
+        row("Co-60 -1925.4", 1.0, co60, -1925.4, nan, "5.00E-01", half);
+        row("Co-60 one half-life", 1.0, co60, -halfLife(co60), 0.5, "5.00E-01", half);
+        row("Ir-192 -74.1", 0.037, ir192, -74.1, nan, "1.85E-02", ir);
+        row("Ir-192 one half-life", 0.037, ir192, -halfLife(ir192), 0.0185, "1.85E-02", ir);
+        row("Cs-137 -0.4", 0.037, 6.33e-5, -0.4, nan, "3.70E-02", curie);
+        row("Ra-226 ten half-lives", 1.0, 1.18664e-6, -10 * halfLife(1.18664e-6), 0.0009765625, "9.77E-04", "9.77E-01 GBq  , 9.77E+02 MBq  , 9.77E+05 kBq  , 9.77E+08 Bq ");
+        row("future date", 1.0, co60, halfLife(co60), 2.0, "2.00E+00", "2.00E+03 GBq  , 2.00E+06 MBq  , 2.00E+09 kBq  , 2.00E+12 Bq ");
+        row("no activity", 0.0, co60, -100.0, 0.0, "0.00E+00", zeroTooltip);
+        row("no radionuclide", 0.037, 0.0, -5000.0, 0.037, "3.70E-02", curie);
+        row("very old date", 1.0, 2.165e-2, -50000.0, 0.0, "0.00E+00", zeroTooltip);
+        // clang-format on
     }
     void currentActivity() {
         QFETCH(double, initial);

@@ -15,44 +15,22 @@
 #include <vector>
 
 #include "number_text.h"
+#include "test_facts.h"
 #include "test_support.h"
 
 using namespace dovrin;
 using namespace dovrin::testing;
+using namespace dovrin::facts;
 
 namespace {
 
 constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
-
-std::string printed(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
+constexpr double smallestSubnormal = std::numeric_limits<double>::denorm_min();
 
 // The value carried to 15 significant digits, by the C library.
 double fifteenDigitReference(double value) {
     return std::strtod(printed("%.14e", value).c_str(), nullptr);
-}
-
-// "0.00E+00" from the 15-digit decimal form, the fourth digit deciding, halves away from zero.
-std::string scientificReference(double value) {
-    const std::string digits = printed("%.14e", value); // [-]d.dddddddddddddde[+-]xx
-    const bool negative = digits[0] == '-';
-    const char* d = digits.c_str() + (negative ? 1 : 0);
-    int mantissa = (d[0] - '0') * 100 + (d[2] - '0') * 10 + (d[3] - '0') + (d[4] >= '5' ? 1 : 0);
-    int exponent = std::atoi(d + 17);
-    if (mantissa == 0)
-        return "0.00E+00";
-    if (mantissa == 1000) {
-        mantissa = 100;
-        ++exponent;
-    }
-    char text[40];
-    std::snprintf(text, sizeof text, "%s%d.%02dE%c%02d", negative ? "-" : "", mantissa / 100,
-                  mantissa % 100, exponent < 0 ? '-' : '+', std::abs(exponent));
-    return text;
 }
 
 // Finite values of every kind: random bit patterns, log-uniform magnitudes of either sign,
@@ -91,23 +69,25 @@ private slots:
     void numberText_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << 0.0 << "0";
-        QTest::newRow("negative zero") << -0.0 << "0";
-        QTest::newRow("binary noise dropped") << 0.1 + 0.2 << "0.3";
-        QTest::newRow("mCi product") << 0.0036999999999999997 << "0.0037";
-        QTest::newRow("16-digit integer") << 1234567890123456.0 << "1.23456789012346E+15";
-        QTest::newRow("1e15") << 1e15 << "1E+15";
-        QTest::newRow("carry to 1e15") << 999999999999999.9 << "1E+15";
-        QTest::newRow("0.0001 plain") << 0.0001 << "0.0001";
-        QTest::newRow("carry to 0.0001") << 0.00009999999999999995 << "0.0001";
-        QTest::newRow("1e-5 exponent") << 0.00001 << "1E-05";
-        QTest::newRow("3.7e-8") << 3.7e-8 << "3.7E-08";
-        QTest::newRow("1.5e20") << 1.5e20 << "1.5E+20";
-        QTest::newRow("smallest subnormal")
-            << std::numeric_limits<double>::denorm_min() << "4.94065645841247E-324";
-        QTest::newRow("infinity") << inf << "Infinity";
-        QTest::newRow("minus infinity") << -inf << "-Infinity";
-        QTest::newRow("NaN") << notANumber << "NaN";
+        const auto row = [](const char* name, double value, const char* text) {
+            QTest::newRow(name) << value << QString(text);
+        };
+        row("zero", 0.0, "0");
+        row("negative zero", -0.0, "0");
+        row("binary noise dropped", 0.1 + 0.2, "0.3");
+        row("mCi product", 0.0036999999999999997, "0.0037");
+        row("16-digit integer", 1234567890123456.0, "1.23456789012346E+15");
+        row("1e15", 1e15, "1E+15");
+        row("carry to 1e15", 999999999999999.9, "1E+15");
+        row("0.0001 plain", 0.0001, "0.0001");
+        row("carry to 0.0001", 0.00009999999999999995, "0.0001");
+        row("1e-5 exponent", 0.00001, "1E-05");
+        row("3.7e-8", 3.7e-8, "3.7E-08");
+        row("1.5e20", 1.5e20, "1.5E+20");
+        row("smallest subnormal", smallestSubnormal, "4.94065645841247E-324");
+        row("infinity", inf, "Infinity");
+        row("minus infinity", -inf, "-Infinity");
+        row("NaN", notANumber, "NaN");
     }
     void numberText() {
         QFETCH(double, value);
@@ -215,25 +195,27 @@ private slots:
     void formatScientific_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << 0.0 << "0.00E+00";
-        QTest::newRow("negative zero") << -0.0 << "0.00E+00";
-        QTest::newRow("exact tie 1.125") << 1.125 << "1.13E+00";
-        QTest::newRow("negative tie") << -1.125 << "-1.13E+00";
-        QTest::newRow("decimal tie 1.135") << 1.135 << "1.14E+00";
-        QTest::newRow("decimal tie 2.675") << 2.675 << "2.68E+00";
-        QTest::newRow("decimal tie 1.005") << 1.005 << "1.01E+00";
-        QTest::newRow("mCi product") << 0.0036999999999999997 << "3.70E-03";
-        QTest::newRow("carry 9.995") << 9.995 << "1.00E+01";
-        QTest::newRow("carry 99.95") << 99.95 << "1.00E+02";
-        QTest::newRow("0.037") << 0.037 << "3.70E-02";
-        QTest::newRow("1.369e-6") << 1.369e-6 << "1.37E-06";
-        QTest::newRow("-3e-6") << -3e-6 << "-3.00E-06";
-        QTest::newRow("1e-100") << 1e-100 << "1.00E-100";
-        QTest::newRow("carry into three digits") << 9.999e99 << "1.00E+100";
-        QTest::newRow("carry out of three digits") << 9.995e-100 << "1.00E-99";
-        QTest::newRow("largest") << DBL_MAX << "1.80E+308";
-        QTest::newRow("smallest subnormal")
-            << std::numeric_limits<double>::denorm_min() << "4.94E-324";
+        const auto row = [](const char* name, double value, const char* text) {
+            QTest::newRow(name) << value << QString(text);
+        };
+        row("zero", 0.0, "0.00E+00");
+        row("negative zero", -0.0, "0.00E+00");
+        row("exact tie 1.125", 1.125, "1.13E+00");
+        row("negative tie", -1.125, "-1.13E+00");
+        row("decimal tie 1.135", 1.135, "1.14E+00");
+        row("decimal tie 2.675", 2.675, "2.68E+00");
+        row("decimal tie 1.005", 1.005, "1.01E+00");
+        row("mCi product", 0.0036999999999999997, "3.70E-03");
+        row("carry 9.995", 9.995, "1.00E+01");
+        row("carry 99.95", 99.95, "1.00E+02");
+        row("0.037", 0.037, "3.70E-02");
+        row("1.369e-6", 1.369e-6, "1.37E-06");
+        row("-3e-6", -3e-6, "-3.00E-06");
+        row("1e-100", 1e-100, "1.00E-100");
+        row("carry into three digits", 9.999e99, "1.00E+100");
+        row("carry out of three digits", 9.995e-100, "1.00E-99");
+        row("largest", DBL_MAX, "1.80E+308");
+        row("smallest subnormal", smallestSubnormal, "4.94E-324");
     }
     void formatScientific() {
         QFETCH(double, value);
@@ -244,7 +226,7 @@ private slots:
     void formatScientificOfRandomValues() {
         for (const double value : randomValues()) {
             const std::optional<std::string> text = dovrin::formatScientific(value);
-            QVERIFY2(text == scientificReference(value),
+            QVERIFY2(text == expectedScientific(value),
                      qPrintable(show(value) + " gives " + show(text)));
         }
     }
@@ -252,19 +234,17 @@ private slots:
     void activityBreakdown_data() {
         QTest::addColumn<double>("becquerel");
         QTest::addColumn<QString>("text");
-        QTest::newRow("one curie")
-            << 3.7e10 << "3.70E+01 GBq  , 3.70E+04 MBq  , 3.70E+07 kBq  , 3.70E+10 Bq ";
-        QTest::newRow("zero") << 0.0
-                              << "0.00E+00 GBq  , 0.00E+00 MBq  , 0.00E+00 kBq  , 0.00E+00 Bq ";
-        QTest::newRow("37 uCi") << 1369000.0
-                                << "1.37E-03 GBq  , 1.37E+00 MBq  , 1.37E+03 kBq  , 1.37E+06 Bq ";
-        QTest::newRow("negative") << -3e6
-                                  << "-3.00E-03 GBq  , -3.00E+00 MBq  , -3.00E+03 kBq  , "
-                                     "-3.00E+06 Bq ";
-        QTest::newRow("tie") << 1.125e9
-                             << "1.13E+00 GBq  , 1.13E+03 MBq  , 1.13E+06 kBq  , 1.13E+09 Bq ";
-        QTest::newRow("three-digit exponents")
-            << 1e300 << "1.00E+291 GBq  , 1.00E+294 MBq  , 1.00E+297 kBq  , 1.00E+300 Bq ";
+        const auto row = [](const char* name, double becquerel, const char* text) {
+            QTest::newRow(name) << becquerel << QString(text);
+        };
+        // clang-format off
+        row("one curie", 3.7e10, "3.70E+01 GBq  , 3.70E+04 MBq  , 3.70E+07 kBq  , 3.70E+10 Bq ");
+        row("zero", 0.0, "0.00E+00 GBq  , 0.00E+00 MBq  , 0.00E+00 kBq  , 0.00E+00 Bq ");
+        row("37 uCi", 1369000.0, "1.37E-03 GBq  , 1.37E+00 MBq  , 1.37E+03 kBq  , 1.37E+06 Bq ");
+        row("negative", -3e6, "-3.00E-03 GBq  , -3.00E+00 MBq  , -3.00E+03 kBq  , -3.00E+06 Bq ");
+        row("tie", 1.125e9, "1.13E+00 GBq  , 1.13E+03 MBq  , 1.13E+06 kBq  , 1.13E+09 Bq ");
+        row("three-digit exponents", 1e300, "1.00E+291 GBq  , 1.00E+294 MBq  , 1.00E+297 kBq  , 1.00E+300 Bq ");
+        // clang-format on
     }
     void activityBreakdown() {
         QFETCH(double, becquerel);

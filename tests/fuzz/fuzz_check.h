@@ -31,6 +31,16 @@ namespace dovrin::fuzz {
             ::dovrin::fuzz::fail(#condition, (detail));                                            \
     } while (false)
 
+// Bit for bit, so that 0 and -0 differ.
+inline bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The blanks that the number texts and the dates may carry.
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+
 // A double as "%.17g" and its bit pattern, for failure messages.
 inline std::string show(double value) {
     std::uint64_t bits;

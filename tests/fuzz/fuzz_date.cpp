@@ -91,9 +91,9 @@ int number(std::string_view digits) {
 }
 
 std::optional<ExpectedDate> expectedDate(std::string_view text, int currentYear) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n'))
+    while (!text.empty() && fuzz::isBlank(text.front()))
         text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n'))
+    while (!text.empty() && fuzz::isBlank(text.back()))
         text.remove_suffix(1);
     if (text.size() < 6 || text.size() > 10)
         return std::nullopt;

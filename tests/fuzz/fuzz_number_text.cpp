@@ -13,22 +13,15 @@
 
 #include "fuzz_check.h"
 #include "number_text.h"
+#include "test_facts.h"
 
 using namespace dovrin;
+using dovrin::facts::printed;
 using dovrin::fuzz::quoted;
+using dovrin::fuzz::sameBits;
 using dovrin::fuzz::show;
 
 namespace {
-
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-std::string printed(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 void checkNumberText(double value) {
     const std::string text = numberText(value);
@@ -61,35 +54,6 @@ void checkNumberText(double value) {
                  context + ", fifteenDigits gives " + show(fifteenDigits(value)));
 }
 
-// "0.00E+00" worked out from the 15-digit decimal form that "%.14E" writes: the first three
-// digits, plus one when the rest is half a unit of the third digit or more; 10.0 moves to the
-// next exponent.
-std::string expectedScientific(double value) {
-    const std::string digits = printed("%.14E", value); // [-]d.ddddddddddddddE[+-]xx[x]
-    const bool negative = digits[0] == '-';
-    const char* d = digits.c_str() + (negative ? 1 : 0);
-    std::int64_t fifteen = 0;
-    for (int i = 0; i < 16; ++i)
-        if (d[i] != '.')
-            fifteen = fifteen * 10 + (d[i] - '0');
-    int exponent = std::atoi(d + 17);
-    if (fifteen == 0)
-        return "0.00E+00";
-    constexpr std::int64_t unitOfThird = 1'000'000'000'000;
-    std::int64_t three = fifteen / unitOfThird;
-    if (fifteen % unitOfThird >= unitOfThird / 2)
-        ++three;
-    if (three == 1000) {
-        three = 100;
-        ++exponent;
-    }
-    char text[40];
-    std::snprintf(text, sizeof text, "%s%d.%02dE%c%02d", negative ? "-" : "",
-                  static_cast<int>(three / 100), static_cast<int>(three % 100),
-                  exponent < 0 ? '-' : '+', std::abs(exponent));
-    return text;
-}
-
 void checkScientific(double value) {
     const std::optional<std::string> text = formatScientific(value);
     if (!std::isfinite(value)) {
@@ -98,7 +62,7 @@ void checkScientific(double value) {
     }
     const std::string context = show(value) + " formatted as " + (text ? quoted(*text) : "none");
     FUZZ_REQUIRE(text && fuzz::hasScientificShape(*text), context);
-    const std::string expected = expectedScientific(value);
+    const std::string expected = facts::expectedScientific(value);
     FUZZ_REQUIRE(*text == expected, context + ", expected " + quoted(expected));
 }
 

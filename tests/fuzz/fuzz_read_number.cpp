@@ -15,14 +15,12 @@
 #include "number_text.h"
 
 using namespace dovrin;
+using dovrin::fuzz::isBlank;
 using dovrin::fuzz::quoted;
+using dovrin::fuzz::sameBits;
 using dovrin::fuzz::show;
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n';
-}
 
 // The longest start of the text, blanks ignored, that matches
 //     [+-]? ( digits [ "." digits? ] | "." digits ) ( [Ee] [+-]? digits )?
@@ -105,10 +103,6 @@ ExpectedNumber expectedNumber(std::string_view text) {
     taken.resize(takenWhenAccepted);
     expected.characters = std::move(taken);
     return expected;
-}
-
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 constexpr std::array<std::string_view, 9> units{"uCi", "mCi", "Ci",  "kCi", "Bq",

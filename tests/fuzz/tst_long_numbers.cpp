@@ -5,23 +5,18 @@
 #include <QTest>
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "number_text.h"
+#include "test_support.h"
 
 using namespace dovrin;
+using namespace dovrin::testing;
 
 namespace {
 
 std::string repeated(char c, std::size_t count) {
     return std::string(count, c);
-}
-
-QString shown(double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return QString::fromLatin1(text);
 }
 
 } // namespace
@@ -58,12 +53,10 @@ void LongNumbersTest::readsBeyondRange_data() {
 void LongNumbersTest::readsBeyondRange() {
     QFETCH(QByteArray, text);
     QFETCH(double, value);
-    const NumberRead read = readNumber(std::string_view(text.constData(), text.size()));
+    const NumberRead read = readNumber(view(text));
     QVERIFY(read.found);
     QCOMPARE(read.end, static_cast<std::size_t>(text.size()));
-    QVERIFY2(
-        read.value == value && std::signbit(read.value) == std::signbit(value),
-        qPrintable(QStringLiteral("read %1, expected %2").arg(shown(read.value), shown(value))));
+    COMPARE_EXACT(read.value, value);
     QCOMPARE(read.finite, std::isfinite(value));
 }
 

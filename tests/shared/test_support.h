@@ -1,7 +1,8 @@
 #pragma once
 
-// Small helpers shared by the calculation tests: exact comparison of doubles (QCOMPARE on
-// doubles is fuzzy) and readable texts for optional results.
+// Small helpers shared by the Qt tests of the calculation core: exact comparison of doubles
+// (QCOMPARE on doubles is fuzzy), readable texts for optional results, and the tooltip of a
+// zero activity.
 
 #include <QString>
 #include <QTest>
@@ -39,6 +40,9 @@ template <typename T> QString show(const std::optional<T>& value) {
 inline std::string_view view(const QByteArray& bytes) {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
+
+inline const QString zeroTooltip =
+    QStringLiteral("0.00E+00 GBq  , 0.00E+00 MBq  , 0.00E+00 kBq  , 0.00E+00 Bq ");
 
 } // namespace dovrin::testing
 
