@@ -32,14 +32,40 @@ bool belowUpper(Bound bound, double activity) {
     return true;
 }
 
+// Looking a band up among one radionuclide's rows finds the row that the whole table, tried in
+// order, would find, because a radionuclide's rows stand together.
+constexpr bool rowsOfOneRadionuclideStandTogether() {
+    for (std::size_t row = 1; row < categoryThresholds.size(); ++row) {
+        const std::string_view name = categoryThresholds[row].radionuclide;
+        if (name != categoryThresholds[row - 1].radionuclide &&
+            std::ranges::find(categoryThresholds.begin(), categoryThresholds.begin() + row, name,
+                              &ThresholdRow::radionuclide) != categoryThresholds.begin() + row)
+            return false;
+    }
+    return true;
+}
+static_assert(rowsOfOneRadionuclideStandTogether());
+
 } // namespace
 
-const ThresholdRow* thresholdBandOf(std::string_view radionuclide, double activityTBq) {
-    for (const ThresholdRow& row : categoryThresholds)
-        if (row.radionuclide == radionuclide && aboveLower(row.lower, activityTBq) &&
-            belowUpper(row.upper, activityTBq))
+std::span<const ThresholdRow> thresholdRowsOf(std::string_view radionuclide) {
+    const auto first =
+        std::ranges::find(categoryThresholds, radionuclide, &ThresholdRow::radionuclide);
+    const auto end = std::find_if(first, categoryThresholds.end(), [=](const ThresholdRow& row) {
+        return row.radionuclide != radionuclide;
+    });
+    return {first, end};
+}
+
+const ThresholdRow* thresholdBandOf(std::span<const ThresholdRow> rows, double activityTBq) {
+    for (const ThresholdRow& row : rows)
+        if (aboveLower(row.lower, activityTBq) && belowUpper(row.upper, activityTBq))
             return &row;
     return nullptr;
+}
+
+const ThresholdRow* thresholdBandOf(std::string_view radionuclide, double activityTBq) {
+    return thresholdBandOf(thresholdRowsOf(radionuclide), activityTBq);
 }
 
 std::optional<std::string_view> categoriseActivity(std::string_view radionuclide,
@@ -50,8 +76,7 @@ std::optional<std::string_view> categoriseActivity(std::string_view radionuclide
 }
 
 bool hasThresholds(std::string_view radionuclide) {
-    return std::ranges::find(categoryThresholds, radionuclide, &ThresholdRow::radionuclide) !=
-           categoryThresholds.end();
+    return !thresholdRowsOf(radionuclide).empty();
 }
 
 std::optional<double> dValueOf(std::string_view radionuclide) {

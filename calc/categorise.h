@@ -3,12 +3,21 @@
 // The security category of a source, from its radionuclide and its activity in TBq.
 
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "category_thresholds.h"
 #include "d_values.h"
 
 namespace dovrin {
+
+// The rows of the threshold table for the radionuclide (name matched exactly), which stand
+// together in the table; empty for any other name.
+std::span<const ThresholdRow> thresholdRowsOf(std::string_view radionuclide);
+
+// The first of the rows whose band holds the activity; none when no band does (an activity that
+// is not a number, or no rows).
+const ThresholdRow* thresholdBandOf(std::span<const ThresholdRow> rows, double activityTBq);
 
 // The row of the threshold table whose band holds the activity, for a radionuclide of the table
 // (name matched exactly); none for any other name, or for an activity that is not a number.

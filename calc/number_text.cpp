@@ -220,11 +220,74 @@ NumberRead readNumber(std::string_view text) {
     return read;
 }
 
-// readNumber(numberText(value)).value, without building either text: the same digits, read
-// back from a buffer on the stack. Called for every activity, so it allocates nothing.
+namespace {
+
+// The powers of ten that a double holds exactly.
+constexpr auto exactPowersOfTen = [] {
+    std::array<double, 23> powers{};
+    for (std::size_t i = 0; i < powers.size(); ++i)
+        powers[i] = powerOfTen(static_cast<int>(i));
+    return powers;
+}();
+
+// A positive magnitude carried to 15 significant digits by arithmetic, for the many values
+// where that is provably what printing and reading back give; no result for the others.
+// The magnitude is scaled by an exact power of ten into [1e14, 1e15): its integer part and the
+// fraction then decide the 15 digits. Scaling up is one multiplication whose rounding error fma
+// gives exactly, so the fraction is compared with one half exactly (a tie is left to the
+// printer); scaling down is one division, within 1/16 of the true value, so a fraction near one
+// half is left to the printer. The digits scaled back are one correctly rounded operation, as
+// reading them is. Near the ends of the range the digit count itself is in doubt: no result.
+std::optional<double> fifteenDigitsByArithmetic(double magnitude) {
+    constexpr int largestExact = exactPowersOfTen.size() - 1;
+    // floor(log10(magnitude)) or one less, from the binary exponent
+    const int binaryExponent = std::ilogb(magnitude);
+    int exponent = binaryExponent * 78913 / 262144 - (binaryExponent < 0 ? 1 : 0);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int shift = 14 - exponent;
+        if (shift < -largestExact || shift > largestExact)
+            return std::nullopt;
+        const double power = exactPowersOfTen[static_cast<std::size_t>(std::abs(shift))];
+        const double scaled = shift >= 0 ? magnitude * power : magnitude / power;
+        if (scaled < 1e14) {
+            --exponent;
+            continue;
+        }
+        if (scaled >= 1e15) {
+            ++exponent;
+            continue;
+        }
+        if (scaled < 1e14 + 1 || scaled >= 1e15 - 1)
+            return std::nullopt;
+        const double whole = std::floor(scaled);
+        const double aboveHalf = scaled - whole - 0.5; // exact: scaled is a multiple of 2^-6
+        bool roundUp = false;
+        if (shift >= 0) {
+            const double error = std::fma(magnitude, power, -scaled); // the true product - scaled
+            if (aboveHalf == -error)
+                return std::nullopt; // a tie
+            roundUp = aboveHalf > -error;
+        } else {
+            if (std::abs(aboveHalf) <= 0.0625)
+                return std::nullopt;
+            roundUp = aboveHalf > 0;
+        }
+        const double digits = roundUp ? whole + 1 : whole;
+        return shift >= 0 ? digits / power : digits * power;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// readNumber(numberText(value)).value, without building either text: by arithmetic where that
+// is exact, otherwise the same digits read back from a buffer on the stack. Called several
+// times for every source of an inventory, so it allocates nothing.
 double fifteenDigits(double value) {
     if (!std::isfinite(value) || value == 0)
         return 0; // "NaN", "Infinity" and "0" read as no number, or as a positive zero
+    if (const auto magnitude = fifteenDigitsByArithmetic(std::abs(value)))
+        return value < 0 ? -*magnitude : *magnitude;
     NumberBuffer buffer;
     const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                        std::chars_format::general, 15);

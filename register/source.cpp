@@ -1,10 +1,13 @@
 #include "source.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <span>
 
 #include "categorise.h"
 #include "conversion.h"
+#include "decay_constants.h"
 #include "number_text.h"
 
 namespace dovrin {
@@ -75,16 +78,38 @@ bool namesRadionuclide(std::string_view text, std::string_view name) {
            massFirst.empty();
 }
 
-// The table's own name for the radionuclide the text names.
-std::optional<std::string_view> readRadionuclide(std::string_view text) {
+// What the rules know of one radionuclide, looked up once per run rather than once per source.
+struct Radionuclide {
+    std::string_view name; // as the tables write it
+    double constantPerDay = 0;
+    double dTBq = 1;
+    std::span<const ThresholdRow> rows; // empty: no threshold rows
+};
+
+const std::array<Radionuclide, decayConstants.size()>& radionuclides() {
+    static const auto known = [] {
+        std::array<Radionuclide, decayConstants.size()> table;
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const std::string_view name = decayConstants[i].radionuclide;
+            // Every radionuclide with a decay constant has a D-value.
+            table[i] = {name, decayConstantOf(name).value_or(0), dValueOf(name).value_or(1),
+                        thresholdRowsOf(name)};
+        }
+        return table;
+    }();
+    return known;
+}
+
+// The radionuclide the text names: the table's name exactly, or as namesRadionuclide allows.
+const Radionuclide* readRadionuclide(std::string_view text) {
     const std::string_view name = trimmed(text);
-    for (const DecayConstant& row : decayConstants)
-        if (row.radionuclide == name)
-            return row.radionuclide;
-    for (const DecayConstant& row : decayConstants)
-        if (namesRadionuclide(name, row.radionuclide))
-            return row.radionuclide;
-    return std::nullopt;
+    for (const Radionuclide& known : radionuclides())
+        if (known.name == name)
+            return &known;
+    for (const Radionuclide& known : radionuclides())
+        if (namesRadionuclide(name, known.name))
+            return &known;
+    return nullptr;
 }
 
 // ---- Reading the unit ----
@@ -136,8 +161,8 @@ struct Band {
 };
 
 // The threshold table's band of the activity.
-Band tableBand(std::string_view radionuclide, double activityTBq) {
-    const ThresholdRow* row = thresholdBandOf(radionuclide, activityTBq);
+Band tableBand(std::span<const ThresholdRow> rows, double activityTBq) {
+    const ThresholdRow* row = thresholdBandOf(rows, activityTBq);
     if (row == nullptr)
         return {};
     return {row, row->label, row->lower.kind == BoundKind::none ? 0 : row->lower.value};
@@ -186,24 +211,31 @@ std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double 
     const auto lastCount = static_cast<double>(lastDay.time_since_epoch().count()) + 1;
     const double estimate = std::clamp(std::ceil(reached), firstCount, lastCount);
     local_days day{days{static_cast<days::rep>(estimate)}};
-    const auto stillIn = [&](local_days candidate) {
+    const auto bandOn = [&](local_days candidate) {
         const auto activity = decay.at(candidate);
-        return !activity || bandOf(*activity).identity == now.identity;
+        return activity ? bandOf(*activity) : now;
     };
+    Band band = bandOn(day);
     constexpr int mostSteps = 16; // the estimate is off by a day at most
     for (int step = 0; step < mostSteps; ++step) {
         if (day > lastDay) {
             afterLastDay = true;
             return std::nullopt;
         }
-        if (stillIn(day)) {
+        if (band.identity == now.identity) {
             ++day;
-        } else if (day > firstDay && !stillIn(day - days{1})) {
-            --day;
-        } else {
-            const auto activity = decay.at(day);
-            return NextChange{bandOf(*activity).label, year_month_day{day}};
+            band = bandOn(day);
+            continue;
         }
+        if (day > firstDay) {
+            const Band before = bandOn(day - days{1});
+            if (before.identity != now.identity) {
+                --day;
+                band = before;
+                continue;
+            }
+        }
+        return NextChange{band.label, year_month_day{day}};
     }
     return std::nullopt;
 }
@@ -252,7 +284,14 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
         return result;
     }
 
-    const double constant = decayConstantOf(*radionuclide).value_or(0);
+    const double constant = radionuclide->constantPerDay;
+    const double d = radionuclide->dTBq;
+    const std::span<const ThresholdRow> rows = radionuclide->rows;
+    const auto categorise = [rows](double tbqThen) -> std::optional<std::string_view> {
+        if (const ThresholdRow* row = thresholdBandOf(rows, tbqThen))
+            return row->label; // as categoriseActivity gives it
+        return std::nullopt;
+    };
     double current = tbq->shownActivityTBq;
     if (manufactured) {
         const auto decayed = decayedActivityTBq(tbq->shownActivityTBq, constant,
@@ -265,13 +304,12 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
         current = *decayed;
     }
 
-    const double d = dValueOf(*radionuclide).value_or(1); // every decay constant has a D
-    const bool hasTable = hasThresholds(*radionuclide);
-    result.radionuclide = *radionuclide;
+    const bool hasTable = !rows.empty();
+    result.radionuclide = radionuclide->name;
     result.activityTBq = tbq->shownActivityTBq;
-    result.category = categoriseActivity(*radionuclide, tbq->shownActivityTBq);
+    result.category = categorise(tbq->shownActivityTBq);
     result.currentActivityTBq = current;
-    result.currentCategory = categoriseActivity(*radionuclide, current);
+    result.currentCategory = categorise(current);
     result.aOverD = current / d;
     result.categoryByAOverD = result.currentCategory == labels::exempted
                                   ? labels::exempted
@@ -279,7 +317,7 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
     result.categorised = true;
 
     if (!hasTable)
-        addNote(note, "no category table for " + std::string(*radionuclide) +
+        addNote(note, "no category table for " + std::string(radionuclide->name) +
                           ": categorised by A/D only");
     if (!manufactured) {
         addNote(note, "no date of manufacture: not decayed");
@@ -289,7 +327,7 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
     const Decay decay{tbq->shownActivityTBq, constant, *manufactured};
     bool afterLastDay = false;
     if (hasTable) {
-        const auto band = [&](double tbqThen) { return tableBand(*radionuclide, tbqThen); };
+        const auto band = [rows](double tbqThen) { return tableBand(rows, tbqThen); };
         result.nextChange = nextChange(decay, evaluation.asOf, current, band, afterLastDay);
     } else { // the next change of the category by A/D
         const auto band = [d](double tbqThen) { return aOverDBand(d, tbqThen); };
