@@ -1,5 +1,6 @@
-# Shared by scripts/run.sh and scripts/test.sh: installs what is missing, then configures and
-# builds one CMake preset. Sourced, not run.
+# Shared by the scripts: stops with a reason (fail), installs what is missing, configures and
+# builds one CMake preset, and says where a preset's build lives. Sourced, not run; it moves to
+# the top of the source tree.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -31,7 +32,15 @@ install_missing() {
         "${missing[@]}" || fail "could not install ${missing[*]}"
 }
 
+# build_preset PRESET [cmake --build options...], e.g. build_preset default --target tst_startup
 build_preset() {
-    cmake --preset "$1" >/dev/null || fail "configuring preset $1 failed"
-    cmake --build --preset "$1" || fail "building preset $1 failed"
+    local preset=$1
+    shift
+    cmake --preset "$preset" >/dev/null || fail "configuring preset $preset failed"
+    cmake --build --preset "$preset" "$@" || fail "building preset $preset failed"
+}
+
+# The build folder of a preset, as CMakePresets.json names it.
+preset_dir() {
+    echo "build/$1"
 }

@@ -22,15 +22,14 @@ else
     done
 fi
 
-cmake --preset default >/dev/null || fail "configuring preset default failed"
-cmake --build --preset default ${MEMCHECK_JOBS:+-j "$MEMCHECK_JOBS"} --target "${tests[@]}" ||
-    fail "building ${tests[*]} failed"
+build_preset default ${MEMCHECK_JOBS:+-j "$MEMCHECK_JOBS"} --target "${tests[@]}"
 
-logs=build/default/memcheck
+build=$(preset_dir default)
+logs=$build/memcheck
 mkdir -p "$logs"
 failed=()
 for test in "${tests[@]}"; do
-    binary=build/default/tests/ui/$test
+    binary=$build/tests/ui/$test
     [ -x "$binary" ] || fail "no window test $binary"
     log=$logs/$test.log
     echo "== $test under memcheck (log: $log)"

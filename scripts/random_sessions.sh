@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
 # Plays many random sessions on the real window: scripts/random_sessions.sh [SESSIONS] [ACTIONS]
 # (default 200 sessions of 5000 actions). Uses the sanitizer build when it exists.
-set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 sessions=${1:-200}
 actions=${2:-5000}
-binary=build/sanitize/tests/ui/tst_random_sessions
-[ -x "$binary" ] || binary=build/default/tests/ui/tst_random_sessions
-[ -x "$binary" ] || { echo "error: build the tests first (scripts/test.sh)" >&2; exit 1; }
+binary=$(preset_dir sanitize)/tests/ui/tst_random_sessions
+[ -x "$binary" ] || binary=$(preset_dir default)/tests/ui/tst_random_sessions
+[ -x "$binary" ] || fail "build the tests first (scripts/test.sh)"
 failed=0
 for seed in $(seq 1 "$sessions"); do
     if ! DOVRIN_RANDOM_SEED=$seed DOVRIN_RANDOM_ACTIONS=$actions QT_QPA_PLATFORM=offscreen \

@@ -49,7 +49,7 @@ packages+=(imagemagick xdotool)
 install_missing
 if [ -z "${build_dir:-}" ]; then
     build_preset default
-    build_dir=build/default
+    build_dir=$(preset_dir default)
 fi
 binary=$build_dir/dovrin-calculator
 [ -x "$binary" ] || fail "$binary not found; build it first"

@@ -6,4 +6,4 @@ build_preset default
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     fail "no display to open the window on; run it under Xvfb: xvfb-run -a scripts/run.sh"
 fi
-exec build/default/dovrin-calculator
+exec "$(preset_dir default)/dovrin-calculator"
