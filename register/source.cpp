@@ -306,6 +306,7 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
 
     const bool hasTable = !rows.empty();
     result.radionuclide = radionuclide->name;
+    result.manufactured = manufactured;
     result.activityTBq = tbq->shownActivityTBq;
     result.category = categorise(tbq->shownActivityTBq);
     result.currentActivityTBq = current;

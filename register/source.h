@@ -36,7 +36,8 @@ struct NextChange {
 struct SourceResult {
     bool categorised = false;      // false: an error row; note gives the reason, the rest is empty
     std::string_view radionuclide; // the table's name, "Co-60"
-    double activityTBq = 0;        // the window's shownActivityTBq
+    std::optional<std::chrono::year_month_day> manufactured; // none: not decayed
+    double activityTBq = 0;                                  // the window's shownActivityTBq
     std::optional<std::string_view> category; // by initial activity; none without bands
     double currentActivityTBq = 0;            // as "Categorize by Current Activity  "
     std::optional<std::string_view> currentCategory;
