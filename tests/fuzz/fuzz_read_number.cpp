@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "activity_units.h"
 #include "conversion.h"
 #include "fuzz_check.h"
 #include "number_text.h"
@@ -105,9 +106,6 @@ ExpectedNumber expectedNumber(std::string_view text) {
     return expected;
 }
 
-constexpr std::array<std::string_view, 9> units{"uCi", "mCi", "Ci",  "kCi", "Bq",
-                                                "kBq", "MBq", "GBq", "TBq"};
-
 void checkRead(std::string_view text) {
     const NumberRead read = readNumber(text);
     const ExpectedNumber expected = expectedNumber(text);
@@ -141,7 +139,7 @@ void checkActivity(std::string_view text) {
 }
 
 void checkConversion(std::string_view text) {
-    const std::string_view unit = units[text.size() % units.size()];
+    const std::string_view unit = activityUnits[text.size() % activityUnits.size()].name;
     const auto conversion = convertActivity(text, unit);
     const std::string context = quoted(text) + " in " + std::string(unit);
     const double becquerel = *unitSizeInBq(unit) * readNumber(text).value;

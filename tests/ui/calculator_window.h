@@ -84,6 +84,11 @@ inline QStringList practiceNames() {
     return names;
 }
 
+// The thirteen controls that Tab visits, in order, from the practice box.
+inline const QStringList tabOrder{"Combo4",   "Combo5", "Text5",    "Combo6",   "Text6",
+                                  "Text7",    "Text9",  "Command2", "Command3", "Command5",
+                                  "Command6", "Text8",  "Text11"};
+
 // The pattern of an activity the window shows: "0.00E+00", three digits for exponents past 99.
 inline const QRegularExpression displayPattern(QStringLiteral("^-?\\d\\.\\d\\dE[+-]\\d{2,3}$"));
 

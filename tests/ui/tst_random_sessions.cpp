@@ -21,8 +21,12 @@ namespace {
 
 const QStringList labels{"1", "2", "3", "4", "5", "Exempted", "Not assigned"};
 
-const QStringList focusable{"Combo4", "Combo5",   "Text5",    "Combo6",   "Text6", "Text7",
-                            "Text9",  "Command2", "Command3", "Command5", "Text8", "Text11"};
+// Every control that Tab visits but Close, which would end the session.
+const QStringList focusable = [] {
+    QStringList controls = tabOrder;
+    controls.removeOne("Command6");
+    return controls;
+}();
 const QStringList typable{"Combo4", "Combo5", "Text5", "Combo6", "Text7",
                           "Text6",  "Text9",  "Text8", "Text11"};
 const QStringList texts{"",

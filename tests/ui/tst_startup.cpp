@@ -13,9 +13,6 @@ namespace {
 
 const QStringList practices = practiceNames();
 const QStringList units{"uCi", "mCi", "Ci", "kCi", "Bq", "kBq", "MBq", "GBq", "TBq"};
-const QStringList tabOrder{"Combo4",   "Combo5", "Text5",    "Combo6",   "Text6",
-                           "Text7",    "Text9",  "Command2", "Command3", "Command5",
-                           "Command6", "Text8",  "Text11"};
 const QStringList boxes{"Combo4", "Combo5", "Combo6", "Text4",  "Text5", "Text6",
                         "Text7",  "Text8",  "Text9",  "Text10", "Text11"};
 
