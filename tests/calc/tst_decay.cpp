@@ -153,15 +153,16 @@ private slots:
         QTest::addColumn<QString>("manufactured");
         QTest::addColumn<LocalTime>("now");
         QTest::addColumn<double>("days");
+        // clang-format off
         QTest::newRow("today 06:00") << "2026-12-07" << at(2026, 12, 7, 6) << -0.25;
         QTest::newRow("today midnight") << "2026-12-07" << at(2026, 12, 7) << 0.0;
-        QTest::newRow("today last ms")
-            << "2026-12-07" << at(2026, 12, 7, 23, 59, 59, 999) << -86399.999 / 86400;
+        QTest::newRow("today last ms") << "2026-12-07" << at(2026, 12, 7, 23, 59, 59, 999) << -86399.999 / 86400;
         QTest::newRow("yesterday") << "2026-12-06" << at(2026, 12, 7) << -1.0;
         QTest::newRow("tomorrow") << "2026-12-08" << at(2026, 12, 7, 12) << 0.5;
         QTest::newRow("across a clock change") << "2026-03-01" << at(2026, 4, 1) << -31.0;
         QTest::newRow("leap day") << "2024-02-28" << at(2024, 3, 1) << -2.0;
         QTest::newRow("ten years") << "2016-01-01" << at(2026, 1, 1, 18) << -3653.75;
+        // clang-format on
     }
     void elapsedDays() {
         QFETCH(QString, manufactured);
