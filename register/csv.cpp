@@ -41,8 +41,10 @@ std::size_t TextSource::read(std::span<char> into) {
 Reader::Reader(ByteSource& source, std::optional<char> separator)
     : source_(source)
     , separator_(separator)
-    , buffer_(std::make_unique_for_overwrite<char[]>(firstCapacity))
-    , capacity_(firstCapacity) {}
+    , buffer_(std::make_unique_for_overwrite<char[]>(firstCapacity + 1))
+    , capacity_(firstCapacity) {
+    buffer_[0] = '\n';
+}
 
 // Reads more input after the bytes in use, first dropping the records already returned and,
 // when one record fills the buffer, doubling it. False at the end of the input.
@@ -58,19 +60,17 @@ bool Reader::fill() {
             recordStart_ = 0;
         }
         if (capacity_ - end_ < smallestRead) {
-            auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+            auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2 + 1);
             std::memcpy(larger.get(), buffer_.get(), end_);
             buffer_ = std::move(larger);
             capacity_ *= 2;
         }
     }
     const std::size_t count = source_.read({buffer_.get() + end_, capacity_ - end_});
-    if (count == 0) {
-        atEnd_ = true;
-        return false;
-    }
     end_ += count;
-    return true;
+    buffer_[end_] = '\n'; // stops the scans of unquoted fields at the end of the bytes in use
+    atEnd_ = count == 0;
+    return !atEnd_;
 }
 
 void Reader::start() {
@@ -130,8 +130,14 @@ void Reader::startRecord() {
     bounds_.clear();
 }
 
-void Reader::endField() {
-    bounds_.emplace_back(fieldStart_, text_.size());
+// Ends the field being read: an unquoted one is the raw bytes up to rawEnd, any other is in
+// text_.
+void Reader::endField(std::size_t rawEnd) {
+    if (state_ == State::unquoted) {
+        bounds_.push_back({fieldRawStart_, rawEnd - recordStart_ - fieldRawStart_, false});
+        return;
+    }
+    bounds_.push_back({fieldStart_, text_.size() - fieldStart_, true});
     fieldStart_ = text_.size();
 }
 
@@ -149,14 +155,14 @@ void Reader::readAgainWithLiteralQuotes() {
 
 // A line with nothing but its line end: one empty field, read without quotes.
 bool Reader::isBlankLine() const {
-    return bounds_.size() == 1 && bounds_[0].first == bounds_[0].second &&
-           state_ == State::unquoted;
+    return bounds_.size() == 1 && bounds_[0].length == 0 && state_ == State::unquoted;
 }
 
 Record Reader::finishRecord() {
     fields_.clear();
-    for (const auto& [from, to] : bounds_)
-        fields_.emplace_back(text_.data() + from, to - from);
+    const char* const raw = buffer_.get() + recordStart_;
+    for (const Bound& bound : bounds_)
+        fields_.emplace_back((bound.inText ? text_.data() : raw) + bound.offset, bound.length);
     Record record;
     record.fields = fields_;
     record.number = recordNumber_;
@@ -182,7 +188,7 @@ std::optional<Record> Reader::next() {
             default:
                 break;
             }
-            endField();
+            endField(read_);
             ++recordNumber_;
             Record record = finishRecord();
             recordStart_ = read_;
@@ -198,26 +204,43 @@ std::optional<Record> Reader::next() {
                 break;
             }
             state_ = State::unquoted;
+            fieldRawStart_ = read_ - recordStart_;
             [[fallthrough]];
-        case State::unquoted:
+        case State::unquoted: {
+            std::size_t stop = read_;
+            while (bytes[stop] != separator && bytes[stop] != '\n')
+                ++stop;
+            read_ = stop;
+            if (stop == end_)
+                break;
+            ++read_;
+            if (bytes[stop] == separator) {
+                endField(stop);
+                state_ = State::fieldStart;
+                break;
+            }
+            // A CR before the line end belongs to the line end, not to the field.
+            const bool crlf = stop > recordStart_ + fieldRawStart_ && bytes[stop - 1] == '\r';
+            endField(crlf ? stop - 1 : stop);
+            lineEnd = true;
+            break;
+        }
         case State::afterQuote: {
             std::size_t stop = read_;
-            while (stop < end_ && bytes[stop] != separator && bytes[stop] != '\n')
+            while (bytes[stop] != separator && bytes[stop] != '\n')
                 ++stop;
             text_.append(bytes + read_, stop - read_);
             read_ = stop;
             if (stop == end_)
                 break;
             ++read_;
-            if (bytes[stop] == separator) {
-                endField();
+            if (bytes[stop] != separator && bytes[stop - 1] == '\r')
+                text_.pop_back(); // the CR of a CRLF line end; the text holds at least "\"\r"
+            endField(stop);
+            if (bytes[stop] == separator)
                 state_ = State::fieldStart;
-                break;
-            }
-            // A CR before the line end belongs to the line end, not to the field.
-            if (stop > recordStart_ && bytes[stop - 1] == '\r' && text_.size() > fieldStart_)
-                text_.pop_back();
-            lineEnd = true;
+            else
+                lineEnd = true;
             break;
         }
         case State::quoted: {
@@ -240,9 +263,10 @@ std::optional<Record> Reader::next() {
                 text_ += '"';
                 state_ = State::quoted;
             } else if (c == separator) {
-                endField();
+                endField(read_);
                 state_ = State::fieldStart;
             } else if (c == '\n') {
+                endField(read_);
                 lineEnd = true;
             } else if (c == '\r') {
                 state_ = State::quoteThenCR;
@@ -260,6 +284,7 @@ std::optional<Record> Reader::next() {
         case State::quoteThenCR:
             if (bytes[read_] == '\n') {
                 ++read_;
+                endField(read_);
                 lineEnd = true;
             } else {
                 // The CR is text after the closing quote; what follows it is read as such.
@@ -274,7 +299,6 @@ std::optional<Record> Reader::next() {
         }
         if (!lineEnd)
             continue;
-        endField();
         ++recordNumber_;
         if (isBlankLine()) {
             startRecord();
@@ -286,22 +310,34 @@ std::optional<Record> Reader::next() {
     }
 }
 
+char* writeField(char* to, std::string_view field, char separator) {
+    // Most bytes lie above '"' and are not the separator: two comparisons each.
+    const auto special = [separator](char c) {
+        return c == separator ||
+               (static_cast<unsigned char>(c) <= '"' && (c == '"' || c == '\n' || c == '\r'));
+    };
+    const char* const from = field.data();
+    const std::size_t size = field.size();
+    std::size_t i = 0;
+    for (; i < size && !special(from[i]); ++i)
+        to[i] = from[i];
+    if (i == size)
+        return to + size;
+    *to++ = '"';
+    for (const char c : field) {
+        if (c == '"')
+            *to++ = '"';
+        *to++ = c;
+    }
+    *to++ = '"';
+    return to;
+}
+
 void appendField(std::string& out, std::string_view field, char separator) {
-    const bool mustQuote = std::any_of(field.begin(), field.end(), [separator](char c) {
-        return c == separator || c == '"' || c == '\n' || c == '\r';
-    });
-    if (!mustQuote) {
-        out.append(field);
-        return;
-    }
-    out += '"';
-    for (std::size_t quote; (quote = field.find('"')) != std::string_view::npos;) {
-        out.append(field.substr(0, quote + 1));
-        out += '"';
-        field.remove_prefix(quote + 1);
-    }
-    out.append(field);
-    out += '"';
+    const std::size_t start = out.size();
+    out.resize(start + fieldRoom(field));
+    out.resize(
+        static_cast<std::size_t>(writeField(out.data() + start, field, separator) - out.data()));
 }
 
 void appendRecord(std::string& out, std::span<const std::string_view> fields, char separator) {

@@ -109,7 +109,7 @@ private:
     bool fill();
     void recogniseSeparator();
     void startRecord();
-    void endField();
+    void endField(std::size_t rawEnd);
     void readAgainWithLiteralQuotes();
     Record finishRecord();
     bool isBlankLine() const;
@@ -125,8 +125,8 @@ private:
     std::uint64_t consumedBefore_ = 0; // input bytes dropped from the front of buffer_
     std::uint64_t recordNumber_ = 0;
 
-    // The record being read: its raw bytes from recordStart_ on, parsed up to read_; its fields'
-    // texts, quotes removed, one after the other in text_, bounds_ marking each.
+    // The record being read: its raw bytes from recordStart_ on, parsed up to read_. An unquoted
+    // field is its raw bytes; the text of any other, quotes removed, is copied into text_.
     std::size_t recordStart_ = 0;
     std::size_t read_ = 0;
     State state_ = State::fieldStart;
@@ -135,10 +135,25 @@ private:
     RecordProblem problem_ = RecordProblem::none;
     std::size_t problemField_ = 0;
     std::string text_;
-    std::size_t fieldStart_ = 0; // in text_
-    std::vector<std::pair<std::size_t, std::size_t>> bounds_;
+    std::size_t fieldStart_ = 0;    // in text_
+    std::size_t fieldRawStart_ = 0; // from recordStart_
+    struct Bound {
+        std::size_t offset; // from recordStart_, or in text_
+        std::size_t length;
+        bool inText;
+    };
+    std::vector<Bound> bounds_;
     std::vector<std::string_view> fields_;
 };
+
+// The most bytes that writeField writes for the field: every quote doubled, and two more.
+constexpr std::size_t fieldRoom(std::string_view field) {
+    return 2 * field.size() + 2;
+}
+
+// Writes the field at to, which has room for fieldRoom(field) bytes, quoted as appendField
+// quotes it, and returns the end of what it wrote.
+char* writeField(char* to, std::string_view field, char separator);
 
 // Appends the field to a record being written: quoted, with its quotes doubled, only when it
 // holds the separator, a quote, a CR or an LF.

@@ -1,7 +1,7 @@
 #include "output.h"
 
+#include <algorithm>
 #include <charconv>
-#include <cstdio>
 
 #include "csv.h"
 
@@ -12,19 +12,49 @@ namespace {
 constexpr std::size_t numberSpace = 32;
 
 // yyyy-mm-dd; a year beyond four digits keeps all of its digits.
-std::string_view isoDate(std::chrono::year_month_day date, std::span<char> space) {
-    const int length =
-        std::snprintf(space.data(), space.size(), "%04d-%02u-%02u", static_cast<int>(date.year()),
-                      unsigned(date.month()), unsigned(date.day()));
-    return {space.data(), static_cast<std::size_t>(std::max(length, 0))};
+std::string_view isoDate(std::chrono::year_month_day date, std::span<char, numberSpace> space) {
+    char* out = space.data();
+    int year = static_cast<int>(date.year());
+    if (year < 0)
+        *out++ = '-';
+    const unsigned magnitude =
+        year < 0 ? static_cast<unsigned>(-year) : static_cast<unsigned>(year);
+    char* const yearStart = out;
+    if (magnitude < 1000)
+        for (unsigned power = 1000; power > std::max(magnitude, 1u); power /= 10)
+            *out++ = '0';
+    out = std::to_chars(out, yearStart + 8, magnitude).ptr;
+    const auto twoDigits = [&out](unsigned value) {
+        *out++ = static_cast<char>('0' + value / 10);
+        *out++ = static_cast<char>('0' + value % 10);
+    };
+    *out++ = '-';
+    twoDigits(unsigned(date.month()));
+    *out++ = '-';
+    twoDigits(unsigned(date.day()));
+    return {space.data(), out};
 }
 
-void appendRow(std::string& out, std::span<const std::string_view> fields, char separator) {
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            out += separator;
-        csv::appendField(out, fields[i], separator);
-    }
+// Appends the fields as one CSV line, each field written in place.
+void appendLine(std::string& out, std::span<const std::string_view> first,
+                std::span<const std::string_view> then, char separator) {
+    std::size_t room = 1;
+    for (const auto fields : {first, then})
+        for (const std::string_view field : fields)
+            room += csv::fieldRoom(field) + 1;
+    const std::size_t start = out.size();
+    out.resize(start + room);
+    char* to = out.data() + start;
+    bool firstField = true;
+    for (const auto fields : {first, then})
+        for (const std::string_view field : fields) {
+            if (!firstField)
+                *to++ = separator;
+            firstField = false;
+            to = csv::writeField(to, field, separator);
+        }
+    *to++ = '\n';
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 } // namespace
@@ -58,28 +88,17 @@ std::array<std::string_view, resultColumns.size()> resultFields(const SourceResu
 
 void appendOutputHeader(std::string& out, std::span<const std::string_view> header,
                         char separator) {
-    appendRow(out, header, separator);
-    for (const std::string_view name : resultColumns) {
-        out += separator;
-        out += name;
-    }
-    out += '\n';
+    appendLine(out, header, resultColumns, separator);
 }
 
 void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
                      const SourceResult& result, char separator) {
-    appendRow(out, fields, separator);
     char space[128];
-    for (const std::string_view field : resultFields(result, space)) {
-        out += separator;
-        csv::appendField(out, field, separator);
-    }
-    out += '\n';
+    appendLine(out, fields, resultFields(result, space), separator);
 }
 
 void appendLocationsHeader(std::string& out, char separator) {
-    appendRow(out, locationColumns, separator);
-    out += '\n';
+    appendLine(out, locationColumns, {}, separator);
 }
 
 void appendLocationRow(std::string& out, const LocationTotal& total, char separator) {
@@ -94,8 +113,7 @@ void appendLocationRow(std::string& out, const LocationTotal& total, char separa
         total.categoryByAOverD(),
         total.mostSevereSingleCategory,
         total.raisedByAggregation() ? "yes" : "no"};
-    appendRow(out, fields, separator);
-    out += '\n';
+    appendLine(out, fields, {}, separator);
 }
 
 } // namespace dovrin
