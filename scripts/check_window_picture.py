@@ -8,8 +8,8 @@ The geometry is in twips (15 twips make one pixel at scale 1), each control plac
 container. The picture must have the window's size; each framed control (box, list, button) must
 have its outline on the edges of its rectangle, to one pixel; each label's text must lie in its
 rectangle with the label's alignment; the two frames' borders, the fill colours of the boxes
-and the red caption of the lower frame must be where the geometry puts them; the two hidden
-boxes must leave no trace. Prints what differs and exits with status 1 if anything does.
+(the colour of most of a box's pixels, so that the boxes may show text) and the red caption of
+the lower frame must be where the geometry puts them; the two hidden boxes must leave no trace. Prints what differs and exits with status 1 if anything does.
 """
 import sys
 
@@ -89,6 +89,19 @@ def rectangles(scale):
     return result
 
 
+def fill(picture, area, scale):
+    """The colour of most pixels inside area, 3 pixels in from its edges at scale 1: a box's
+    fill, whatever text it shows."""
+    left, top, right, bottom = area
+    inset = 3 * scale
+    counts = {}
+    for y in range(top + inset, bottom - inset + 1):
+        for x in range(left + inset, right - inset + 1):
+            colour = picture.at(x, y)
+            counts[colour] = counts.get(colour, 0) + 1
+    return max(counts, key=counts.get)
+
+
 def first_change(picture, start, step):
     """The first point from start, moving by step, whose colour differs from start's."""
     x, y = start
@@ -146,7 +159,7 @@ def check(picture, scale):
     for name, (_, _, _, _, _, kind) in CONTROLS.items():
         rect = rects[name]
         left, top, right, bottom = rect
-        middle_x, middle_y = (left + right) // 2, (top + bottom) // 2
+        middle_x = (left + right) // 2
         expected = dict(zip("ltrb", rect))
 
         if kind in ("frame", "button", "white", "window", "dark"):
@@ -159,11 +172,11 @@ def check(picture, scale):
                 problems.append(f"{name}: edges {shown}")
 
         if kind == "white":  # the edit field, left of any list button
-            colour = picture.at(left + 6 * scale, middle_y)
+            colour = fill(picture, (left, top, middle_x, bottom), scale)
             if min(colour) < 0xF8:
                 problems.append(f"{name}: edit field is {colour}, not white")
         elif kind in ("window", "dark"):
-            fills.setdefault(kind, []).append((name, picture.at(middle_x, middle_y)))
+            fills.setdefault(kind, []).append((name, fill(picture, rect, scale)))
         elif kind == "hidden":
             if any(difference(picture.at(x, y), frame_colour) >= EDGE
                    for y in range(top, bottom + 1) for x in range(left, right + 1)):

@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
-# Opens the real program under Xvfb on the xcb platform at scale factors 1 and 2, grabs its window,
-# checks each picture's size and the places of the controls against the window's geometry
-# (scripts/check_window_picture.py), and writes the picture at scale 1 to docs/window.png.
+# Renders the pictures of the program's windows in docs/. Each picture program (built with the
+# tests) opens a real window on the xcb platform under Xvfb, drives it through its widgets as a
+# person would, prints "ready" when the window shows what the picture is about, and stays open
+# until it is ended. Each window is grabbed at scale factors 1 and 2, checked against its
+# geometry, and written at scale 1.
+#
+#   calculator: tests/ui/window_picture, the calculator window after one source was categorised
+#               (a practice, Co-60, an activity in Ci, a date and both categories, on the tests'
+#               fixed clock); checked by scripts/check_window_picture.py; docs/window.png.
+#
+# To add a window: write grab_NAME (under Xvfb: grab_window for each scale) and check_NAME (check
+# the grabs and write the picture), and add NAME to pictures.
 #
 # Usage: scripts/render_window.sh [BUILD_DIR]
 # Without BUILD_DIR it builds the default preset and uses build/default. Installs what is missing.
@@ -13,35 +22,77 @@ esac
 # shellcheck source=scripts/common.sh
 source "$(dirname "$self")/common.sh"
 
+pictures=(calculator)
 scales=(1 2)
 
-# Under Xvfb: starts the program at each scale, waits until its window is mapped and its picture
-# stops changing, and grabs it as OUT_DIR/window-SCALE.ppm.
-grab_windows() {
-    local binary=$1 out_dir=$2 scale pid window shot previous=$2/previous.ppm tries
-    mkdir -m 700 "$out_dir/runtime"
+# Under Xvfb: starts PROGRAM at SCALE, waits for its "ready", then grabs its window as SHOT (a
+# PPM) once the picture stops changing, and ends the program.
+grab_window() {
+    local shot=$1 scale=$2 program=$3 pid window tries previous=$1.previous
+    local said=$out_dir/said-$scale
+    env -u QT_SCREEN_SCALE_FACTORS -u QT_ENABLE_HIGHDPI_SCALING -u QT_STYLE_OVERRIDE \
+        XDG_RUNTIME_DIR="$out_dir/runtime" QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$scale" \
+        "$program" >"$said" &
+    pid=$!
+    for ((tries = 0; tries < 120; tries++)); do
+        grep -qsx ready "$said" && break
+        kill -0 "$pid" 2>/dev/null || fail "$(basename "$program") ended at scale $scale"
+        sleep 0.25
+    done
+    grep -qsx ready "$said" || fail "$(basename "$program") was not ready at scale $scale"
+    window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" | head -n 1) ||
+        fail "the window of $(basename "$program") did not appear at scale $scale"
+    for ((tries = 0; tries < 20; tries++)); do
+        sleep 0.25
+        import -window "$window" -depth 8 "$shot"
+        [ -e "$previous" ] && cmp -s "$shot" "$previous" && break
+        cp "$shot" "$previous"
+    done
+    rm -f "$previous"
+    kill "$pid"
+    wait "$pid" || true
+}
+
+# Writes PPM as the PNG picture OUT, without metadata, so that an unchanged window gives an
+# unchanged file.
+write_picture() {
+    convert "$1" -strip "$2"
+    echo "Wrote $2"
+}
+
+# Keeps the grabs NAME-SCALE.ppm as PNGs in a new folder and fails with MESSAGE.
+keep_and_fail() {
+    local name=$1 message=$2 kept scale
+    kept=$(mktemp -d)
     for scale in "${scales[@]}"; do
-        env -u QT_SCREEN_SCALE_FACTORS -u QT_ENABLE_HIGHDPI_SCALING -u QT_STYLE_OVERRIDE \
-            XDG_RUNTIME_DIR="$out_dir/runtime" QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$scale" \
-            "$binary" &
-        pid=$!
-        window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" | head -n 1) ||
-            fail "the window did not appear at scale $scale"
-        shot=$out_dir/window-$scale.ppm
-        for ((tries = 0; tries < 20; tries++)); do
-            sleep 0.25
-            import -window "$window" -depth 8 "$shot"
-            [ -e "$previous" ] && cmp -s "$shot" "$previous" && break
-            cp "$shot" "$previous"
-        done
-        rm -f "$previous"
-        kill "$pid"
-        wait "$pid" || true
+        convert "$out_dir/$name-$scale.ppm" "$kept/$name-$scale.png"
+    done
+    fail "$message; pictures in $kept"
+}
+
+grab_calculator() {
+    local scale
+    for scale in "${scales[@]}"; do
+        grab_window "$out_dir/calculator-$scale.ppm" "$scale" "$build_dir/tests/ui/window_picture"
     done
 }
 
+check_calculator() {
+    local scale status=0
+    for scale in "${scales[@]}"; do
+        python3 scripts/check_window_picture.py "$out_dir/calculator-$scale.ppm" "$scale" ||
+            status=1
+    done
+    [ "$status" -eq 0 ] || keep_and_fail calculator "the calculator window does not match its geometry"
+    write_picture "$out_dir/calculator-1.ppm" docs/window.png
+}
+
 if [ "${1:-}" = --grab ]; then
-    grab_windows "$2" "$3"
+    build_dir=$2 out_dir=$3
+    mkdir -m 700 "$out_dir/runtime"
+    for picture in "${pictures[@]}"; do
+        "grab_$picture"
+    done
     exit
 fi
 
@@ -49,26 +100,16 @@ packages+=(imagemagick xdotool)
 install_missing
 if [ -z "${build_dir:-}" ]; then
     build_preset default
-    build_dir=$(preset_dir default)
+    build_dir=$PWD/build/default
 fi
-binary=$build_dir/dovrin-calculator
-[ -x "$binary" ] || fail "$binary not found; build it first"
+[ -x "$build_dir/tests/ui/window_picture" ] ||
+    fail "$build_dir/tests/ui/window_picture not found; build it first"
 
 out_dir=$(mktemp -d)
 trap 'rm -rf "$out_dir"' EXIT
 xvfb-run -a -s "-screen 0 1600x1000x24 -dpi 96 -nolisten tcp" \
-    "$self" --grab "$(realpath "$binary")" "$out_dir" || fail "could not grab the window"
+    "$self" --grab "$build_dir" "$out_dir" || fail "could not grab the windows"
 
-status=0
-for scale in "${scales[@]}"; do
-    python3 scripts/check_window_picture.py "$out_dir/window-$scale.ppm" "$scale" || status=1
+for picture in "${pictures[@]}"; do
+    "check_$picture"
 done
-if [ "$status" -ne 0 ]; then
-    kept=$(mktemp -d)
-    for scale in "${scales[@]}"; do
-        convert "$out_dir/window-$scale.ppm" "$kept/window-$scale.png"
-    done
-    fail "the window does not match its geometry; pictures in $kept"
-fi
-convert "$out_dir/window-1.ppm" -strip docs/window.png
-echo "Wrote docs/window.png"
