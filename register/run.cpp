@@ -311,9 +311,10 @@ private:
     std::string error_;
 };
 
-// An output: standard output, or a pending file.
+// An output: standard output, a pending file, or a device or pipe written directly.
 struct Output {
     std::unique_ptr<PendingFile> pending;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> direct{nullptr, &std::fclose};
     std::FILE* stream = nullptr;
     std::string name;
 };
@@ -325,8 +326,22 @@ bool openOutput(const std::string& path, std::FILE* standardOutput, Output& outp
         output.stream = standardOutput;
         return true;
     }
+    std::error_code failed;
+    const fs::file_status status = fs::status(path, failed);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        // /dev/null, a named pipe: nothing to replace, and no temporary file beside it.
+        output.direct.reset(std::fopen(path.c_str(), "wb"));
+        if (!output.direct) {
+            error = "cannot write " + output.name + ": " + systemError(errno);
+            return false;
+        }
+        output.stream = output.direct.get();
+        return true;
+    }
+    // Through a symbolic link, the file it names is replaced, and the link stays.
+    const fs::path target = fs::exists(status) ? fs::canonical(path, failed) : fs::path(path);
     output.pending = std::make_unique<PendingFile>();
-    if (!output.pending->create(path)) {
+    if (!output.pending->create(failed ? fs::path(path) : target)) {
         error = output.pending->error();
         return false;
     }

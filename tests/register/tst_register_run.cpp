@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -221,19 +222,23 @@ void TestRegisterRun::failedRunLeavesFilesAlone() {
     QCOMPARE(contents(folder.path() + "/sites.csv"), QByteArray("before too\n"));
 }
 
-// A complete run replaces the files at once, keeping their permissions.
+// A complete run replaces the files at once, keeping their permissions and a symbolic link.
 void TestRegisterRun::finishedRunReplacesFiles() {
     QTemporaryDir folder;
     write(folder.path() + "/inv.csv",
           QByteArray("location,") + header + "A,Co-60,1,Ci\nB,Cs-137,1,Ci\nA,Sr-90,1,Ci\n");
     write(folder.path() + "/out.csv", "before\n");
+    write(folder.path() + "/linked.csv", "before\n");
+    QVERIFY(QFile::link(folder.path() + "/linked.csv", folder.path() + "/sites.csv"));
     const QByteArray outPath = (folder.path() + "/out.csv").toUtf8();
     QCOMPARE(chmod(outPath.constData(), 0640), 0);
     const Outcome outcome =
         run({"INV", "-o", "DIR/out.csv", "--locations", "DIR/sites.csv"}, folder.path());
     QCOMPARE(outcome.status, 0);
     QVERIFY(outcome.out.isEmpty());
-    QCOMPARE(filesIn(folder.path()), (QStringList{"inv.csv", "out.csv", "sites.csv"}));
+    QCOMPARE(filesIn(folder.path()),
+             (QStringList{"inv.csv", "linked.csv", "out.csv", "sites.csv"}));
+    QVERIFY(QFileInfo(folder.path() + "/sites.csv").isSymLink());
     QCOMPARE(records(contents(folder.path() + "/out.csv")).size(), std::size_t{4});
     const auto sites = records(contents(folder.path() + "/sites.csv"));
     QCOMPARE(sites.size(), std::size_t{3});
