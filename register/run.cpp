@@ -107,6 +107,8 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
         arguments.error = std::move(why);
         return false;
     };
+    if ((name == "-o" || name == "--output" || name == "--locations") && value.empty())
+        return fail(std::string(name) + " needs a file name, or - for standard output");
     if (name == "-o" || name == "--output") {
         options.output = value;
     } else if (name == "--locations") {
@@ -556,9 +558,11 @@ std::string summaryText(const RunSummary& summary) {
     }
     for (const LocationTotal& total : summary.raisedLocations) {
         char sum[32];
-        text += "location '" + total.location + "': " + std::to_string(total.sources) +
-                " sources, sum of A/D " + std::string(numberField(total.sumAOverD, sum)) +
-                ", category " + std::string(total.categoryByAOverD()) +
+        const std::string name =
+            total.location.empty() ? "(no location)" : "location '" + total.location + "'";
+        text += name + ": " + std::to_string(total.sources) + " sources, sum of A/D " +
+                std::string(numberField(total.sumAOverD, sum)) + ", category " +
+                std::string(total.categoryByAOverD()) +
                 " together, above its most severe single source (" +
                 std::string(total.mostSevereSingleCategory) + ")\n";
     }
