@@ -48,100 +48,78 @@ class TestSource : public QObject {
     Q_OBJECT
 
 private slots:
-    // The radionuclide column: the table's name in a few spellings; anything else is an error.
-    void radionuclide_data() {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("name"); // empty: an error row
-        QTest::addColumn<QString>("note");
-        // clang-format off
-        QTest::newRow("exact") << QByteArray("Co-60") << "Co-60" << "";
-        QTest::newRow("blanks around") << QByteArray(" \tCo-60 ") << "Co-60" << "";
-        QTest::newRow("lower case") << QByteArray("co-60") << "Co-60" << "";
-        QTest::newRow("no hyphen") << QByteArray("Co60") << "Co-60" << "";
-        QTest::newRow("blank for hyphen") << QByteArray("CO 60") << "Co-60" << "";
-        QTest::newRow("mass first") << QByteArray("60Co") << "Co-60" << "";
-        QTest::newRow("Am-241/Be lower") << QByteArray("am-241/be") << "Am-241/Be" << "";
-        QTest::newRow("Am-241/Be mass first") << QByteArray("241Am/Be") << "Am-241/Be" << "";
-        QTest::newRow("Am-241 not /Be") << QByteArray("am241") << "Am-241" << "";
-        QTest::newRow("no thresholds") << QByteArray("se75") << "Se-75" << "";
-        QTest::newRow("element name") << QByteArray("Cobalt") << "" << "unknown radionuclide 'Cobalt'";
-        QTest::newRow("mass cut short") << QByteArray("Co-6") << "" << "unknown radionuclide 'Co-6'";
-        QTest::newRow("mass too long") << QByteArray("Co-600") << "" << "unknown radionuclide 'Co-600'";
-        QTest::newRow("two joints") << QByteArray("Co--60") << "" << "unknown radionuclide 'Co--60'";
-        QTest::newRow("blank inside") << QByteArray("C o-60") << "" << "unknown radionuclide 'C o-60'";
-        QTest::newRow("trailing letter") << QByteArray("Co-60m") << "" << "unknown radionuclide 'Co-60m'";
-        QTest::newRow("empty") << QByteArray("  ") << "" << "radionuclide: empty";
-        // clang-format on
-    }
-    void radionuclide() {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, name);
-        QFETCH(QString, note);
-        const SourceResult result = evaluate(text, "1", "GBq", "2020-01-01");
-        QCOMPARE(result.categorised, !name.isEmpty());
-        QCOMPARE(dovrin::testing::show(result.radionuclide), name);
-        if (!note.isEmpty())
-            QCOMPARE(QString::fromStdString(result.note), note);
-    }
-
-    // The activity column is the window's check of the activity box; the unit column is the
-    // unit list, letter case included, with the micro sign or mu for "u".
-    void activityAndUnit_data() {
+    // The radionuclide, activity and unit columns: the table's names in a few spellings, the
+    // window's check of the activity box, the unit list with the micro sign or mu for "u".
+    // An error names the column and the text found.
+    void columns_data() {
+        QTest::addColumn<QByteArray>("radionuclide");
         QTest::addColumn<QByteArray>("activity");
         QTest::addColumn<QByteArray>("unit");
-        QTest::addColumn<double>("tbq"); // negative: an error row
-        QTest::addColumn<QString>("note");
+        QTest::addColumn<QString>("read"); // "name TBq", or the note of an error row
+        const auto row = [](const char* tag, const char* radionuclide, const char* activity,
+                            const char* unit, const char* read) {
+            QTest::newRow(tag) << QByteArray(radionuclide) << QByteArray(activity)
+                               << QByteArray(unit) << QString::fromUtf8(read);
+        };
         // clang-format off
-        QTest::newRow("exponent") << QByteArray("1.5e3") << QByteArray("GBq") << 1.5 << "";
-        QTest::newRow("blanks") << QByteArray(" 2 ") << QByteArray(" TBq\t") << 2.0 << "";
-        QTest::newRow("uCi") << QByteArray("1") << QByteArray("uCi") << 3.7e-8 << "";
-        QTest::newRow("micro sign") << QByteArray("1") << QByteArray("\u00B5Ci") << 3.7e-8 << "";
-        QTest::newRow("Greek mu") << QByteArray("1") << QByteArray("\u03BCCi") << 3.7e-8 << "";
-        QTest::newRow("comma") << QByteArray("1,5") << QByteArray("GBq") << -1.0
-                               << "activity: '1,5' is not one number, finite and not negative";
-        QTest::newRow("letters after") << QByteArray("12abc") << QByteArray("GBq") << -1.0 << "";
-        QTest::newRow("negative") << QByteArray("-3") << QByteArray("GBq") << -1.0 << "";
-        QTest::newRow("beyond a double") << QByteArray("1e999") << QByteArray("GBq") << -1.0 << "";
-        QTest::newRow("no activity") << QByteArray("") << QByteArray("GBq") << -1.0 << "activity: empty";
-        QTest::newRow("lower case unit") << QByteArray("1") << QByteArray("mbq") << -1.0
-                                         << "unit: unknown unit 'mbq'";
-        QTest::newRow("no unit") << QByteArray("1") << QByteArray("") << -1.0 << "unit: empty";
-        QTest::newRow("too many becquerel") << QByteArray("1e300") << QByteArray("kCi") << -1.0 << "";
-        QTest::newRow("both wrong") << QByteArray("x") << QByteArray("Bqs") << -1.0
-                                    << "activity: 'x' is not one number, finite and not negative; "
-                                       "unit: unknown unit 'Bqs'";
+        row("exact", "Co-60", "1", "TBq", "Co-60 1");
+        row("blanks around", " \tCo-60 ", " 2 ", " TBq\t", "Co-60 2");
+        row("lower case", "co-60", "1", "TBq", "Co-60 1");
+        row("no hyphen", "Co60", "1", "TBq", "Co-60 1");
+        row("blank for hyphen", "CO 60", "1", "TBq", "Co-60 1");
+        row("mass first", "60Co", "1", "TBq", "Co-60 1");
+        row("Am-241/Be mass first", "241Am/Be", "1", "TBq", "Am-241/Be 1");
+        row("Am-241 not /Be", "am241", "1", "TBq", "Am-241 1");
+        row("no thresholds", "se75", "1", "TBq", "Se-75 1");
+        row("element name", "Cobalt", "1", "TBq", "unknown radionuclide 'Cobalt'");
+        row("mass too long", "Co-600", "1", "TBq", "unknown radionuclide 'Co-600'");
+        row("two joints", "Co--60", "1", "TBq", "unknown radionuclide 'Co--60'");
+        row("trailing letter", "Co-60m", "1", "TBq", "unknown radionuclide 'Co-60m'");
+        row("no radionuclide", "  ", "1", "TBq", "radionuclide: empty");
+        row("exponent", "Cs-137", "1.5e3", "GBq", "Cs-137 1.5");
+        row("comma", "Cs-137", "1,5", "GBq", "activity: '1,5' is not one number, finite and not negative");
+        row("no activity", "Cs-137", "", "GBq", "activity: empty");
+        row("too many becquerel", "Cs-137", "1e300", "kCi", "activity: '1e300' kCi is beyond the range of a double in becquerel");
+        row("micro sign", "Cs-137", "1", "\u00B5Ci", "Cs-137 3.7e-08");
+        row("Greek mu", "Cs-137", "1", "\u03BCCi", "Cs-137 3.7e-08");
+        row("unit case", "Cs-137", "1", "mbq", "unit: unknown unit 'mbq'");
+        row("no unit", "Cs-137", "1", "", "unit: empty");
+        row("every error", "Cobalt", "x", "Bqs", "unknown radionuclide 'Cobalt'; activity: 'x' is not one number, finite and not negative; unit: unknown unit 'Bqs'");
         // clang-format on
     }
-    void activityAndUnit() {
+    void columns() {
+        QFETCH(QByteArray, radionuclide);
         QFETCH(QByteArray, activity);
         QFETCH(QByteArray, unit);
-        QFETCH(double, tbq);
-        QFETCH(QString, note);
-        const SourceResult result = evaluate("Cs-137", activity, unit);
-        QCOMPARE(result.categorised, tbq >= 0);
-        if (tbq >= 0)
-            COMPARE_EXACT(result.activityTBq, tbq);
-        if (!note.isEmpty())
-            QCOMPARE(QString::fromStdString(result.note), note);
+        QFETCH(QString, read);
+        const SourceResult result = evaluate(radionuclide, activity, unit);
+        QCOMPARE(result.categorised ? dovrin::testing::show(result.radionuclide) + ' ' +
+                                          QString::number(result.activityTBq, 'g', 15)
+                                    : QString::fromStdString(result.note),
+                 read);
     }
 
-    // Dates month first or day first; ISO in either; never swapped when impossible.
+    // Dates month first or day first; ISO in either; never swapped when impossible; none given
+    // is no error, but no decay.
     void manufactured_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<bool>("dayFirst");
         QTest::addColumn<QString>("date"); // "error", or "<none>" when not decayed
+        const auto row = [](const char* text, bool dayFirst, const char* date) {
+            QTest::addRow("%s %s", text, dayFirst ? "d/m" : "m/d")
+                << QByteArray(text) << dayFirst << QString(date);
+        };
         // clang-format off
-        QTest::newRow("m/d/yyyy") << QByteArray("2/3/2010") << false << "2010-02-03";
-        QTest::newRow("d/m/yyyy") << QByteArray("2/3/2010") << true << "2010-03-02";
-        QTest::newRow("d-m-yy") << QByteArray("02-03-26") << true << "2026-03-02";
-        QTest::newRow("two-digit year ahead") << QByteArray("03/02/27") << true << "1927-02-03";
-        QTest::newRow("ISO month first") << QByteArray("2020-02-13") << false << "2020-02-13";
-        QTest::newRow("ISO day first") << QByteArray("2020-02-13") << true << "2020-02-13";
-        QTest::newRow("13th month") << QByteArray("13/02/2020") << false << "error";
-        QTest::newRow("13th day first") << QByteArray("13/02/2020") << true << "2020-02-13";
-        QTest::newRow("no 31 February") << QByteArray("31/02/2020") << true << "error";
-        QTest::newRow("words") << QByteArray("yesterday") << false << "error";
-        QTest::newRow("blanks only") << QByteArray("  ") << true << "<none>";
+        row("2/3/2010", false, "2010-02-03");
+        row("2/3/2010", true, "2010-03-02");
+        row("02-03-26", true, "2026-03-02");
+        row("03/02/27", true, "1927-02-03");
+        row("2020-02-13", true, "2020-02-13");
+        row("13/02/2020", false, "error");
+        row("13/02/2020", true, "2020-02-13");
+        row("31/02/2020", true, "error");
+        row("yesterday", false, "error");
+        row("  ", true, "<none>");
         // clang-format on
     }
     void manufactured() {
@@ -150,10 +128,9 @@ private slots:
         QFETCH(QString, date);
         const Evaluation evaluation{asOf(), dayFirst ? DateOrder::dayFirst : DateOrder::monthFirst};
         const SourceResult result = evaluate("Co-60", "1", "TBq", text, evaluation);
-        QCOMPARE(result.categorised, date != "error");
         if (date == "error") {
-            QVERIFY2(result.note.starts_with("manufactured: '" + text.toStdString() + "'"),
-                     result.note.c_str());
+            QVERIFY(!result.categorised);
+            QVERIFY(result.note.starts_with("manufactured: '" + text.toStdString() + "' is not"));
             return;
         }
         QCOMPARE(show(result.manufactured), date);
@@ -170,20 +147,21 @@ private slots:
         QTest::addColumn<double>("tbq");
         QTest::addColumn<QString>("table"); // the threshold table's category
         QTest::addColumn<QString>("byAOverD");
+        const auto row = [](const char* tag, const char* radionuclide, double tbq,
+                            const char* table, const char* byAOverD) {
+            QTest::newRow(tag) << QByteArray(radionuclide) << tbq << QString(table)
+                               << QString(byAOverD);
+        };
         // clang-format off
-        QTest::newRow("A/D 1000") << QByteArray("Co-60") << 30.0 << "1" << "1";
-        QTest::newRow("just below 1000") << QByteArray("Co-60") << 29.99 << "2" << "2";
-        QTest::newRow("A/D 10") << QByteArray("Co-60") << 0.3 << "2" << "2";
-        QTest::newRow("A/D 1") << QByteArray("Cs-137") << 0.1 << "3" << "3";
-        QTest::newRow("A/D 0.01") << QByteArray("Pu-238") << 0.0006 << "4" << "4";
-        QTest::newRow("Sr-90 border at 0.02") << QByteArray("Sr-90") << 0.015 << "5" << "4";
-        QTest::newRow("not assigned above") << QByteArray("Cf-252") << 1.0 << "Not assigned" << "2";
-        QTest::newRow("inclusive top of 3") << QByteArray("Cf-252") << 0.2 << "3" << "2";
-        QTest::newRow("at E") << QByteArray("Co-60") << 1e-7 << "Exempted" << "Exempted";
-        QTest::newRow("above E") << QByteArray("Co-60") << 2e-7 << "5" << "5";
-        QTest::newRow("zero") << QByteArray("Kr-85") << 0.0 << "Exempted" << "Exempted";
-        QTest::newRow("no table, tiny") << QByteArray("Tm-170") << 1e-12 << "" << "5";
-        QTest::newRow("no table, A/D 10") << QByteArray("Se-75") << 2.0 << "" << "2";
+        row("A/D 1000", "Co-60", 30, "1", "1");
+        row("A/D 10", "Co-60", 0.3, "2", "2");
+        row("Sr-90 border at 0.02", "Sr-90", 0.015, "5", "4");
+        row("not assigned above", "Cf-252", 1, "Not assigned", "2");
+        row("inclusive top of 3", "Cf-252", 0.2, "3", "2");
+        row("at E", "Co-60", 1e-7, "Exempted", "Exempted");
+        row("above E", "Co-60", 2e-7, "5", "5");
+        row("no table, tiny", "Tm-170", 1e-12, "", "5");
+        row("no table, A/D 10", "Se-75", 2, "", "2");
         // clang-format on
     }
     void categoryByAOverD() {
@@ -192,7 +170,6 @@ private slots:
         QFETCH(QString, table);
         QFETCH(QString, byAOverD);
         const SourceResult result = evaluate(radionuclide, QByteArray::number(tbq, 'g', 17), "TBq");
-        QVERIFY(result.categorised);
         QCOMPARE(label(result.currentCategory), table);
         QCOMPARE(dovrin::testing::show(result.categoryByAOverD), byAOverD);
         COMPARE_EXACT(result.aOverD, tbq / *dValueOf(view(radionuclide)));
@@ -209,16 +186,23 @@ private slots:
         QTest::addColumn<int>("hour"); // of the as-of moment on 2026-12-07
         QTest::addColumn<QString>("becomes");
         QTest::addColumn<QString>("on"); // "<none>": no change
+        const auto row = [](const char* tag, const char* radionuclide, const char* tbq,
+                            const char* manufactured, int hour, const char* becomes,
+                            const char* on) {
+            QTest::newRow(tag) << QByteArray(radionuclide) << QByteArray(tbq)
+                               << QByteArray(manufactured) << hour << QString(becomes)
+                               << QString(on);
+        };
         // clang-format off
-        QTest::newRow("about 428 days") << QByteArray("Co-60") << QByteArray("0.35") << QByteArray("2026-12-07") << 10 << "3" << "2028-02-09";
-        QTest::newRow("inclusive: at the bound stays") << QByteArray("Co-60") << QByteArray("0.3") << QByteArray("2026-12-17") << 0 << "3" << "2026-12-18";
-        QTest::newRow("exclusive: at the bound leaves") << QByteArray("Cf-252") << QByteArray("0.2") << QByteArray("2026-12-17") << 0 << "3" << "2026-12-17";
-        QTest::newRow("exclusive E") << QByteArray("Co-60") << QByteArray("1e-7") << QByteArray("2026-12-17") << 0 << "Exempted" << "2026-12-17";
-        QTest::newRow("by A/D, inclusive") << QByteArray("Se-75") << QByteArray("2") << QByteArray("2026-12-17") << 0 << "3" << "2026-12-18";
-        QTest::newRow("first day is tomorrow") << QByteArray("Cf-252") << QByteArray("0.2") << QByteArray("2026-12-08") << 10 << "3" << "2026-12-08";
-        QTest::newRow("Exempted stays") << QByteArray("Co-60") << QByteArray("1e-8") << QByteArray("2020-01-01") << 0 << "" << "<none>";
-        QTest::newRow("category 5 by A/D stays") << QByteArray("Tm-170") << QByteArray("1") << QByteArray("2020-01-01") << 0 << "" << "<none>";
-        QTest::newRow("after 9999") << QByteArray("Ra-226") << QByteArray("100") << QByteArray("2020-01-01") << 0 << "" << "<none>";
+        row("about 428 days", "Co-60", "0.35", "2026-12-07", 10, "3", "2028-02-09");
+        row("inclusive: at the bound stays", "Co-60", "0.3", "2026-12-17", 0, "3", "2026-12-18");
+        row("exclusive: at the bound leaves", "Cf-252", "0.2", "2026-12-17", 0, "3", "2026-12-17");
+        row("exclusive E", "Co-60", "1e-7", "2026-12-17", 0, "Exempted", "2026-12-17");
+        row("by A/D, inclusive", "Se-75", "2", "2026-12-17", 0, "3", "2026-12-18");
+        row("first day is tomorrow", "Cf-252", "0.2", "2026-12-08", 10, "3", "2026-12-08");
+        row("Exempted stays", "Co-60", "1e-8", "2020-01-01", 0, "", "<none>");
+        row("category 5 by A/D stays", "Tm-170", "1", "2020-01-01", 0, "", "<none>");
+        row("after 9999", "Ra-226", "100", "2020-01-01", 0, "", "<none>");
         // clang-format on
     }
     void nextChange() {
@@ -232,6 +216,8 @@ private slots:
         QVERIFY(result.categorised);
         const auto change = result.nextChange;
         QCOMPARE(show(change ? std::optional{change->on} : std::nullopt), on);
+        QCOMPARE(result.note.find("only after 9999-12-31") != std::string::npos,
+                 QTest::currentDataTag() == QByteArray("after 9999"));
         if (!change)
             return;
         QCOMPARE(dovrin::testing::show(change->label), becomes);
