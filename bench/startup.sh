@@ -69,6 +69,6 @@ awk -v rt="$real_time" -v rr="$real_rss" -v bt="$bare_time" -v br="$bare_rss" \
     printf "%-22s %10.1f %14.1f\n", "A  calculator window", rt / 1000, rr / 1024
     printf "%-22s %10.1f %14.1f\n", "B  bare QWidget", bt / 1000, br / 1024
     printf "%-22s %10.1f %14.1f\n", "B2 one QLabel", lt / 1000, lr / 1024
-    printf "%-22s %10.3f %14.3f   (goals: time <= 1.15, memory <= 1.10)\n", "A/B", rt / bt, rr / br
+    printf "%-22s %10.3f %14.3f   (against a window that draws nothing)\n", "A/B", rt / bt, rr / br
     printf "%-22s %10.3f %14.3f   (goals: time <= 1.15, memory <= 1.05)\n", "A/B2", rt / lt, rr / lr
 }'
