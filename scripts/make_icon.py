@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Draws the program's icon, a radiation trefoil on a yellow disc, as PNG files.
+"""Draws the programs' icons as PNG files: the calculator's, a radiation trefoil on a yellow disc,
+and the register window's, a ruled sheet with the same disc, smaller, over its lower right corner.
 
-Usage: make_icon.py SIZE OUT.png   (SIZE in pixels; the window uses the 16-pixel one)
+Usage: make_icon.py SIZE OUT.png [calculator|register]   (SIZE in pixels; the calculator window
+uses the 16-pixel calculator icon; the default is the calculator)
 Pure Python (zlib and struct only), so it runs on a bare Debian machine.
 """
 import math
@@ -14,9 +16,14 @@ BLACK = (20, 20, 20)
 SAMPLES = 4  # per axis, for smooth edges
 
 
-def colour_at(x, y):
-    """Colour and coverage of the point (x, y) in the unit square, centre at (0.5, 0.5)."""
-    dx, dy = x - 0.5, y - 0.5
+WHITE = (250, 250, 250)
+GREY = (110, 110, 110)
+
+
+def trefoil_disc(x, y, centre=0.5, scale=1.0):
+    """Colour of the point (x, y) of the unit square on the trefoil disc of diameter 0.96 * scale
+    centred at (centre, centre), or None outside it."""
+    dx, dy = (x - centre) / scale, (y - centre) / scale
     r = math.hypot(dx, dy)
     if r > 0.48:
         return None
@@ -29,7 +36,33 @@ def colour_at(x, y):
     return YELLOW
 
 
-def render(size):
+def calculator_icon(x, y):
+    return trefoil_disc(x, y)
+
+
+# The register's sheet, in the unit square: its edges, the width of its border, and the ruled
+# lines (their heights, half thickness and left and right ends).
+SHEET_LEFT, SHEET_RIGHT, SHEET_TOP, SHEET_BOTTOM, SHEET_BORDER = 0.10, 0.66, 0.04, 0.78, 0.035
+RULES, RULE_HALF, RULE_LEFT, RULE_RIGHT = (0.18, 0.30, 0.42, 0.54), 0.022, 0.19, 0.57
+
+
+def register_icon(x, y):
+    badge = trefoil_disc(x, y, centre=0.66, scale=0.66)
+    if badge:
+        return badge
+    if not (SHEET_LEFT <= x <= SHEET_RIGHT and SHEET_TOP <= y <= SHEET_BOTTOM):
+        return None
+    if min(x - SHEET_LEFT, SHEET_RIGHT - x, y - SHEET_TOP, SHEET_BOTTOM - y) < SHEET_BORDER:
+        return BLACK
+    if RULE_LEFT <= x <= RULE_RIGHT and any(abs(y - rule) < RULE_HALF for rule in RULES):
+        return GREY
+    return WHITE
+
+
+ICONS = {"calculator": calculator_icon, "register": register_icon}
+
+
+def render(size, colour_at=calculator_icon):
     rows = []
     for py in range(size):
         row = bytearray([0])  # filter type: none
@@ -59,6 +92,9 @@ def png(size, pixels):
 
 
 if __name__ == "__main__":
+    if len(sys.argv) not in (3, 4) or (len(sys.argv) == 4 and sys.argv[3] not in ICONS):
+        sys.exit(__doc__)
     size = int(sys.argv[1])
+    icon = ICONS[sys.argv[3] if len(sys.argv) == 4 else "calculator"]
     with open(sys.argv[2], "wb") as out:
-        out.write(png(size, render(size)))
+        out.write(png(size, render(size, icon)))
