@@ -203,12 +203,11 @@ std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double 
         return std::nullopt;
     }
     // The moment the activity reaches the lower end, in days since the calendar's epoch; the
-    // first day that starts at or after it, kept between the first day and the day after the
-    // last one.
+    // first day that starts at or after it, kept between the first day and the last.
     const double reached = duration<double, days::period>(asOf - LocalTime{}).count() +
                            std::log(currentTBq / now.lowerTBq) / decay.constantPerDay;
     const auto firstCount = static_cast<double>(firstDay.time_since_epoch().count());
-    const auto lastCount = static_cast<double>(lastDay.time_since_epoch().count()) + 1;
+    const auto lastCount = static_cast<double>(lastDay.time_since_epoch().count());
     const double estimate = std::clamp(std::ceil(reached), firstCount, lastCount);
     local_days day{days{static_cast<days::rep>(estimate)}};
     const auto bandOn = [&](local_days candidate) {
@@ -218,11 +217,11 @@ std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double 
     Band band = bandOn(day);
     constexpr int mostSteps = 16; // the estimate is off by a day at most
     for (int step = 0; step < mostSteps; ++step) {
-        if (day > lastDay) {
-            afterLastDay = true;
-            return std::nullopt;
-        }
         if (band.identity == now.identity) {
+            if (day == lastDay) {
+                afterLastDay = true;
+                return std::nullopt;
+            }
             ++day;
             band = bandOn(day);
             continue;
