@@ -77,6 +77,17 @@ std::optional<Column> columnNamed(std::string_view name) {
     return std::nullopt;
 }
 
+RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& columns) {
+    const auto text = [&](Column column) {
+        const auto index = columns[column];
+        return index && *index < fields.size() ? fields[*index] : std::string_view();
+    };
+    return {{text(Column::radionuclide), text(Column::activity), text(Column::unit),
+             text(Column::manufactured)},
+            text(Column::location),
+            text(Column::id)};
+}
+
 HeaderReading mapColumns(std::span<const std::string_view> header,
                          std::span<const ColumnChoice> choices) {
     ColumnMap map;
@@ -181,22 +192,23 @@ bool InventoryReader::next(InventoryRow& row) {
             std::to_string(count) + " fields where the header has " + std::to_string(width) +
             "; the extra ones: " + quotedFields(record->fields.subspan(width), csv_.separator()));
     }
-    const auto text = [&](Column column) {
-        const auto index = columns_[column];
-        return index ? row.fields[*index] : std::string_view();
-    };
-    row.source = {text(Column::radionuclide), text(Column::activity), text(Column::unit),
-                  text(Column::manufactured)};
-    row.location = text(Column::location);
-    row.id = text(Column::id);
+    const RowTexts texts = textsOf(row.fields, columns_);
+    row.source = texts.source;
+    row.location = texts.location;
+    row.id = texts.id;
     return true;
 }
 
 SourceResult evaluateRow(const InventoryRow& row, const Evaluation& evaluation) {
-    if (row.problem.empty())
-        return evaluateSource(row.source, evaluation);
+    return evaluateRow(row.source, row.problem, evaluation);
+}
+
+SourceResult evaluateRow(const SourceText& source, std::string_view problem,
+                         const Evaluation& evaluation) {
+    if (problem.empty())
+        return evaluateSource(source, evaluation);
     SourceResult result;
-    result.note = row.problem;
+    result.note = problem;
     return result;
 }
 

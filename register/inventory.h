@@ -54,6 +54,14 @@ struct HeaderReading {
 HeaderReading mapColumns(std::span<const std::string_view> header,
                          std::span<const ColumnChoice> choices);
 
+// The texts of a row for the six columns, by the map; an absent column gives an empty text.
+struct RowTexts {
+    SourceText source;
+    std::string_view location;
+    std::string_view id;
+};
+RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& columns);
+
 struct InventoryOptions {
     std::optional<char> separator; // none: recognised from the header line
     std::vector<ColumnChoice> columns;
@@ -111,5 +119,8 @@ private:
 // The row's evaluation: an error row with its problem as the note when the row is not well
 // formed, otherwise evaluateSource of its texts.
 SourceResult evaluateRow(const InventoryRow& row, const Evaluation& evaluation);
+// The same for a row's texts and its problem (empty for a well-formed row).
+SourceResult evaluateRow(const SourceText& source, std::string_view problem,
+                         const Evaluation& evaluation);
 
 } // namespace dovrin

@@ -13,6 +13,7 @@
 #include <memory>
 #include <utility>
 
+#include "batches.h"
 #include "csv.h"
 #include "output.h"
 
@@ -386,16 +387,20 @@ std::size_t summaryIndex(const std::optional<std::string_view>& label) {
     return static_cast<std::size_t>(found - summaryLabels.begin());
 }
 
-void count(const InventoryRow& row, const SourceResult& result, RunSummary& summary) {
+void count(std::uint64_t rowNumber, const SourceResult& result, RunSummary& summary) {
     ++summary.rowsRead;
     if (!result.categorised) {
         ++summary.withErrors;
         if (summary.firstErrorRows.size() < errorRowsListed)
-            summary.firstErrorRows.push_back(row.number);
+            summary.firstErrorRows.push_back(rowNumber);
         return;
     }
     ++summary.categorised;
     ++summary.perCategory[summaryIndex(result.currentCategory)];
+}
+
+bool writeAll(std::FILE* file, std::string_view text) {
+    return std::fwrite(text.data(), 1, text.size(), file) == text.size();
 }
 
 RunResult failure(std::string error) {
@@ -481,32 +486,40 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
     RunResult run;
     LocationTotals locations;
     {
-        csv::Writer writer(results.stream);
-        std::string& out = writer.text();
+        std::string head;
         if (reader.hadByteOrderMark())
-            out += "\xEF\xBB\xBF";
-        appendOutputHeader(out, reader.header(), separator);
+            head += "\xEF\xBB\xBF";
+        appendOutputHeader(head, reader.header(), separator);
+        bool writeFailed = !writeAll(results.stream, head);
+        BatchEvaluator evaluator(
+            reader.columns(), evaluation, separator, [&](const RowBatch& batch) {
+                for (std::size_t row = 0; row < batch.rows(); ++row) {
+                    const auto fields = evaluator.rowFields(batch, row);
+                    locations.add(textsOf(fields, reader.columns()).location, batch.results[row]);
+                    count(batch.numbers[row], batch.results[row], run.summary);
+                }
+                writeFailed = writeFailed || !writeAll(results.stream, batch.output);
+                return !writeFailed;
+            });
         InventoryRow row;
         std::uint64_t nextReport = progressStep;
-        while (reader.next(row)) {
-            const SourceResult result = evaluateRow(row, evaluation);
-            appendOutputRow(out, row.fields, result, separator);
-            writer.write();
-            locations.add(row.location, result);
-            count(row, result, run.summary);
+        bool going = !writeFailed;
+        while (going && reader.next(row)) {
+            going = evaluator.add(row);
             if (progress && reader.bytesConsumed() >= nextReport) {
                 nextReport = reader.bytesConsumed() + progressStep;
                 if (!progress(reader.bytesConsumed(), inputSize))
                     return failure("cancelled");
             }
         }
+        going = going && evaluator.finish();
+        if (writeFailed || (going && std::fflush(results.stream) != 0))
+            return failure("cannot write " + results.name + ": " + systemError(errno));
         if (const std::string readError = reader.readError(); !readError.empty())
             return failure(
                 "cannot read " +
                 (fromStandardInput ? std::string("standard input") : quotedPath(options.input)) +
                 ": " + readError);
-        if (!writer.flush())
-            return failure("cannot write " + results.name + ": " + systemError(errno));
     }
     if (totals.stream != nullptr) {
         csv::Writer writer(totals.stream);

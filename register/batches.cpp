@@ -1,0 +1,152 @@
+#include "batches.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "output.h"
+
+namespace dovrin {
+
+namespace {
+
+// A batch is handed to the workers once it holds this many rows or bytes of fields: large
+// enough that handing over costs little, small enough that a few batches are little memory.
+constexpr std::size_t rowsPerBatch = 2048;
+constexpr std::size_t bytesPerBatch = 256 * 1024;
+
+unsigned workerCount() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
+} // namespace
+
+BatchEvaluator::BatchEvaluator(const ColumnMap& columns, const Evaluation& evaluation,
+                               char separator, Consume consume)
+    : columns_(columns)
+    , evaluation_(evaluation)
+    , separator_(separator)
+    , consume_(std::move(consume)) {
+    const unsigned workers = workerCount();
+    // Every worker busy with one batch, one more waiting for each, one being filled.
+    slots_.resize(2 * workers + 1);
+    for (unsigned i = 0; i < workers; ++i)
+        workers_.emplace_back([this] { work(); });
+}
+
+BatchEvaluator::~BatchEvaluator() {
+    {
+        const std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    workToDo_.notify_all();
+    workers_.clear(); // joins
+}
+
+bool BatchEvaluator::add(const InventoryRow& row) {
+    if (stopped_)
+        return false;
+    RowBatch& batch = slots_[filled_ % slots_.size()].batch;
+    std::size_t size = 0;
+    for (const std::string_view field : row.fields)
+        size += field.size();
+    std::size_t end = batch.text.size();
+    batch.text.resize(end + size);
+    for (const std::string_view field : row.fields) {
+        if (!field.empty())
+            std::memcpy(batch.text.data() + end, field.data(), field.size());
+        end += field.size();
+        batch.ends.push_back(end);
+    }
+    if (batch.problems.size() <= batch.rows())
+        batch.problems.resize(batch.rows() + 1);
+    batch.problems[batch.rows()] = row.problem;
+    batch.numbers.push_back(row.number);
+    if (batch.rows() >= rowsPerBatch || batch.text.size() >= bytesPerBatch) {
+        submit();
+        return consumeFinished(false);
+    }
+    return true;
+}
+
+bool BatchEvaluator::finish() {
+    if (stopped_)
+        return false;
+    if (slots_[filled_ % slots_.size()].batch.rows() > 0)
+        submit();
+    return consumeFinished(true);
+}
+
+void BatchEvaluator::submit() {
+    Slot& slot = slots_[filled_ % slots_.size()];
+    {
+        const std::lock_guard lock(mutex_);
+        slot.done = false;
+        queue_.push_back(&slot);
+    }
+    workToDo_.notify_one();
+    ++filled_;
+}
+
+// Hands back the finished batches in order: all of them, or at least as many as it takes to
+// free the slot to be filled next.
+bool BatchEvaluator::consumeFinished(bool all) {
+    while (consumed_ < filled_) {
+        Slot& slot = slots_[consumed_ % slots_.size()];
+        const bool needed = all || consumed_ + slots_.size() <= filled_;
+        {
+            std::unique_lock lock(mutex_);
+            if (!needed && !slot.done)
+                return true;
+            workDone_.wait(lock, [&slot] { return slot.done; });
+        }
+        if (!consume_(slot.batch)) {
+            stopped_ = true;
+            return false;
+        }
+        RowBatch& batch = slot.batch;
+        batch.text.clear();
+        batch.ends.clear();
+        batch.numbers.clear();
+        ++consumed_;
+    }
+    return true;
+}
+
+void BatchEvaluator::work() {
+    for (;;) {
+        Slot* slot = nullptr;
+        {
+            std::unique_lock lock(mutex_);
+            workToDo_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+            if (closing_)
+                return;
+            slot = queue_.front();
+            queue_.pop_front();
+        }
+        evaluate(slot->batch);
+        {
+            const std::lock_guard lock(mutex_);
+            slot->done = true;
+        }
+        workDone_.notify_all();
+    }
+}
+
+void BatchEvaluator::evaluate(RowBatch& batch) const {
+    batch.fields.clear();
+    std::size_t start = 0;
+    for (const std::size_t end : batch.ends) {
+        batch.fields.emplace_back(batch.text.data() + start, end - start);
+        start = end;
+    }
+    batch.results.resize(batch.rows());
+    batch.output.clear();
+    for (std::size_t row = 0; row < batch.rows(); ++row) {
+        const auto fields = rowFields(batch, row);
+        SourceResult& result = batch.results[row];
+        result = evaluateRow(textsOf(fields, columns_).source, batch.problems[row], evaluation_);
+        appendOutputRow(batch.output, fields, result, separator_);
+    }
+}
+
+} // namespace dovrin

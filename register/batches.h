@@ -1,0 +1,89 @@
+#pragma once
+
+// The rows of an inventory evaluated on several threads. The calling thread reads the rows and
+// copies them into batches; worker threads evaluate and format whole batches side by side; the
+// calling thread takes the finished batches back in the order of their rows. The output thus
+// never depends on the number of threads, and memory holds a few batches, whatever the number
+// of rows. evaluateSource is called from the workers: it must keep no shared mutable state.
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "inventory.h"
+#include "source.h"
+
+namespace dovrin {
+
+// Rows copied out of the reader, with their results and their output lines once evaluated.
+struct RowBatch {
+    std::string text;              // every field of every row, one after the other
+    std::vector<std::size_t> ends; // the end of each field in text
+    std::vector<std::uint64_t> numbers;
+    std::vector<std::string> problems;    // the first rows(): empty for a well-formed row
+    std::vector<std::string_view> fields; // width per row, into text, once evaluated
+    std::vector<SourceResult> results;
+    std::string output; // the output lines of the rows
+
+    std::size_t rows() const { return numbers.size(); }
+};
+
+class BatchEvaluator {
+public:
+    // Called on the calling thread with each finished batch, in order; false stops the run.
+    using Consume = std::function<bool(const RowBatch&)>;
+
+    BatchEvaluator(const ColumnMap& columns, const Evaluation& evaluation, char separator,
+                   Consume consume);
+    ~BatchEvaluator(); // stops the workers; batches not yet consumed are dropped
+    BatchEvaluator(const BatchEvaluator&) = delete;
+    BatchEvaluator& operator=(const BatchEvaluator&) = delete;
+
+    // Copies the row into the batch being filled. False once consume has stopped the run.
+    bool add(const InventoryRow& row);
+    // Evaluates and consumes every row added. False when consume stopped the run.
+    bool finish();
+
+    // The fields of one row of a finished batch.
+    std::span<const std::string_view> rowFields(const RowBatch& batch, std::size_t row) const {
+        return std::span(batch.fields).subspan(row * columns_.width, columns_.width);
+    }
+    const ColumnMap& columns() const { return columns_; }
+
+private:
+    struct Slot {
+        RowBatch batch;
+        bool done = false;
+    };
+
+    void submit();
+    bool consumeFinished(bool all);
+    void work();
+    void evaluate(RowBatch& batch) const;
+
+    const ColumnMap columns_;
+    const Evaluation evaluation_;
+    const char separator_;
+    const Consume consume_;
+    std::vector<Slot> slots_;
+    std::uint64_t filled_ = 0;   // batches handed to the workers
+    std::uint64_t consumed_ = 0; // batches handed back
+    bool stopped_ = false;       // consume said to stop
+
+    std::mutex mutex_;
+    std::condition_variable workToDo_;
+    std::condition_variable workDone_;
+    std::deque<Slot*> queue_;
+    bool closing_ = false;
+    std::vector<std::jthread> workers_;
+};
+
+} // namespace dovrin
