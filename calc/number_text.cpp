@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "power_of_ten.h"
@@ -230,25 +231,79 @@ constexpr auto exactPowersOfTen = [] {
     return powers;
 }();
 
+constexpr int largestExactPower = exactPowersOfTen.size() - 1;
+
+double exactPowerOfTen(int exponent) {
+    return exactPowersOfTen[static_cast<std::size_t>(exponent)];
+}
+
+// The magnitude times 10^shift: one rounding for |shift| <= 22, two for a larger shift.
+double scaledByPowerOfTen(double magnitude, int shift) {
+    if (shift < 0)
+        return magnitude / exactPowerOfTen(-shift);
+    if (shift <= largestExactPower)
+        return magnitude * exactPowerOfTen(shift);
+    return magnitude * exactPowerOfTen(largestExactPower) *
+           exactPowerOfTen(shift - largestExactPower);
+}
+
+// digits * 10^-exponent, correctly rounded, as reading its text does.
+double decimalValue(std::uint64_t digits, int negativeExponent) {
+    std::array<char, 32> text; // up to 20 digits, "e-" and the exponent
+    char* end = std::to_chars(text.data(), text.data() + 20, digits).ptr;
+    *end++ = 'e';
+    *end++ = '-';
+    end = std::to_chars(end, text.data() + text.size(), negativeExponent).ptr;
+    double value = 0;
+    std::from_chars(text.data(), end, value);
+    return value;
+}
+
+// Whether the 15 digits round up from the integer part of the scaled magnitude; no result for a
+// tie, which is left to the printer.
+//  - Scaled by one exact power up: the one rounding's error is exact by fma, so the true
+//    fraction is compared with one half exactly.
+//  - Scaled by one exact power down: within 1/16 of the true value, so only a fraction near one
+//    half needs the printer.
+//  - Scaled by two exact powers up: within 1/4 of the true value, so the digits are the integer
+//    part or the next; the magnitude against the correctly rounded half-way decimal tells which
+//    (a double between the half-way decimal and its rounding would be nearer to it).
+std::optional<bool> roundsUp(double magnitude, int shift, double scaled, double whole) {
+    const double aboveHalf = scaled - whole - 0.5; // exact: scaled is a multiple of 2^-6
+    if (shift < 0) {
+        if (std::abs(aboveHalf) <= 0.0625)
+            return std::nullopt;
+        return aboveHalf > 0;
+    }
+    if (shift <= largestExactPower) {
+        const double error = std::fma(magnitude, exactPowerOfTen(shift), -scaled);
+        if (aboveHalf == -error)
+            return std::nullopt;
+        return aboveHalf > -error;
+    }
+    if (std::abs(aboveHalf) > 0.25)
+        return aboveHalf > 0;
+    const double halfWay = decimalValue(static_cast<std::uint64_t>(whole) * 10 + 5, shift + 1);
+    if (magnitude == halfWay)
+        return std::nullopt;
+    return magnitude > halfWay;
+}
+
 // A positive magnitude carried to 15 significant digits by arithmetic, for the many values
-// where that is provably what printing and reading back give; no result for the others.
-// The magnitude is scaled by an exact power of ten into [1e14, 1e15): its integer part and the
-// fraction then decide the 15 digits. Scaling up is one multiplication whose rounding error fma
-// gives exactly, so the fraction is compared with one half exactly (a tie is left to the
-// printer); scaling down is one division, within 1/16 of the true value, so a fraction near one
-// half is left to the printer. The digits scaled back are one correctly rounded operation, as
-// reading them is. Near the ends of the range the digit count itself is in doubt: no result.
+// where that is provably what printing and reading back give; no result for the others. The
+// magnitude is scaled by powers of ten into [1e14, 1e15), whose integer part, rounded as
+// roundsUp says, is the 15 digits; scaled back by one exact power, or read as a decimal, they
+// are the double that reading their text gives. Near the ends of the range the digit count
+// itself is in doubt: no result.
 std::optional<double> fifteenDigitsByArithmetic(double magnitude) {
-    constexpr int largestExact = exactPowersOfTen.size() - 1;
-    // floor(log10(magnitude)) or one less, from the binary exponent
+    // floor(log10(magnitude)) or one off, from the binary exponent
     const int binaryExponent = std::ilogb(magnitude);
     int exponent = binaryExponent * 78913 / 262144 - (binaryExponent < 0 ? 1 : 0);
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int shift = 14 - exponent;
-        if (shift < -largestExact || shift > largestExact)
+        if (shift < -largestExactPower || shift > 2 * largestExactPower)
             return std::nullopt;
-        const double power = exactPowersOfTen[static_cast<std::size_t>(std::abs(shift))];
-        const double scaled = shift >= 0 ? magnitude * power : magnitude / power;
+        const double scaled = scaledByPowerOfTen(magnitude, shift);
         if (scaled < 1e14) {
             --exponent;
             continue;
@@ -260,20 +315,13 @@ std::optional<double> fifteenDigitsByArithmetic(double magnitude) {
         if (scaled < 1e14 + 1 || scaled >= 1e15 - 1)
             return std::nullopt;
         const double whole = std::floor(scaled);
-        const double aboveHalf = scaled - whole - 0.5; // exact: scaled is a multiple of 2^-6
-        bool roundUp = false;
-        if (shift >= 0) {
-            const double error = std::fma(magnitude, power, -scaled); // the true product - scaled
-            if (aboveHalf == -error)
-                return std::nullopt; // a tie
-            roundUp = aboveHalf > -error;
-        } else {
-            if (std::abs(aboveHalf) <= 0.0625)
-                return std::nullopt;
-            roundUp = aboveHalf > 0;
-        }
-        const double digits = roundUp ? whole + 1 : whole;
-        return shift >= 0 ? digits / power : digits * power;
+        const auto up = roundsUp(magnitude, shift, scaled, whole);
+        if (!up)
+            return std::nullopt;
+        const double digits = *up ? whole + 1 : whole;
+        if (shift > largestExactPower)
+            return decimalValue(static_cast<std::uint64_t>(digits), shift);
+        return shift >= 0 ? digits / exactPowerOfTen(shift) : digits * exactPowerOfTen(-shift);
     }
     return std::nullopt;
 }
