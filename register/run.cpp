@@ -16,6 +16,7 @@
 #include "batches.h"
 #include "csv.h"
 #include "output.h"
+#include "output_files.h"
 
 #ifndef DOVRIN_VERSION
 #define DOVRIN_VERSION "unknown"
@@ -31,7 +32,6 @@ constexpr std::string_view programName = "dovrin-register";
 constexpr std::size_t errorRowsListed = 10;
 constexpr std::uint64_t progressStep = 1 << 20;   // bytes between two progress reports
 constexpr std::uint64_t largeInput = 32ull << 20; // an input worth a progress bar
-constexpr std::string_view standardStream = "-";
 
 constexpr std::string_view usage = R"(Usage: dovrin-register [OPTION]... INVENTORY
 Categorise every sealed radioactive source of an inventory (a CSV file, or - for standard input)
@@ -194,190 +194,12 @@ Arguments readArguments(std::span<const std::string_view> words) {
     return arguments;
 }
 
-// --- Files --------------------------------------------------------------------------------
-
 std::string quotedPath(std::string_view path) {
     return "'" + std::string(path) + "'";
 }
 
 std::string systemError(int number) {
     return std::strerror(number);
-}
-
-// Whether the two names reach one file: the same file where both exist, the same path where
-// they do not (yet).
-bool sameFile(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    if (fs::exists(a, error) && fs::exists(b, error))
-        return fs::equivalent(a, b, error);
-    return fs::weakly_canonical(fs::absolute(a, error), error) ==
-           fs::weakly_canonical(fs::absolute(b, error), error);
-}
-
-// Whether an open stream is the file of that name.
-bool streamIsFile(std::FILE* stream, const fs::path& path) {
-    struct stat streamStatus {};
-    struct stat fileStatus {};
-    return stream != nullptr && fstat(fileno(stream), &streamStatus) == 0 &&
-           stat(path.c_str(), &fileStatus) == 0 && streamStatus.st_dev == fileStatus.st_dev &&
-           streamStatus.st_ino == fileStatus.st_ino;
-}
-
-// Two open streams on one file (standard input and standard output sent to the same file).
-bool sameStream(std::FILE* a, std::FILE* b) {
-    struct stat aStatus {};
-    struct stat bStatus {};
-    return a != nullptr && b != nullptr && fstat(fileno(a), &aStatus) == 0 &&
-           fstat(fileno(b), &bStatus) == 0 && S_ISREG(aStatus.st_mode) &&
-           aStatus.st_dev == bStatus.st_dev && aStatus.st_ino == bStatus.st_ino;
-}
-
-// The permissions a new file gets from this process: 0666 less the umask, read from the
-// kernel's status (setting the umask to read it would race with other threads).
-mode_t newFileMode() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.starts_with("Umask:"))
-            return static_cast<mode_t>(0666 & ~std::stoul(line.substr(6), nullptr, 8));
-    return 0644;
-}
-
-// A file written beside its final name and renamed into place by commit(); removed when it
-// is dropped before that, so that a failed run leaves nothing behind.
-class PendingFile {
-public:
-    // False with error() when the file cannot be created.
-    bool create(const fs::path& target) {
-        target_ = target;
-        const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-        std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-        const int descriptor = mkstemp(name.data());
-        if (descriptor < 0)
-            return fail("cannot write " + quotedPath(target.string()) + ": " + systemError(errno));
-        temporary_ = name;
-        file_ = fdopen(descriptor, "wb");
-        if (file_ == nullptr) {
-            close(descriptor);
-            return fail("cannot write " + quotedPath(target.string()) + ": " + systemError(errno));
-        }
-        return true;
-    }
-
-    std::FILE* file() const { return file_; }
-
-    // Gives the file the permissions of the file it replaces (or of a new file), writes it to
-    // the disk and closes it. False with error() on failure.
-    bool finish() {
-        struct stat existing {};
-        const mode_t mode =
-            stat(target_.c_str(), &existing) == 0 ? existing.st_mode & 07777 : newFileMode();
-        const bool written = std::fflush(file_) == 0 && fchmod(fileno(file_), mode) == 0 &&
-                             fsync(fileno(file_)) == 0;
-        const int writeError = errno;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!written || !closed)
-            return fail("cannot write " + quotedPath(target_.string()) + ": " +
-                        systemError(written ? errno : writeError));
-        return true;
-    }
-
-    bool commit() {
-        if (std::rename(temporary_.c_str(), target_.c_str()) != 0)
-            return fail("cannot write " + quotedPath(target_.string()) + ": " + systemError(errno));
-        temporary_.clear();
-        return true;
-    }
-
-    const std::string& error() const { return error_; }
-
-    PendingFile() = default;
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile() {
-        if (file_ != nullptr)
-            std::fclose(file_);
-        if (!temporary_.empty())
-            std::remove(temporary_.c_str());
-    }
-
-private:
-    bool fail(std::string error) {
-        error_ = std::move(error);
-        return false;
-    }
-
-    fs::path target_;
-    std::string temporary_;
-    std::FILE* file_ = nullptr;
-    std::string error_;
-};
-
-// An output: standard output, a pending file, or a device or pipe written directly.
-struct Output {
-    std::unique_ptr<PendingFile> pending;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> direct{nullptr, &std::fclose};
-    std::FILE* stream = nullptr;
-    std::string name;
-};
-
-bool openOutput(const std::string& path, std::FILE* standardOutput, Output& output,
-                std::string& error) {
-    output.name = path == standardStream ? "standard output" : quotedPath(path);
-    if (path == standardStream) {
-        output.stream = standardOutput;
-        return true;
-    }
-    std::error_code failed;
-    const fs::file_status status = fs::status(path, failed);
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-        // /dev/null, a named pipe: nothing to replace, and no temporary file beside it.
-        output.direct.reset(std::fopen(path.c_str(), "wb"));
-        if (!output.direct) {
-            error = "cannot write " + output.name + ": " + systemError(errno);
-            return false;
-        }
-        output.stream = output.direct.get();
-        return true;
-    }
-    // Through a symbolic link, the file it names is replaced, and the link stays.
-    const fs::path target = fs::exists(status) ? fs::canonical(path, failed) : fs::path(path);
-    output.pending = std::make_unique<PendingFile>();
-    if (!output.pending->create(failed ? fs::path(path) : target)) {
-        error = output.pending->error();
-        return false;
-    }
-    output.stream = output.pending->file();
-    return true;
-}
-
-// Refuses a run that would write over its input, or write both outputs to one file.
-std::string refusal(const RunOptions& options, std::FILE* standardInput,
-                    std::FILE* standardOutput) {
-    const bool fromStandardInput = options.input == standardStream;
-    std::vector<std::string> outputs{options.output};
-    if (!options.locations.empty())
-        outputs.push_back(options.locations);
-    if (outputs.size() == 2 && (outputs[0] == outputs[1] ||
-                                (outputs[0] != standardStream && outputs[1] != standardStream &&
-                                 sameFile(outputs[0], outputs[1]))))
-        return "the results and the totals per location would be written to one file, " +
-               (outputs[0] == standardStream ? std::string("standard output")
-                                             : quotedPath(outputs[0]));
-    for (const std::string& output : outputs) {
-        const bool toStandardOutput = output == standardStream;
-        const bool overwrites =
-            fromStandardInput ? (toStandardOutput ? sameStream(standardInput, standardOutput)
-                                                  : streamIsFile(standardInput, output))
-                              : (toStandardOutput ? streamIsFile(standardOutput, options.input)
-                                                  : sameFile(options.input, output));
-        if (overwrites)
-            return "the output " +
-                   (toStandardOutput ? std::string("(standard output)") : quotedPath(output)) +
-                   " is the inventory itself: it would be written over while it is read";
-    }
-    return {};
 }
 
 // --- The run ------------------------------------------------------------------------------
@@ -453,7 +275,9 @@ private:
 
 RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FILE* standardInput,
                               std::FILE* standardOutput, const Progress& progress) {
-    if (std::string why = refusal(options, standardInput, standardOutput); !why.empty())
+    if (std::string why = outputRefusal(options.input, options.output, options.locations,
+                                        standardInput, standardOutput);
+        !why.empty())
         return failure(std::move(why));
 
     // The input.
@@ -473,13 +297,12 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         return failure(reader.error());
 
     // The outputs, pending until the whole input is read.
-    std::string openError;
-    Output results;
-    Output totals;
-    if (!openOutput(options.output, standardOutput, results, openError) ||
-        (!options.locations.empty() &&
-         !openOutput(options.locations, standardOutput, totals, openError)))
-        return failure(openError);
+    OutputFile results;
+    OutputFile totals;
+    if (!results.open(options.output, standardOutput))
+        return failure(results.error());
+    if (!options.locations.empty() && !totals.open(options.locations, standardOutput))
+        return failure(totals.error());
 
     const char separator = reader.separator();
     const Evaluation evaluation{options.asOf.value_or(now), options.dateOrder};
@@ -490,7 +313,13 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         if (reader.hadByteOrderMark())
             head += "\xEF\xBB\xBF";
         appendOutputHeader(head, reader.header(), separator);
-        bool writeFailed = !writeAll(results.stream, head);
+        int writeError = 0; // errno of the first write that failed
+        const auto write = [&](std::string_view text) {
+            if (writeError == 0 && !writeAll(results.stream(), text))
+                writeError = errno != 0 ? errno : EIO;
+            return writeError == 0;
+        };
+        write(head);
         BatchEvaluator evaluator(
             reader.columns(), evaluation, separator, [&](const RowBatch& batch) {
                 for (std::size_t row = 0; row < batch.rows(); ++row) {
@@ -498,12 +327,11 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
                     locations.add(textsOf(fields, reader.columns()).location, batch.results[row]);
                     count(batch.numbers[row], batch.results[row], run.summary);
                 }
-                writeFailed = writeFailed || !writeAll(results.stream, batch.output);
-                return !writeFailed;
+                return write(batch.output);
             });
         InventoryRow row;
         std::uint64_t nextReport = progressStep;
-        bool going = !writeFailed;
+        bool going = writeError == 0;
         while (going && reader.next(row)) {
             going = evaluator.add(row);
             if (progress && reader.bytesConsumed() >= nextReport) {
@@ -513,31 +341,33 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
             }
         }
         going = going && evaluator.finish();
-        if (writeFailed || (going && std::fflush(results.stream) != 0))
-            return failure("cannot write " + results.name + ": " + systemError(errno));
+        if (going && std::fflush(results.stream()) != 0)
+            writeError = errno;
+        if (writeError != 0)
+            return failure("cannot write " + results.name() + ": " + systemError(writeError));
         if (const std::string readError = reader.readError(); !readError.empty())
             return failure(
                 "cannot read " +
                 (fromStandardInput ? std::string("standard input") : quotedPath(options.input)) +
                 ": " + readError);
     }
-    if (totals.stream != nullptr) {
-        csv::Writer writer(totals.stream);
+    if (totals.stream() != nullptr) {
+        csv::Writer writer(totals.stream());
         appendLocationsHeader(writer.text(), separator);
         for (const LocationTotal& total : locations.locations()) {
             appendLocationRow(writer.text(), total, separator);
             writer.write();
         }
         if (!writer.flush())
-            return failure("cannot write " + totals.name + ": " + systemError(errno));
+            return failure("cannot write " + totals.name() + ": " + systemError(errno));
     }
     // Both files complete before either replaces what was there.
-    for (Output* output : {&results, &totals})
-        if (output->pending && !output->pending->finish())
-            return failure(output->pending->error());
-    for (Output* output : {&results, &totals})
-        if (output->pending && !output->pending->commit())
-            return failure(output->pending->error());
+    for (OutputFile* output : {&results, &totals})
+        if (!output->finish())
+            return failure(output->error());
+    for (OutputFile* output : {&results, &totals})
+        if (!output->commit())
+            return failure(output->error());
 
     for (const LocationTotal& total : locations.locations())
         if (total.raisedByAggregation())
