@@ -2,10 +2,12 @@
 
 // The activity units of the unit box, in list order, with their size in becquerel.
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
 #include "power_of_ten.h"
+#include "table_checks.h"
 
 namespace dovrin {
 
@@ -20,7 +22,7 @@ constexpr double curies(int powerOfTenOfBq) {
     return powerOfTen(powerOfTenOfBq) * 3.7;
 }
 
-inline constexpr std::array<ActivityUnit, 9> activityUnits{{
+inline constexpr auto activityUnits = std::to_array<ActivityUnit>({
     {"uCi", curies(4)},
     {"mCi", curies(7)},
     {"Ci", curies(10)},
@@ -30,6 +32,27 @@ inline constexpr std::array<ActivityUnit, 9> activityUnits{{
     {"MBq", powerOfTen(6)},
     {"GBq", powerOfTen(9)},
     {"TBq", powerOfTen(12)},
-}};
+});
+
+static_assert(tableChecks::eachKeyOnce(activityUnits, &ActivityUnit::name),
+              "each unit stands in the unit box once");
+
+namespace tableChecks {
+constexpr double sizeOf(std::string_view unit) {
+    const auto row = std::ranges::find(activityUnits, unit, &ActivityUnit::name);
+    return row == activityUnits.end() ? 0 : row->sizeInBq;
+}
+} // namespace tableChecks
+
+// Each size is the exact integer number of becquerel, to the last bit.
+static_assert(tableChecks::sizeOf("uCi") == 37'000.0);
+static_assert(tableChecks::sizeOf("mCi") == 37'000'000.0);
+static_assert(tableChecks::sizeOf("Ci") == 37'000'000'000.0);
+static_assert(tableChecks::sizeOf("kCi") == 37'000'000'000'000.0);
+static_assert(tableChecks::sizeOf("Bq") == 1.0);
+static_assert(tableChecks::sizeOf("kBq") == 1'000.0);
+static_assert(tableChecks::sizeOf("MBq") == 1'000'000.0);
+static_assert(tableChecks::sizeOf("GBq") == 1'000'000'000.0);
+static_assert(tableChecks::sizeOf("TBq") == 1'000'000'000'000.0);
 
 } // namespace dovrin

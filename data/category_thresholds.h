@@ -6,8 +6,11 @@
 // the category table, never derived from a reference activity: for Co-57 and Ge-68 the bound
 // 0.007 differs in its last bit from 0.7 / 100, and that bit decides an activity of 0.007.
 
+#include <algorithm>
 #include <array>
 #include <string_view>
+
+#include "table_checks.h"
 
 namespace dovrin {
 
@@ -40,10 +43,10 @@ inline constexpr std::string_view exempted = "Exempted";
 inline constexpr std::string_view notAssigned = "Not assigned";
 } // namespace labels
 
-inline constexpr std::array<ThresholdRow, 62> categoryThresholds = [] {
+inline constexpr auto categoryThresholds = [] {
     using namespace bounds;
     using labels::exempted, labels::notAssigned;
-    return std::array<ThresholdRow, 62>{{
+    return std::to_array<ThresholdRow>({
         {"Co-60", incl(30), none, "1"},
         {"Co-60", incl(0.3), excl(30), "2"},
         {"Co-60", incl(0.03), excl(0.3), "3"},
@@ -119,7 +122,76 @@ inline constexpr std::array<ThresholdRow, 62> categoryThresholds = [] {
         {"Ge-68", excl(0.007), none, notAssigned},
         {"Ge-68", excl(1e-7), incl(0.007), "5"},
         {"Ge-68", none, incl(1e-7), exempted},
-    }};
+    });
 }();
+
+namespace tableChecks {
+
+// Whether the row is the first or the last of its radionuclide's rows.
+constexpr bool opensGroup(std::size_t row) {
+    return row == 0 ||
+           categoryThresholds[row - 1].radionuclide != categoryThresholds[row].radionuclide;
+}
+constexpr bool closesGroup(std::size_t row) {
+    return row + 1 == categoryThresholds.size() ||
+           categoryThresholds[row + 1].radionuclide != categoryThresholds[row].radionuclide;
+}
+
+// A radionuclide's rows run from its highest band down: the first is open above, the last open
+// below, and every band between them has both bounds.
+constexpr bool bandsOpenOnlyAtTheEnds() {
+    for (std::size_t row = 0; row < categoryThresholds.size(); ++row) {
+        const ThresholdRow& band = categoryThresholds[row];
+        if ((band.upper.kind == BoundKind::none) != opensGroup(row) ||
+            (band.lower.kind == BoundKind::none) != closesGroup(row))
+            return false;
+    }
+    return true;
+}
+
+// Each band's lower bound is the upper bound of the band below it, and exactly one of the two
+// takes the value itself: no activity falls between two bands, none into both.
+constexpr bool bandsJoin() {
+    for (std::size_t row = 0; row + 1 < categoryThresholds.size(); ++row) {
+        if (closesGroup(row))
+            continue;
+        const Bound lower = categoryThresholds[row].lower;
+        const Bound nextUpper = categoryThresholds[row + 1].upper;
+        const bool complementary =
+            (lower.kind == BoundKind::inclusive && nextUpper.kind == BoundKind::exclusive) ||
+            (lower.kind == BoundKind::exclusive && nextUpper.kind == BoundKind::inclusive);
+        if (lower.value != nextUpper.value || !complementary)
+            return false;
+    }
+    return true;
+}
+
+// A band with both bounds holds more than one activity, so the bounds fall as the rows go down.
+constexpr bool bandsNotEmpty() {
+    return std::ranges::all_of(categoryThresholds, [](const ThresholdRow& band) {
+        return band.lower.kind == BoundKind::none || band.upper.kind == BoundKind::none ||
+               band.lower.value < band.upper.value;
+    });
+}
+
+constexpr bool labelsKnown() {
+    constexpr std::array<std::string_view, 7> known{
+        "1", "2", "3", "4", "5", labels::exempted, labels::notAssigned};
+    return std::ranges::all_of(categoryThresholds, [&](const ThresholdRow& band) {
+        return std::ranges::find(known, band.label) != known.end();
+    });
+}
+
+} // namespace tableChecks
+
+static_assert(tableChecks::rowsOfOneKeyStandTogether(categoryThresholds,
+                                                     &ThresholdRow::radionuclide),
+              "the rows of one radionuclide stand together");
+static_assert(tableChecks::bandsOpenOnlyAtTheEnds(),
+              "each radionuclide's top band is open above and its bottom band open below");
+static_assert(tableChecks::bandsJoin(),
+              "each band meets the next one down, one bound inclusive and the other exclusive");
+static_assert(tableChecks::bandsNotEmpty(), "each band's lower bound lies below its upper bound");
+static_assert(tableChecks::labelsKnown(), "every label is a category, Exempted or Not assigned");
 
 } // namespace dovrin

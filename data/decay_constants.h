@@ -2,10 +2,12 @@
 
 // Decay constants per day, looked up by the exact radionuclide text, first equal key wins.
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
 #include "power_of_ten.h"
+#include "table_checks.h"
 
 namespace dovrin {
 
@@ -18,7 +20,7 @@ struct DecayConstant {
     constexpr double perDay() const { return powerOfTen(exponent) * mantissa; }
 };
 
-inline constexpr std::array<DecayConstant, 17> decayConstants{{
+inline constexpr auto decayConstants = std::to_array<DecayConstant>({
     {"Co-60", 3.6, -4},
     {"Ge-68", 2.4, -3},
     {"Sr-90", 6.5, -5},
@@ -36,6 +38,16 @@ inline constexpr std::array<DecayConstant, 17> decayConstants{{
     {"I-125", 1.15323, -2},
     {"Po-210", 5.008, -3},
     {"Co-57", 2.5581, -3},
-}};
+});
+
+static_assert(tableChecks::eachKeyOnce(decayConstants, &DecayConstant::radionuclide),
+              "each radionuclide has one decay constant");
+// One way of writing each constant, with a power of ten that is exact in a double.
+static_assert(std::ranges::all_of(decayConstants,
+                                  [](const DecayConstant& constant) {
+                                      return constant.mantissa >= 1 && constant.mantissa < 10 &&
+                                             constant.exponent >= -22 && constant.exponent <= 22;
+                                  }),
+              "every mantissa lies in [1, 10) and every exponent within 22");
 
 } // namespace dovrin
