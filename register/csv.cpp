@@ -310,6 +310,13 @@ std::optional<Record> Reader::next() {
     }
 }
 
+std::size_t fieldRoom(std::string_view field) {
+    constexpr std::size_t longField = 4096;
+    if (field.size() < longField)
+        return 2 * field.size() + 2;
+    return field.size() + 2 + static_cast<std::size_t>(std::ranges::count(field, '"'));
+}
+
 char* writeField(char* to, std::string_view field, char separator) {
     // Most bytes lie above '"' and are not the separator: two comparisons each.
     const auto special = [separator](char c) {
