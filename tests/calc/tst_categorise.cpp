@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "categorise.h"
-#include "category_thresholds.h"
 #include "test_facts.h"
 #include "test_support.h"
 
@@ -131,19 +130,6 @@ private slots:
         }
         for (const Bands& bands : bandTable)
             QVERIFY2(hasThresholds(bands.radionuclide), bands.radionuclide);
-    }
-
-    // The rows stand radionuclide by radionuclide, in table order, from the highest band down.
-    void tableOrder() {
-        std::size_t row = 0;
-        for (const Bands& bands : bandTable) {
-            for (auto label = bands.labels.rbegin(); label != bands.labels.rend(); ++label, ++row) {
-                QVERIFY(row < categoryThresholds.size());
-                QCOMPARE(show(categoryThresholds[row].radionuclide), QString(bands.radionuclide));
-                QCOMPARE(show(categoryThresholds[row].label), QString(*label));
-            }
-        }
-        QCOMPARE(row, categoryThresholds.size());
     }
 
 private:

@@ -3,7 +3,6 @@
 
 #include <QTest>
 
-#include "activity_units.h"
 #include "conversion.h"
 #include "test_support.h"
 
@@ -14,14 +13,12 @@ class TestConversion : public QObject {
     Q_OBJECT
 
 private slots:
-    // The unit box lists the units in this order.
+    // Each unit of the unit box, looked up by its exact name, has its exact size.
     void unitSizes_data() {
-        QTest::addColumn<int>("index");
         QTest::addColumn<QByteArray>("unit");
         QTest::addColumn<double>("size");
-        int index = 0;
-        const auto row = [&index](const char* unit, double size) {
-            QTest::newRow(unit) << index++ << QByteArray(unit) << size;
+        const auto row = [](const char* unit, double size) {
+            QTest::newRow(unit) << QByteArray(unit) << size;
         };
         row("uCi", 37000.0);
         row("mCi", 37000000.0);
@@ -34,11 +31,8 @@ private slots:
         row("TBq", 1000000000000.0);
     }
     void unitSizes() {
-        QFETCH(int, index);
         QFETCH(QByteArray, unit);
         QFETCH(double, size);
-        QCOMPARE(activityUnits.size(), std::size_t{9});
-        QCOMPARE(show(activityUnits[static_cast<std::size_t>(index)].name), QString(unit));
         const std::optional<double> found = unitSizeInBq(view(unit));
         QVERIFY(found);
         COMPARE_EXACT(*found, size);
