@@ -97,6 +97,8 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void rowsInOrder();
+    void optionsReachTheRows_data();
+    void optionsReachTheRows();
     void failedRunLeavesFilesAlone_data();
     void failedRunLeavesFilesAlone();
     void finishedRunReplacesFiles();
@@ -190,6 +192,49 @@ void TestRegisterRun::rowsInOrder() {
         QVERIFY(categorised || !rows[i][13].empty()); // an error row says why
     }
     QVERIFY(!reader.next(row));
+}
+
+void TestRegisterRun::optionsReachTheRows_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("inventory");
+    QTest::addColumn<QString>("expected"); // COLUMN=TEXT of the first output row, or "exit N"
+    const QByteArray dayFirst = "radionuclide,activity,unit,manufactured\nCo-60,1,Ci,13/02/2020\n";
+    QTest::newRow("month first by default") << QStringList{"-"} << dayFirst << "exit 1";
+    QTest::newRow("--date-order dmy")
+        << QStringList{"--date-order", "dmy", "-"} << dayFirst << "current_category=4";
+    QTest::newRow("--as-of the day of manufacture: not decayed")
+        << QStringList{"--date-order=dmy", "--as-of", "2020-02-13", "-"} << dayFirst
+        << "current_activity_tbq=0.037";
+    QTest::newRow("--as-of with a time: decayed")
+        << QStringList{"--date-order=dmy", "--as-of", "2020-02-13T12:00", "-"} << dayFirst
+        << "current_activity_tbq=0.03699334";
+    QTest::newRow("--column") << QStringList{"--column", "activity=Bq value", "-"}
+                              << QByteArray("radionuclide,Bq value,unit\nCo-60,2,Ci\n")
+                              << "activity_tbq=0.074";
+    QTest::newRow("--separator") << QStringList{"--separator", "semicolon", "-"}
+                                 << QByteArray("radionuclide;activity;unit;a,b,c\nCo-60;1;Ci;x\n")
+                                 << "a,b,c=x";
+}
+
+// The options change what is read and when the sources are evaluated.
+void TestRegisterRun::optionsReachTheRows() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, inventory);
+    QFETCH(QString, expected);
+    const Outcome outcome = run(arguments, {}, inventory);
+    if (expected.startsWith("exit ")) {
+        QCOMPARE(outcome.status, expected.mid(5).toInt());
+        return;
+    }
+    QCOMPARE(outcome.status, 0);
+    const auto rows = records(outcome.out);
+    QCOMPARE(rows.size(), std::size_t{2});
+    const std::string column = expected.section('=', 0, 0).toStdString();
+    const auto at = std::ranges::find(rows[0], column);
+    QVERIFY2(at != rows[0].end(), column.c_str());
+    const QString value =
+        QString::fromStdString(rows[1][static_cast<std::size_t>(at - rows[0].begin())]);
+    QVERIFY2(value.startsWith(expected.section('=', 1)), qPrintable(value));
 }
 
 void TestRegisterRun::failedRunLeavesFilesAlone_data() {
