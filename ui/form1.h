@@ -66,35 +66,38 @@ private:
     HandlerQueue handlers_;
     ControlFocus* focus_ = nullptr;
 
-    // Kept between events; empty until first assigned, and an empty value counts as 0.
-    std::optional<double> enteredActivity;
-    std::optional<double> unitInBq;
-    std::optional<double> initialActivityTBq;
-    std::optional<double> shownActivityTBq;
-    std::optional<double> decayConstant;
+    // Kept between events; empty until first assigned, and an empty value counts as 0; New
+    // leaves them as they are.
+    // No handler reads the first three; they are kept as part of the window's state.
+    std::optional<double> enteredActivity;    // the typed activity, in the chosen unit
+    std::optional<double> unitInBq;           // size of the chosen unit in Bq
+    std::optional<double> initialActivityTBq; // initial activity in TBq, unrounded
+    std::optional<double> shownActivityTBq;   // initial activity in TBq, as categorised
+    std::optional<double> decayConstant;      // of the chosen radionuclide, per day
 
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame5 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label7 = nullptr;
-    QComboBox* Combo4 = nullptr;
-    QComboBox* Combo5 = nullptr;
-    QComboBox* Combo6 = nullptr;
-    QLineEdit* Text4 = nullptr;
-    QLineEdit* Text5 = nullptr;
-    QLineEdit* Text6 = nullptr;
-    QLineEdit* Text7 = nullptr;
-    QLineEdit* Text8 = nullptr;
-    QLineEdit* Text9 = nullptr;
-    QLineEdit* Text10 = nullptr;
-    QLineEdit* Text11 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command5 = nullptr;
-    QPushButton* Command6 = nullptr;
+    // The controls, under the names that tests, automation and screen readers know them by.
+    QGroupBox* Frame1 = nullptr;     // holds every control
+    QGroupBox* Frame5 = nullptr;     // "Categorize the Radioactive Source ": buttons, categories
+    QLabel* Label1 = nullptr;        // label of the practice box
+    QLabel* Label2 = nullptr;        // label of the radionuclide box
+    QLabel* Label3 = nullptr;        // label of the typed activity
+    QLabel* Label4 = nullptr;        // label of the date of manufacture
+    QLabel* Label5 = nullptr;        // label of the initial activity in TBq
+    QLabel* Label6 = nullptr;        // label of the current activity in TBq
+    QLabel* Label7 = nullptr;        // the date hint "mm/dd/yy"
+    QComboBox* Combo4 = nullptr;     // the practice box
+    QComboBox* Combo5 = nullptr;     // the radionuclide box
+    QComboBox* Combo6 = nullptr;     // the unit box
+    QLineEdit* Text4 = nullptr;      // hidden: decay constant, per day
+    QLineEdit* Text5 = nullptr;      // initial activity as typed, in the chosen unit
+    QLineEdit* Text6 = nullptr;      // initial activity in TBq
+    QLineEdit* Text7 = nullptr;      // date of manufacture
+    QLineEdit* Text8 = nullptr;      // category by initial activity
+    QLineEdit* Text9 = nullptr;      // current activity in TBq
+    QLineEdit* Text10 = nullptr;     // hidden: date of manufacture less now, in days
+    QLineEdit* Text11 = nullptr;     // category by current activity
+    QPushButton* Command2 = nullptr; // "Categorize by Initial Activity"
+    QPushButton* Command3 = nullptr; // "Categorize by Current Activity"
+    QPushButton* Command5 = nullptr; // "New ": empties the boxes
+    QPushButton* Command6 = nullptr; // " Close ": ends the program
 };
