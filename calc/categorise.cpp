@@ -70,7 +70,12 @@ const ThresholdRow* thresholdBandOf(std::string_view radionuclide, double activi
 
 std::optional<std::string_view> categoriseActivity(std::string_view radionuclide,
                                                    double activityTBq) {
-    if (const ThresholdRow* row = thresholdBandOf(radionuclide, activityTBq))
+    return categoriseActivity(thresholdRowsOf(radionuclide), activityTBq);
+}
+
+std::optional<std::string_view> categoriseActivity(std::span<const ThresholdRow> rows,
+                                                   double activityTBq) {
+    if (const ThresholdRow* row = thresholdBandOf(rows, activityTBq))
         return row->label;
     return std::nullopt;
 }

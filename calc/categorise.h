@@ -28,6 +28,11 @@ const ThresholdRow* thresholdBandOf(std::string_view radionuclide, double activi
 std::optional<std::string_view> categoriseActivity(std::string_view radionuclide,
                                                    double activityTBq);
 
+// The same among a radionuclide's rows (thresholdRowsOf), for a caller that categorises many
+// activities of one radionuclide.
+std::optional<std::string_view> categoriseActivity(std::span<const ThresholdRow> rows,
+                                                   double activityTBq);
+
 // Whether the threshold table has bands for the radionuclide.
 bool hasThresholds(std::string_view radionuclide);
 

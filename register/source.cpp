@@ -286,11 +286,6 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
     const double constant = radionuclide->constantPerDay;
     const double d = radionuclide->dTBq;
     const std::span<const ThresholdRow> rows = radionuclide->rows;
-    const auto categorise = [rows](double tbqThen) -> std::optional<std::string_view> {
-        if (const ThresholdRow* row = thresholdBandOf(rows, tbqThen))
-            return row->label; // as categoriseActivity gives it
-        return std::nullopt;
-    };
     double current = tbq->shownActivityTBq;
     if (manufactured) {
         const auto decayed = decayedActivityTBq(tbq->shownActivityTBq, constant,
@@ -307,9 +302,9 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
     result.radionuclide = radionuclide->name;
     result.manufactured = manufactured;
     result.activityTBq = tbq->shownActivityTBq;
-    result.category = categorise(tbq->shownActivityTBq);
+    result.category = categoriseActivity(rows, tbq->shownActivityTBq);
     result.currentActivityTBq = current;
-    result.currentCategory = categorise(current);
+    result.currentCategory = categoriseActivity(rows, current);
     result.aOverD = current / d;
     result.categoryByAOverD = result.currentCategory == labels::exempted
                                   ? labels::exempted
