@@ -12,6 +12,7 @@
 
 #include "category_thresholds.h"
 #include "decay_constants.h"
+#include "table_checks.h"
 
 namespace dovrin {
 
@@ -60,7 +61,7 @@ inline constexpr auto aOverDBands = std::to_array<AOverDBand>({
     {-std::numeric_limits<double>::infinity(), "5"},
 });
 
-namespace d_values_checks {
+namespace tableChecks {
 
 constexpr const DValue* findD(std::string_view radionuclide) {
     const auto row = std::ranges::find(dValues, radionuclide, &DValue::radionuclide);
@@ -108,13 +109,14 @@ constexpr bool boundsFollowFromD() {
     return true;
 }
 
-} // namespace d_values_checks
+} // namespace tableChecks
 
-static_assert(d_values_checks::oneDForEachDecayConstant(),
+static_assert(tableChecks::eachKeyOnce(dValues, &DValue::radionuclide));
+static_assert(tableChecks::oneDForEachDecayConstant(),
               "every radionuclide with a decay constant has exactly one D-value");
 static_assert(std::ranges::all_of(dValues, [](const DValue& d) { return d.tbq > 0; }));
-static_assert(d_values_checks::bandsDescend(), "the A/D bands descend to no lower end");
-static_assert(d_values_checks::boundsFollowFromD(),
+static_assert(tableChecks::bandsDescend(), "the A/D bands descend to no lower end");
+static_assert(tableChecks::boundsFollowFromD(),
               "the threshold table's category bounds are the A/D bands times D");
 
 } // namespace dovrin
