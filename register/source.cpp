@@ -324,7 +324,9 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
     if (hasTable) {
         const auto band = [rows](double tbqThen) { return tableBand(rows, tbqThen); };
         result.nextChange = nextChange(decay, evaluation.asOf, current, band, afterLastDay);
-    } else { // the next change of the category by A/D
+    } else {
+        // Without threshold rows the source's only category is its category by A/D, so its next
+        // change is that of the A/D bands, found in the same way.
         const auto band = [d](double tbqThen) { return aOverDBand(d, tbqThen); };
         result.nextChange = nextChange(decay, evaluation.asOf, current, band, afterLastDay);
     }
