@@ -66,7 +66,7 @@ private:
 
     QString date() {
         const int daysBack = chance(2) ? between(-1000, 30) : between(-25000, 30);
-        const year_month_day day{local_days{year{2026} / December / 7} + days{daysBack}};
+        const year_month_day day{floor<days>(midnight) + days{daysBack}};
         const int y = static_cast<int>(day.year());
         const unsigned m = static_cast<unsigned>(day.month());
         const unsigned d = static_cast<unsigned>(day.day());
