@@ -115,8 +115,8 @@ double elapsedDays(std::chrono::year_month_day manufactured, LocalTime now) {
 namespace {
 
 struct Decayed {
-    double tbq;       // unrounded
-    double becquerel; // the tooltip's figure
+    double tbq;       // carried to 15 significant digits
+    double becquerel; // unrounded: the tooltip's figure
 };
 
 std::optional<Decayed> decay(double initialTBq, double decayConstant, double elapsedDays) {
@@ -125,7 +125,7 @@ std::optional<Decayed> decay(double initialTBq, double decayConstant, double ela
     const double becquerel = current * powerOfTen(12);
     if (!std::isfinite(factor) || !std::isfinite(current) || !std::isfinite(becquerel))
         return std::nullopt;
-    return Decayed{current, becquerel};
+    return Decayed{fifteenDigits(current), becquerel};
 }
 
 } // namespace
@@ -135,7 +135,7 @@ std::optional<double> decayedActivityTBq(double initialTBq, double decayConstant
     const auto decayed = decay(initialTBq, decayConstant, elapsedDays);
     if (!decayed)
         return std::nullopt;
-    return fifteenDigits(decayed->tbq);
+    return decayed->tbq;
 }
 
 std::optional<CurrentActivity> currentActivity(double initialTBq, double decayConstant,
@@ -143,8 +143,8 @@ std::optional<CurrentActivity> currentActivity(double initialTBq, double decayCo
     const auto decayed = decay(initialTBq, decayConstant, elapsedDays);
     if (!decayed)
         return std::nullopt;
-    const double shown = fifteenDigits(decayed->tbq);
-    return CurrentActivity{shown, *formatScientific(shown), *activityBreakdown(decayed->becquerel)};
+    return CurrentActivity{decayed->tbq, *formatScientific(decayed->tbq),
+                           *activityBreakdown(decayed->becquerel)};
 }
 
 } // namespace dovrin
