@@ -266,8 +266,10 @@ private slots:
             const SourceResult result = evaluate(parts[0].toUtf8(), parts[1].toUtf8(), "TBq");
             sum += result.categorised ? result.aOverD : 0;
             totals.add("store", result);
+            totals.add("elsewhere", evaluate("Co-60", "1000", "TBq")); // kept apart, in order
         }
         QCOMPARE(totals.locations().size(), std::size_t{2});
+        QCOMPARE(totals.locations()[0].sources, static_cast<std::size_t>(sources.size() + 1));
         const LocationTotal& store = totals.locations()[1];
         QCOMPARE(store.location, std::string("store"));
         QCOMPARE(store.sources, static_cast<std::size_t>(sources.size()));
