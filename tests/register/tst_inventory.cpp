@@ -122,6 +122,14 @@ void TestInventory::quoting_data() {
                            << QByteArray("\"say \"\"hi\"\"\"\n");
     QTest::newRow("line breaks") << QStringList{"a\nb", "c\rd"} << QByteArray("\t")
                                  << QByteArray("\"a\nb\"\t\"c\rd\"\n");
+    QTest::newRow("quote after eight bytes")
+        << QStringList{"abcdefghij\"k"} << QByteArray(",") << QByteArray("\"abcdefghij\"\"k\"\n");
+    QTest::newRow("separator after sixteen bytes")
+        << QStringList{"abcdefgh\tijklmnop;q"} << QByteArray(";")
+        << QByteArray("\"abcdefgh\tijklmnop;q\"\n");
+    QTest::newRow("tab in a long field, comma separated")
+        << QStringList{"abcdefgh\tijklmnopq"} << QByteArray(",")
+        << QByteArray("abcdefgh\tijklmnopq\n");
     QTest::newRow("one empty field") << QStringList{""} << QByteArray(",") << QByteArray("\"\"\n");
     QTest::newRow("empty fields") << QStringList{"", ""} << QByteArray(",") << QByteArray(",\n");
 }
