@@ -63,9 +63,20 @@ inline constexpr auto aOverDBands = std::to_array<AOverDBand>({
 
 namespace tableChecks {
 
-constexpr const DValue* findD(std::string_view radionuclide) {
-    const auto row = std::ranges::find(dValues, radionuclide, &DValue::radionuclide);
-    return row == dValues.end() ? nullptr : &*row;
+// Indices rather than pointers: with the sanitizers, GCC cannot compare a table's address with
+// null at compile time.
+constexpr std::size_t indexOfD(std::string_view radionuclide) {
+    std::size_t i = 0;
+    while (i < dValues.size() && dValues[i].radionuclide != radionuclide)
+        ++i;
+    return i;
+}
+
+constexpr std::size_t indexOfBand(std::string_view label) {
+    std::size_t i = 0;
+    while (i < aOverDBands.size() && aOverDBands[i].label != label)
+        ++i;
+    return i;
 }
 
 constexpr bool oneDForEachDecayConstant() {
@@ -89,19 +100,20 @@ constexpr bool bandsDescend() {
 // between categories 4 and 5 at 0.02 TBq, twice D / 100.
 constexpr bool boundsFollowFromD() {
     for (const ThresholdRow& row : categoryThresholds) {
-        const auto band = std::ranges::find(aOverDBands, row.label, &AOverDBand::label);
-        if (band == aOverDBands.end())
+        const std::size_t band = indexOfBand(row.label);
+        if (band == aOverDBands.size())
             continue; // "Exempted" and "Not assigned"
-        const DValue* d = findD(row.radionuclide);
-        if (d == nullptr)
+        const std::size_t d = indexOfD(row.radionuclide);
+        if (d == dValues.size())
             return false;
+        const double dTBq = dValues[d].tbq;
         const bool srBorder = row.radionuclide == "Sr-90" && (row.label == "4" || row.label == "5");
         const bool lowerFollows = row.label == "5" || row.lower.kind == BoundKind::none ||
-                                  row.lower.value / d->tbq == band->atLeast ||
+                                  row.lower.value / dTBq == aOverDBands[band].atLeast ||
                                   (srBorder && row.lower.value == 0.02);
         const bool upperFollows =
             row.upper.kind == BoundKind::none ||
-            (band != aOverDBands.begin() && row.upper.value / d->tbq == (band - 1)->atLeast) ||
+            (band > 0 && row.upper.value / dTBq == aOverDBands[band - 1].atLeast) ||
             (srBorder && row.upper.value == 0.02);
         if (!lowerFollows || !upperFollows)
             return false;
