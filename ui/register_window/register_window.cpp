@@ -19,6 +19,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -32,6 +34,7 @@
 #include "charts.h"
 #include "inventory_loader.h"
 #include "locations_model.h"
+#include "report.h"
 #include "run.h"
 #include "sources_model.h"
 
@@ -573,9 +576,41 @@ void RegisterWindow::exportCsv(const QString& path) {
         [options, now] { return categoriseInventory(options, now, stdin, stdout); }));
 }
 
-void RegisterWindow::chooseAndExportReport() {}
-void RegisterWindow::exportReport(const QString&) {}
-void RegisterWindow::print() {}
+void RegisterWindow::chooseAndExportReport() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Export the report as PDF"), QFileInfo(path_).path(), tr("PDF files (*.pdf)"));
+    if (!path.isEmpty())
+        exportReport(path);
+}
+
+void RegisterWindow::exportReport(const QString& path) {
+    if (!sources_->texts() || loader_->busy())
+        return;
+    QString error;
+    if (QFileInfo(path).absoluteFilePath() == QFileInfo(path_).absoluteFilePath() ||
+        QFileInfo(path).canonicalFilePath() == QFileInfo(path_).canonicalFilePath())
+        error = tr("It would be written over the inventory.");
+    else
+        error = writeReportPdf(reportHtml(*sources_, path_),
+                               tr("Inventory %1").arg(QFileInfo(path_).fileName()), path);
+    if (!error.isEmpty())
+        QMessageBox::warning(this, tr("Dovrin Register"),
+                             tr("The report was not written.\n\n%1").arg(error));
+    emit exported(path, error.isEmpty());
+}
+
+void RegisterWindow::print() {
+    if (!sources_->texts() || loader_->busy())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(tr("Inventory %1").arg(QFileInfo(path_).fileName()));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    QPrintDialog dialog(&printer, this);
+    dialog.setObjectName(QStringLiteral("printDialog"));
+    dialog.setAccessibleName(tr("Print the report"));
+    if (dialog.exec() == QDialog::Accepted)
+        printReport(reportHtml(*sources_, path_), printer);
+}
 
 void RegisterWindow::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();

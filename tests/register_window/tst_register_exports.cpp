@@ -1,0 +1,167 @@
+// The register window's exports: the CSV as the command line writes it, the PDF report, and
+// neither ever written over the inventory.
+
+#include <cstdio>
+
+#include <QComboBox>
+#include <QProcess>
+#include <QSignalSpy>
+
+#include "register_window_under_test.h"
+#include "run.h"
+
+using namespace testing;
+
+namespace {
+
+const QByteArray inventory = "id,location,radionuclide,activity,unit,manufactured,owner\n"
+                             "A,Lab 1,Co-60,0.35,TBq,2026-12-07,\"Smith, J\"\n"
+                             "B,Lab 1,Cs-137,50,GBq,2020-01-01,\n"
+                             "C,Lab 2,Cobalt,1,TBq,2020-01-01,\n"
+                             "D,Lab 2,Se-75,2,Ci,2026-06-01,\n"
+                             "E,Store,Am-241/Be,0.5,TBq,,x\n"
+                             "F,Store,Co-60,1e-8,TBq,1/2/2026\n";
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// What dovrin-register writes for the file at 2026-12-07, with its other arguments.
+QByteArray commandLineOutput(const QString& input, const QString& output, QStringList arguments) {
+    arguments << QStringLiteral("--as-of") << QStringLiteral("2026-12-07") << QStringLiteral("-o")
+              << output << input;
+    std::vector<std::string> texts;
+    for (const QString& argument : arguments)
+        texts.push_back(argument.toStdString());
+    const std::vector<std::string_view> views(texts.begin(), texts.end());
+    std::FILE* nowhere = std::fopen("/dev/null", "w");
+    dovrin::runRegister(views, stdin, stdout, nowhere, false, midnight);
+    std::fclose(nowhere);
+    return contents(output);
+}
+
+} // namespace
+
+class TestRegisterExports : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir folder_;
+    std::unique_ptr<dovrin::RegisterWindow> window_;
+
+    bool openAndWait(const QString& path) {
+        QSignalSpy loaded(window_.get(), &dovrin::RegisterWindow::inventoryLoaded);
+        window_->open(path);
+        return loaded.wait(20000);
+    }
+    bool exportAndWait(const std::function<void()>& write) {
+        QSignalSpy exported(window_.get(), &dovrin::RegisterWindow::exported);
+        write();
+        if (exported.isEmpty() && !exported.wait(20000))
+            return false;
+        return exported.first().at(1).toBool();
+    }
+
+private slots:
+    void initTestCase() { isolateSettings(folder_); }
+    void init() {
+        window_ = std::make_unique<dovrin::RegisterWindow>([] { return midnight; });
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup() { window_.reset(); }
+
+    // The CSV export is the command line's output, byte for byte, and the inventory is as it was.
+    void csvAsCommandLine_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("commas") << inventory << QStringList{};
+        QTest::newRow("semicolons, CRLF")
+            << QByteArray(inventory).replace(',', ';').replace("\n", "\r\n") << QStringList{};
+        QTest::newRow("day-first dates")
+            << inventory << QStringList{QStringLiteral("--date-order"), QStringLiteral("dmy")};
+        QTest::newRow("generated") << generatedInventory(5000) << QStringList{};
+    }
+    void csvAsCommandLine() {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, arguments);
+        const QString path = writeFile(folder_, QStringLiteral("inventory.csv"), text);
+        DialogAnswerer answerer; // the slash dates ask for their order
+        answerer.answer = [&](QDialog& dialog) {
+            dialog.findChild<QComboBox*>(QStringLiteral("dateOrderBox"))
+                ->setCurrentIndex(arguments.contains(QStringLiteral("dmy")) ? 1 : 0);
+            dialog.accept();
+        };
+        QSettings().clear();
+        QVERIFY(openAndWait(path));
+        const QString exported = folder_.filePath(QStringLiteral("window.csv"));
+        QVERIFY(exportAndWait([&] { window_->exportCsv(exported); }));
+        const QByteArray expected =
+            commandLineOutput(path, folder_.filePath(QStringLiteral("cli.csv")), arguments);
+        QVERIFY(expected.size() > text.size());
+        QCOMPARE(contents(exported), expected);
+        QCOMPARE(contents(path), text);
+    }
+
+    // No export is ever written over the inventory: the window says why in a real modal message
+    // box, and the file stays as it was.
+    void neverOverInventory_data() {
+        QTest::addColumn<bool>("report");
+        QTest::newRow("CSV") << false;
+        QTest::newRow("report") << true;
+    }
+    void neverOverInventory() {
+        QFETCH(bool, report);
+        const QString path = writeFile(folder_, QStringLiteral("kept.csv"), inventory);
+        DialogAnswerer answerer;
+        answerer.answer = [](QDialog& dialog) { dialog.accept(); };
+        QVERIFY(openAndWait(path));
+        QVERIFY(!exportAndWait(
+            [&] { report ? window_->exportReport(path) : window_->exportCsv(path); }));
+        QTRY_COMPARE(answerer.messages.size(), 1);
+        QCOMPARE(contents(path), inventory);
+    }
+
+    // The report is a readable PDF that names the inventory and the date, and lists the
+    // sources of categories 1 to 3 before the others.
+    void reportReadable() {
+        const QString path = writeFile(folder_, QStringLiteral("report-inventory.csv"), inventory);
+        QSettings().clear();
+        DialogAnswerer answerer;
+        answerer.answer = [](QDialog& dialog) { dialog.accept(); };
+        QVERIFY(openAndWait(path));
+        const QString pdf = folder_.filePath(QStringLiteral("report.pdf"));
+        QVERIFY(exportAndWait([&] { window_->exportReport(pdf); }));
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), {pdf});
+        QVERIFY(info.waitForFinished(30000));
+        QCOMPARE(info.exitCode(), 0);
+        QVERIFY(info.readAllStandardOutput().contains("Pages:"));
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000));
+        const QString words = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(words.contains(QStringLiteral("report-inventory.csv")), qPrintable(words));
+        QVERIFY(words.contains(QStringLiteral("2026-12-07")));
+        QVERIFY(words.contains(QStringLiteral("Store")));
+        // A (category 2) and E (3) come before B (4), whatever the file's order.
+        const qsizetype severe = words.indexOf(QStringLiteral("Sources of categories 1 to 3"));
+        const qsizetype others = words.indexOf(QStringLiteral("The other sources"));
+        QVERIFY(severe >= 0 && others > severe);
+        const auto rowOf = [&](const QString& id, qsizetype from) {
+            static const QRegularExpression anyRow(QStringLiteral("\\n\\s*\\d+\\s+(\\w)\\s"));
+            for (auto match = anyRow.globalMatch(words, from); match.hasNext();) {
+                const auto found = match.next();
+                if (found.captured(1) == id)
+                    return found.capturedStart();
+            }
+            return qsizetype{-1};
+        };
+        QVERIFY(rowOf(QStringLiteral("A"), severe) < others);
+        QVERIFY(rowOf(QStringLiteral("B"), severe) > others);
+    }
+};
+
+QTEST_MAIN(TestRegisterExports)
+#include "tst_register_exports.moc"
