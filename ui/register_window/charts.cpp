@@ -9,6 +9,7 @@
 #include <QBarSet>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QHorizontalBarSeries>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -54,24 +55,24 @@ QString isoDate(std::chrono::year_month_day date) {
 QChart* newChart(const QString& title) {
     auto* chart = new QChart;
     chart->setTitle(title);
-    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(4, 4, 4, 4));
     return chart;
 }
 
-// A horizontal line across the chart with its text at its right end.
-void addLevel(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, qreal from, qreal to, qreal level,
-              const QString& text, const QColor& colour) {
+// A dashed line from one point to another with its text above the point at labelAt.
+void addLevel(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, QPointF from, QPointF to,
+              QPointF labelAt, const QString& text, const QColor& colour) {
     auto* line = new QLineSeries;
     line->setName(text);
-    line->append(from, level);
-    line->append(to, level);
+    line->append(from);
+    line->append(to);
     QPen pen(colour);
     pen.setStyle(Qt::DashLine);
     pen.setWidthF(1.5);
     line->setPen(pen);
     auto* label = new QScatterSeries;
-    label->append(to, level);
+    label->append(labelAt);
     label->setMarkerSize(1);
     label->setColor(colour);
     label->setPointLabelsFormat(text);
@@ -157,7 +158,8 @@ void DecayChart::showSource(const DecayedSource& source) {
 
     auto* chart = newChart(tr("Decay of %1").arg(fromBytes(source.radionuclide)));
     auto* x = new QDateTimeAxis;
-    x->setFormat(QStringLiteral("yyyy"));
+    x->setFormat(QStringLiteral("MMM yyyy"));
+    x->setTickCount(5);
     x->setTitleText(tr("Date"));
     x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chartTime(start))),
                 QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chartTime(end))));
@@ -188,14 +190,15 @@ void DecayChart::showSource(const DecayedSource& source) {
                          : tr("Category %1").arg(fromBytes(row.label)),
                      row.lower.kind == BoundKind::exclusive ? QStringLiteral("above ") : QString(),
                      numberText(row.lower.value));
-        addLevel(chart, x, y, left, right, row.lower.value, text, QColor(0xb0, 0x30, 0x30));
+        addLevel(chart, x, y, {left, row.lower.value}, {right, row.lower.value},
+                 {left + (right - left) * 0.8, row.lower.value}, text, QColor(0xb0, 0x30, 0x30));
     }
     addMoment(chart, x, y, chartTime(source.asOf), low, high,
               tr("As of %1").arg(isoDate(year_month_day{floor<days>(source.asOf)})),
               QColor(0x20, 0x90, 0x40));
     if (source.nextChange)
         addMoment(chart, x, y, chartTime(LocalTime{local_days{source.nextChange->on}}), low, high,
-                  tr("Becomes %1 on %2")
+                  tr("%1 from %2")
                       .arg(fromBytes(source.nextChange->label), isoDate(source.nextChange->on)),
                   QColor(0xd0, 0x70, 0x00));
     setChart(chart);
@@ -221,7 +224,7 @@ void LocationsChart::showLocations(const std::vector<LocationTotal>& locations) 
                                ? tr("Sum of A/D of the %1 highest of %2 locations")
                                      .arg(shown.size())
                                      .arg(locations.size())
-                               : tr("Sum of A/D of each location"));
+                               : QString());
     setChart(chart);
     setAccessibleDescription(chart->title());
     if (shown.empty())
@@ -233,6 +236,7 @@ void LocationsChart::showLocations(const std::vector<LocationTotal>& locations) 
     auto* sums = new QBarSet(tr("Sum of A/D"));
     sums->setColor(QColor(0x40, 0x70, 0xc0));
     QStringList names;
+    std::reverse(shown.begin(), shown.end()); // the first category is drawn at the bottom
     for (const LocationTotal* total : shown) {
         sums->append(std::max(total->sumAOverD, floorLevel));
         highest = std::max(highest, total->sumAOverD * 10);
@@ -241,31 +245,30 @@ void LocationsChart::showLocations(const std::vector<LocationTotal>& locations) 
             name += QStringLiteral(" ▲");
         names << name;
     }
-    auto* bars = new QBarSeries;
+    // Horizontal bars, so that the locations' names read across, the highest sum at the top.
+    auto* bars = new QHorizontalBarSeries;
     bars->append(sums);
     chart->addSeries(bars);
-    auto* x = new QBarCategoryAxis;
-    x->append(names);
-    x->setLabelsAngle(-60);
-    auto* y = new QLogValueAxis;
-    y->setBase(10);
-    y->setLabelFormat(QStringLiteral("%g"));
-    y->setTitleText(tr("Sum of A/D"));
-    y->setRange(floorLevel, highest);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    bars->attachAxis(x);
-    bars->attachAxis(y);
+    auto* namesAxis = new QBarCategoryAxis;
+    namesAxis->append(names);
+    auto* sumAxis = new QLogValueAxis;
+    sumAxis->setBase(10);
+    sumAxis->setLabelFormat(QStringLiteral("%g"));
+    sumAxis->setTitleText(tr("Sum of A/D"));
+    sumAxis->setRange(floorLevel, highest);
+    chart->addAxis(sumAxis, Qt::AlignBottom);
+    chart->addAxis(namesAxis, Qt::AlignLeft);
+    bars->attachAxis(sumAxis);
+    bars->attachAxis(namesAxis);
+    chart->legend()->hide();
 
     // The lower ends of the categories of A/D.
-    const qreal left = -0.5, right = static_cast<qreal>(shown.size()) - 0.5;
+    const qreal bottom = -0.5, top = static_cast<qreal>(shown.size()) - 0.5;
     for (const AOverDBand& band : aOverDBands)
         if (std::isfinite(band.atLeast))
-            addLevel(chart, x, y, left, right, band.atLeast,
-                     tr("Category %1 from %2").arg(fromBytes(band.label), numberText(band.atLeast)),
+            addLevel(chart, sumAxis, namesAxis, {band.atLeast, bottom}, {band.atLeast, top},
+                     {band.atLeast, top}, tr("cat. %1").arg(fromBytes(band.label)),
                      QColor(0xb0, 0x30, 0x30));
-    for (QLegendMarker* marker : chart->legend()->markers(bars))
-        marker->setVisible(true);
 }
 
 } // namespace dovrin
