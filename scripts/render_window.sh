@@ -8,6 +8,9 @@
 #   calculator: tests/ui/window_picture, the calculator window after one source was categorised
 #               (a practice, Co-60, an activity in Ci, a date and both categories, on the tests'
 #               fixed clock); checked by scripts/check_window_picture.py; docs/window.png.
+#   register:   tests/register_window/register_window_picture, the register window with
+#               examples/inventory.csv open and a source's decay drawn; checked for its size at
+#               each scale and for a picture with content; docs/register-window.png.
 #
 # To add a window: write grab_NAME (under Xvfb: grab_window for each scale) and check_NAME (check
 # the grabs and write the picture), and add NAME to pictures.
@@ -22,7 +25,7 @@ esac
 # shellcheck source=scripts/common.sh
 source "$(dirname "$self")/common.sh"
 
-pictures=(calculator)
+pictures=(calculator register)
 scales=(1 2)
 
 # Under Xvfb: starts PROGRAM at SCALE, waits for its "ready", then grabs its window as SHOT (a
@@ -87,6 +90,29 @@ check_calculator() {
     write_picture "$out_dir/calculator-1.ppm" docs/window.png
 }
 
+grab_register() {
+    local scale
+    for scale in "${scales[@]}"; do
+        grab_window "$out_dir/register-$scale.ppm" "$scale" \
+            "$build_dir/tests/register_window/register_window_picture"
+    done
+}
+
+# The register window opens at 1280 x 800 device-independent pixels, with tables, colours and a
+# chart: each grab has that size times its scale, and thousands of colours.
+check_register() {
+    local scale size colours
+    for scale in "${scales[@]}"; do
+        size=$(identify -format '%w %h' "$out_dir/register-$scale.ppm")
+        [ "$size" = "$((1280 * scale)) $((800 * scale))" ] ||
+            keep_and_fail register "the register window is $size at scale $scale"
+        colours=$(identify -format '%k' "$out_dir/register-$scale.ppm")
+        [ "$colours" -ge 1000 ] ||
+            keep_and_fail register "the register window shows only $colours colours at scale $scale"
+    done
+    write_picture "$out_dir/register-1.ppm" docs/register-window.png
+}
+
 if [ "${1:-}" = --grab ]; then
     build_dir=$2 out_dir=$3
     mkdir -m 700 "$out_dir/runtime"
@@ -102,12 +128,14 @@ if [ -z "${build_dir:-}" ]; then
     build_preset default
     build_dir=$PWD/build/default
 fi
-[ -x "$build_dir/tests/ui/window_picture" ] ||
-    fail "$build_dir/tests/ui/window_picture not found; build it first"
+for program in tests/ui/window_picture tests/register_window/register_window_picture; do
+    [ -x "$build_dir/$program" ] || fail "$build_dir/$program not found; build it first"
+done
 
 out_dir=$(mktemp -d)
 trap 'rm -rf "$out_dir"' EXIT
-xvfb-run -a -s "-screen 0 1600x1000x24 -dpi 96 -nolisten tcp" \
+# The screen holds the register window at scale 2 (2560 x 1600).
+xvfb-run -a -s "-screen 0 2600x1700x24 -dpi 96 -nolisten tcp" \
     "$self" --grab "$build_dir" "$out_dir" || fail "could not grab the windows"
 
 for picture in "${pictures[@]}"; do

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QLocale>
 
+#include "number_text.h"
 #include "output.h"
 #include "sources_model.h"
 
@@ -25,7 +26,7 @@ QString fromBytes(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString numberText(double value) {
+QString exactText(double value) {
     std::array<char, 32> space{};
     return fromBytes(numberField(value, space));
 }
@@ -73,7 +74,9 @@ QVariant LocationsModel::data(const QModelIndex& index, int role) const {
         if (role == sortRole)
             return total.sumAOverD;
         if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-            return numberText(total.sumAOverD);
+            return QString::fromStdString(formatScientific(total.sumAOverD).value_or(""));
+        if (role == Qt::ToolTipRole)
+            return exactText(total.sumAOverD);
         if (role == Qt::TextAlignmentRole)
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};

@@ -257,6 +257,7 @@ void RegisterWindow::createControls() {
     locationsView_->setSelectionMode(QAbstractItemView::SingleSelection);
     locationsView_->setTabKeyNavigation(false);
     locationsView_->verticalHeader()->hide();
+    locationsView_->setWordWrap(false);
     connect(locationsView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RegisterWindow::locationSelected);
 

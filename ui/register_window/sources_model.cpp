@@ -8,6 +8,7 @@
 
 #include "conversion.h"
 #include "inventory_loader.h"
+#include "number_text.h"
 #include "output.h"
 
 namespace dovrin {
@@ -58,6 +59,22 @@ bool containsIgnoringCase(std::string_view text, const QByteArray& lowerNeedle) 
             return std::tolower(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
         });
     return found != text.end();
+}
+
+// The number of a result cell that holds one.
+std::optional<double> shownNumber(const StoredResult& stored, std::optional<std::size_t> column) {
+    if (!stored.categorised || !column)
+        return std::nullopt;
+    switch (*column) {
+    case activityColumn:
+        return stored.activityTBq;
+    case currentActivityColumn:
+        return stored.currentActivityTBq;
+    case aOverDColumn:
+        return stored.aOverD;
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -159,13 +176,19 @@ QVariant SourcesModel::data(const QModelIndex& index, int role) const {
     const bool categoryCell =
         result && (*result == categoryColumn || *result == currentCategoryColumn ||
                    *result == categoryByAOverDColumn || *result == nextCategoryColumn);
+    const std::optional<double> number = shownNumber(stored, result);
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
+        // Numbers as the calculator shows them, "6.43E+01"; the exact text in their tooltip.
+        if (number)
+            return QString::fromStdString(formatScientific(*number).value_or(std::string()));
         return fromBytes(cellText(row, index.column()));
     case Qt::ToolTipRole:
         if (!stored.categorised || (result && *result == noteColumn))
             return fromBytes(results_->notes[stored.note]);
+        if (number)
+            return fromBytes(cellText(row, index.column()));
         if (categoryCell) {
             const std::string label = cellText(row, index.column());
             return label.empty() ? QVariant{} : QVariant(tr("Category %1").arg(fromBytes(label)));

@@ -1,0 +1,53 @@
+// Not a test: the register window as a person sees it with the example inventory open, for the
+// picture in docs/ (scripts/render_window.sh). It opens the real window with the tests' fixed
+// clock and settings of its own, opens examples/inventory.csv (answering that its slash dates
+// give the month first), selects a radiography source so that its decay is drawn, prints "ready"
+// and keeps the window open until it is ended. With the argument "locations" it shows the
+// locations' picture instead.
+
+#include <cstdio>
+
+#include <QComboBox>
+#include <QSignalSpy>
+#include <QTabWidget>
+
+#include "register_window_under_test.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QTemporaryDir settings;
+    testing::isolateSettings(settings);
+    testing::DialogAnswerer answerer;
+    answerer.answer = [](QDialog& dialog) {
+        dialog.findChild<QComboBox*>(QStringLiteral("dateOrderBox"))->setCurrentIndex(0);
+        dialog.accept();
+    };
+
+    dovrin::RegisterWindow window([] { return testing::midnight; });
+    window.resize(1280, 800);
+    window.show();
+    window.activateWindow(); // Xvfb runs no window manager to activate it
+    QSignalSpy loaded(&window, &dovrin::RegisterWindow::inventoryLoaded);
+    window.open(QStringLiteral(DOVRIN_SOURCE_DIR "/examples/inventory.csv"));
+    if (!loaded.wait(20000)) {
+        std::fputs("register_window_picture: the example inventory did not open\n", stderr);
+        return 1;
+    }
+    auto* sources = window.findChild<QTableView*>(QStringLiteral("sourcesView"));
+    for (int row = 0; row < sources->model()->rowCount(); ++row)
+        if (sources->model()->index(row, 0).data().toString() == u"R-04")
+            sources->selectRow(row);
+    // Columns as wide as their texts, but none wider than a long name needs, so that the
+    // results show beside the inputs.
+    for (auto* table : {sources, window.findChild<QTableView*>(QStringLiteral("locationsView"))}) {
+        table->resizeColumnsToContents();
+        for (int column = 0; column < table->model()->columnCount(); ++column)
+            table->setColumnWidth(column, std::min(table->columnWidth(column), 200));
+    }
+    sources->setFocus();
+    if (argc > 1 && QByteArray(argv[1]) == "locations")
+        window.findChild<QTabWidget*>(QStringLiteral("chartTabs"))->setCurrentIndex(1);
+    std::puts("ready");
+    std::fflush(stdout);
+    return QApplication::exec();
+}
