@@ -2,8 +2,8 @@
 // picture in docs/ (scripts/render_window.sh). It opens the real window with the tests' fixed
 // clock and settings of its own, opens examples/inventory.csv (answering that its slash dates
 // give the month first), selects a radiography source so that its decay is drawn, prints "ready"
-// and keeps the window open until it is ended. With the argument "locations" it shows the
-// locations' picture instead.
+// and keeps the window open until it is ended. Arguments: the id of another source to select,
+// and "locations" to show the locations' picture instead.
 
 #include <cstdio>
 
@@ -33,9 +33,14 @@ int main(int argc, char* argv[]) {
         std::fputs("register_window_picture: the example inventory did not open\n", stderr);
         return 1;
     }
+    const QStringList arguments = QApplication::arguments().mid(1);
+    QString selected = QStringLiteral("R-04");
+    for (const QString& argument : arguments)
+        if (argument != u"locations")
+            selected = argument;
     auto* sources = window.findChild<QTableView*>(QStringLiteral("sourcesView"));
     for (int row = 0; row < sources->model()->rowCount(); ++row)
-        if (sources->model()->index(row, 0).data().toString() == u"R-04")
+        if (sources->model()->index(row, 0).data().toString() == selected)
             sources->selectRow(row);
     // Columns as wide as their texts, but none wider than a long name needs, so that the
     // results show beside the inputs.
@@ -45,7 +50,7 @@ int main(int argc, char* argv[]) {
             table->setColumnWidth(column, std::min(table->columnWidth(column), 200));
     }
     sources->setFocus();
-    if (argc > 1 && QByteArray(argv[1]) == "locations")
+    if (arguments.contains(QStringLiteral("locations")))
         window.findChild<QTabWidget*>(QStringLiteral("chartTabs"))->setCurrentIndex(1);
     std::puts("ready");
     std::fflush(stdout);

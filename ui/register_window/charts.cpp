@@ -15,6 +15,7 @@
 #include <QLogValueAxis>
 #include <QScatterSeries>
 
+#include "categorise.h"
 #include "category_thresholds.h"
 #include "d_values.h"
 #include "decay.h"
@@ -177,22 +178,31 @@ void DecayChart::showSource(const DecayedSource& source) {
     curvePen.setWidthF(2.5);
     curve->setPen(curvePen);
 
-    // The lower bound of every band of the radionuclide's category table within the picture.
+    // The lower bound of every band of the radionuclide's category table within the picture;
+    // for a radionuclide without one, where its categories by A/D begin (D times the band).
     const qreal left = chartTime(start), right = chartTime(end);
-    for (const ThresholdRow& row : categoryThresholds) {
-        if (row.radionuclide != source.radionuclide || row.lower.kind == BoundKind::none ||
-            row.lower.value < low || row.lower.value > high)
-            continue;
-        const QString text =
-            tr("%1 from %2%3 TBq")
-                .arg(row.label == labels::exempted || row.label == labels::notAssigned
-                         ? fromBytes(row.label)
-                         : tr("Category %1").arg(fromBytes(row.label)),
-                     row.lower.kind == BoundKind::exclusive ? QStringLiteral("above ") : QString(),
-                     numberText(row.lower.value));
-        addLevel(chart, x, y, {left, row.lower.value}, {right, row.lower.value},
-                 {left + (right - left) * 0.8, row.lower.value}, text, QColor(0xb0, 0x30, 0x30));
-    }
+    const auto drawBound = [&](double bound, const QString& text) {
+        if (bound >= low && bound <= high)
+            addLevel(chart, x, y, {left, bound}, {right, bound},
+                     {left + (right - left) * 0.8, bound}, text, QColor(0xb0, 0x30, 0x30));
+    };
+    const auto rows = thresholdRowsOf(source.radionuclide);
+    for (const ThresholdRow& row : rows)
+        if (row.lower.kind != BoundKind::none)
+            drawBound(row.lower.value,
+                      tr("%1 from %2%3 TBq")
+                          .arg(row.label == labels::exempted || row.label == labels::notAssigned
+                                   ? fromBytes(row.label)
+                                   : tr("Category %1").arg(fromBytes(row.label)),
+                               row.lower.kind == BoundKind::exclusive ? QStringLiteral("above ")
+                                                                      : QString(),
+                               numberText(row.lower.value)));
+    if (const auto d = dValueOf(source.radionuclide); rows.empty() && d)
+        for (const AOverDBand& band : aOverDBands)
+            if (std::isfinite(band.atLeast))
+                drawBound(*d * band.atLeast,
+                          tr("Category %1 by A/D from %2 TBq")
+                              .arg(fromBytes(band.label), numberText(*d * band.atLeast)));
     addMoment(chart, x, y, chartTime(source.asOf), low, high,
               tr("As of %1").arg(isoDate(year_month_day{floor<days>(source.asOf)})),
               QColor(0x20, 0x90, 0x40));
