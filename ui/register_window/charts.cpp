@@ -26,6 +26,13 @@ namespace dovrin {
 
 namespace {
 
+// Shows a new chart in the view and deletes the one it replaces, which the view lets go of.
+void replaceChart(QChartView& view, QChart* chart) {
+    QChart* previous = view.chart();
+    view.setChart(chart);
+    delete previous;
+}
+
 constexpr int curvePoints = 240;
 
 QString fromBytes(std::string_view text) {
@@ -116,7 +123,7 @@ DecayChart::DecayChart(QWidget* parent)
 void DecayChart::showNothing(const QString& why) {
     auto* chart = newChart(why);
     chart->legend()->hide();
-    setChart(chart);
+    replaceChart(*this, chart);
     setAccessibleDescription(why);
 }
 
@@ -211,7 +218,7 @@ void DecayChart::showSource(const DecayedSource& source) {
                   tr("%1 from %2")
                       .arg(fromBytes(source.nextChange->label), isoDate(source.nextChange->on)),
                   QColor(0xd0, 0x70, 0x00));
-    setChart(chart);
+    replaceChart(*this, chart);
     setAccessibleDescription(chart->title());
 }
 
@@ -235,7 +242,7 @@ void LocationsChart::showLocations(const std::vector<LocationTotal>& locations) 
                                      .arg(shown.size())
                                      .arg(locations.size())
                                : QString());
-    setChart(chart);
+    replaceChart(*this, chart);
     setAccessibleDescription(chart->title());
     if (shown.empty())
         return;

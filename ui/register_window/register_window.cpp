@@ -24,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -291,7 +292,7 @@ void RegisterWindow::createStatusBar() {
     cancelButton_ =
         named(new QPushButton(tr("Cancel"), statusBar()), "cancelButton", tr("Cancel the opening"));
     cancelButton_->hide();
-    connect(cancelButton_, &QPushButton::clicked, this, &RegisterWindow::cancelLoad);
+    connect(cancelButton_, &QPushButton::clicked, this, &RegisterWindow::cancelWork);
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->setAccessibleName(tr("Status"));
     statusBar()->addWidget(countsLabel_, 1);
@@ -303,6 +304,7 @@ void RegisterWindow::bindLoader() {
     connect(loader_, &InventoryLoader::started, this,
             [this](std::shared_ptr<InventoryTexts> texts) {
                 path_ = pendingPath_;
+                partShown_ = true;
                 setWindowTitle(tr("%1 – Dovrin Register").arg(QFileInfo(path_).fileName()));
                 auto results = std::make_shared<InventoryResults>();
                 results->evaluation = {asOfMoment(), pendingOptions_.dateOrder};
@@ -328,6 +330,7 @@ void RegisterWindow::bindLoader() {
     });
     connect(loader_, &InventoryLoader::reevaluated, this,
             [this](std::shared_ptr<InventoryResults> results) {
+                work_ = Work::idle;
                 endProgress();
                 sources_->setResults(results);
                 locations_->setLocations(results->locations);
@@ -360,6 +363,9 @@ void RegisterWindow::startLoad(const QString& path, const OpenOptions& options,
     pendingPath_ = path;
     pendingOptions_ = options;
     pendingAsk_ = askAboutSlashDates;
+    work_ = Work::loading;
+    if (partShown_) // a file still loading is replaced
+        clearInventory();
     LoadRequest request;
     request.path = QFile::encodeName(path).toStdString();
     request.options = options.inventory;
@@ -372,6 +378,7 @@ void RegisterWindow::startLoad(const QString& path, const OpenOptions& options,
 }
 
 void RegisterWindow::askOptions(const QString& reason, const QStringList& header) {
+    work_ = Work::idle;
     endProgress();
     showCounts();
     OpenOptionsDialog dialog(reason, header, pendingOptions_, this);
@@ -391,6 +398,8 @@ void RegisterWindow::keepBatch(LoadedBatch& batch) {
 }
 
 void RegisterWindow::loadFinished(std::vector<LocationTotal> locations) {
+    work_ = Work::idle;
+    partShown_ = false;
     endProgress();
     sources_->setLocations(locations);
     locations_->setLocations(locations);
@@ -401,30 +410,40 @@ void RegisterWindow::loadFinished(std::vector<LocationTotal> locations) {
     emit inventoryLoaded();
 }
 
-void RegisterWindow::cancelLoad() {
-    const bool started = path_ == pendingPath_ && sources_->texts() &&
-                         sources_->results()->locations.empty() && loader_->busy();
+void RegisterWindow::cancelWork() {
+    const Work cancelled = work_;
     loader_->cancel();
+    work_ = Work::idle;
     endProgress();
-    if (started) { // part of the file is shown: show none of it
-        sources_->setInventory(nullptr, nullptr);
-        locations_->setLocations({});
-        locationsChart_->showLocations({});
-        path_.clear();
-        setWindowTitle(tr("Dovrin Register"));
+    if (cancelled == Work::reevaluating) { // the sources stay at the date they were worked out
+        const QSignalBlocker quiet(asOfBox_);
+        asOfBox_->setDate(qDate(std::chrono::year_month_day{
+            std::chrono::floor<std::chrono::days>(sources_->results()->evaluation.asOf)}));
+        showCounts();
+        return;
     }
+    if (partShown_) // part of the file is shown: show none of it
+        clearInventory();
     showCounts();
     countsLabel_->setText(tr("Opening %1 was cancelled.").arg(QFileInfo(pendingPath_).fileName()));
     setExportsEnabled(sources_->texts() != nullptr);
 }
 
+void RegisterWindow::clearInventory() {
+    partShown_ = false;
+    sources_->setInventory(nullptr, nullptr);
+    locations_->setLocations({});
+    locationsChart_->showLocations({});
+    decayChart_->showNothing(tr("Select a source to see its decay."));
+    path_.clear();
+    setWindowTitle(tr("Dovrin Register"));
+}
+
 void RegisterWindow::fail(const QString& path, const QString& reason) {
+    work_ = Work::idle;
     endProgress();
-    if (path_ == path && sources_->texts()) { // it failed after its first rows
-        sources_->setInventory(nullptr, nullptr);
-        locations_->setLocations({});
-        path_.clear();
-    }
+    if (partShown_) // it failed after its first rows
+        clearInventory();
     showCounts();
     setExportsEnabled(sources_->texts() != nullptr);
     emit openFailed(reason);
@@ -434,13 +453,13 @@ void RegisterWindow::fail(const QString& path, const QString& reason) {
 }
 
 void RegisterWindow::asOfChanged() {
-    if (loader_->busy() && !pendingPath_.isEmpty() && sources_->texts() &&
-        sources_->results()->locations.empty()) {
+    if (work_ == Work::loading) {
         startLoad(pendingPath_, pendingOptions_, pendingAsk_); // read it again at the new date
         return;
     }
     if (!sources_->texts())
         return;
+    work_ = Work::reevaluating;
     showProgress(0, 0);
     countsLabel_->setText(tr("Working out every source at %1…").arg(asOfBox_->text()));
     loader_->reevaluate(sources_->texts(), sources_->results(),
@@ -571,7 +590,8 @@ void RegisterWindow::exportCsv(const QString& path) {
                                      .arg(QString::fromStdString(result.error)));
         emit exported(path, written);
     });
-    showProgress(0, 0);
+    progressBar_->setValue(0);
+    progressBar_->show();
     countsLabel_->setText(tr("Writing %1…").arg(QFileInfo(path).fileName()));
     watcher->setFuture(QtConcurrent::run(
         [options, now] { return categoriseInventory(options, now, stdin, stdout); }));

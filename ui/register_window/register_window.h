@@ -78,7 +78,8 @@ private:
     void askOptions(const QString& reason, const QStringList& header);
     void keepBatch(LoadedBatch& batch);
     void loadFinished(std::vector<LocationTotal> locations);
-    void cancelLoad();
+    void cancelWork();
+    void clearInventory();
     void asOfChanged();
     void locationSelected();
     void sourceSelected();
@@ -99,6 +100,9 @@ private:
     QString pendingPath_; // the inventory being opened, until its header is read
     OpenOptions pendingOptions_;
     bool pendingAsk_ = true;
+    // What runs in the background: Cancel stops a load or a new as-of date, not an export.
+    enum class Work { idle, loading, reevaluating } work_ = Work::idle;
+    bool partShown_ = false; // rows of a file still loading are shown
 
     InventoryLoader* loader_;
     SourcesModel* sources_;

@@ -146,25 +146,27 @@ QString reportHtml(const SourcesModel& sources, const QString& path) {
     };
     html += QStringLiteral("<h3>Sources of categories 1 to 3 by A/D</h3>") + tableStart +
             sourceHeadings;
-    for (std::size_t row = 0; row < results.rows.size(); ++row)
-        if (severe(results.rows[row]))
-            html += sourceRow(row);
-    html += QStringLiteral("</table><h3>The other sources</h3>") + tableStart + sourceHeadings;
-    int listed = 0;
-    qulonglong unlisted = 0;
-    for (std::size_t row = 0; row < results.rows.size(); ++row) {
-        if (severe(results.rows[row]))
-            continue;
-        if (listed++ < mostOtherSourcesListed)
-            html += sourceRow(row);
-        else
-            ++unlisted;
-    }
-    html += QStringLiteral("</table>");
-    if (unlisted > 0)
-        html += QStringLiteral("<p>%1 more sources are not listed here; the CSV export holds "
-                               "every one.</p>")
-                    .arg(locale.toString(unlisted));
+    // The rows of one kind, at most mostSourcesListed of them, and how many more there are.
+    const auto listRows = [&](bool ofSevere) {
+        int listed = 0;
+        qulonglong unlisted = 0;
+        for (std::size_t row = 0; row < results.rows.size(); ++row) {
+            if (severe(results.rows[row]) != ofSevere)
+                continue;
+            if (listed++ < mostSourcesListed)
+                html += sourceRow(row);
+            else
+                ++unlisted;
+        }
+        html += QStringLiteral("</table>");
+        if (unlisted > 0)
+            html += QStringLiteral("<p>%1 more are not listed here; the CSV export holds every "
+                                   "source.</p>")
+                        .arg(locale.toString(unlisted));
+    };
+    listRows(true);
+    html += QStringLiteral("<h3>The other sources</h3>") + tableStart + sourceHeadings;
+    listRows(false);
     return html + QStringLiteral("</body></html>");
 }
 

@@ -12,9 +12,10 @@ namespace dovrin {
 
 class SourcesModel;
 
-// At most this many sources of categories 4, 5 and "Exempted" are listed; the others are
-// counted, and the CSV export holds them all.
-inline constexpr int mostOtherSourcesListed = 1000;
+// At most this many sources of categories 1 to 3, and as many of the others, are listed; the
+// rest are counted, and the CSV export holds them all. A report of a hundred pages is read; one
+// of ten thousand is not, and takes minutes to lay out.
+inline constexpr int mostSourcesListed = 2000;
 
 // The report as rich text. sources must hold a complete inventory.
 QString reportHtml(const SourcesModel& sources, const QString& path);
