@@ -162,6 +162,26 @@ private slots:
         QCOMPARE(window_->inventoryPath(), small_);
     }
 
+    // Cancel during a new as-of date keeps the sources at their date, and the date field with
+    // them; the next date is worked out as usual.
+    void cancelledNewDate() {
+        QVERIFY(openAndWait(small_));
+        const int current = column(QStringLiteral("Current category"));
+        auto* asOfBox = window_->findChild<QDateEdit*>(QStringLiteral("asOfBox"));
+        const QDate today = asOfBox->date();
+        QSignalSpy reevaluated(window_.get(), &dovrin::RegisterWindow::inventoryReevaluated);
+        asOfBox->setDate(today.addYears(3));
+        QTest::mouseClick(window_->findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                          Qt::LeftButton);
+        QCOMPARE(asOfBox->date(), today);
+        QCoreApplication::processEvents();
+        QCOMPARE(reevaluated.count(), 0);
+        QCOMPARE(sources().model()->index(0, current).data().toString(), QStringLiteral("2"));
+        asOfBox->setDate(today.addYears(3));
+        QVERIFY(reevaluated.wait(10000));
+        QCOMPARE(sources().model()->index(0, current).data().toString(), QStringLiteral("3"));
+    }
+
     // The event loop keeps turning while a large file is read: the window is never blocked.
     void neverBlocked() {
         const QString large =
