@@ -23,9 +23,10 @@ constexpr bool isDigit(char c) {
 // Large enough for any double written by to_chars with up to 17 significant digits.
 using NumberBuffer = std::array<char, 40>;
 
-// The number reader walks the text once. It collects the number's characters without the blanks
-// inside it (from_chars knows no blanks and no '+'), and notes the decimal magnitude, which tells
-// an overflow from an underflow when the value is beyond a double's range.
+// The number reader walks the text once. It notes where the number's characters lie and how
+// many of them are not blanks (from_chars knows no blanks and no '+'), and the decimal
+// magnitude, which tells an overflow from an underflow when the value is beyond a double's
+// range. Most numbers hold no blank: from_chars then reads them in place, with no copy.
 class NumberScanner {
 public:
     explicit NumberScanner(std::string_view text)
@@ -52,7 +53,7 @@ private:
 
     // Takes the character at the cursor into the number and moves past it and any blanks.
     void take() {
-        number_ += text_[next_];
+        ++characters_;
         end_ = next_ + 1;
         ++next_;
         skipBlanks();
@@ -61,14 +62,17 @@ private:
     void scanSign() {
         if (at('-')) {
             negative_ = true;
-            number_ += '-';
+            start_ = next_;
+            ++characters_;
             ++next_;
             skipBlanks();
-        } else if (at('+')) {
+            return;
+        }
+        if (at('+')) {
             ++next_;
             skipBlanks();
         }
-        end_ = 0; // a sign alone is no number
+        start_ = next_;
     }
 
     void scanInteger() {
@@ -103,11 +107,11 @@ private:
         const std::size_t endBefore = end_;
         ++next_;
         skipBlanks();
-        std::string exponent = "e";
+        std::size_t exponentCharacters = 1; // the letter
         bool negativeExponent = false;
         if (at('-') || at('+')) {
             negativeExponent = at('-');
-            exponent += text_[next_];
+            ++exponentCharacters;
             ++next_;
             skipBlanks();
         }
@@ -116,7 +120,7 @@ private:
             end_ = endBefore;
             return;
         }
-        number_ += exponent;
+        characters_ += exponentCharacters;
         while (atDigit()) {
             // Saturates far beyond any text's length, so that the digits before the exponent
             // can never bring a saturated exponent back into a double's range.
@@ -127,11 +131,25 @@ private:
             exponent_ = -exponent_;
     }
 
+    // The number's characters without the blanks inside it.
+    std::string withoutBlanks() const {
+        std::string number;
+        number.reserve(characters_);
+        for (const char c : text_.substr(start_, end_ - start_))
+            if (!isBlank(c))
+                number += c;
+        return number;
+    }
+
     double valueOf() const {
         double value = 0;
-        const auto [ptr, ec] = std::from_chars(number_.data(), number_.data() + number_.size(),
-                                               value, std::chars_format::general);
-        (void)ptr;
+        const auto read = [&value](std::string_view number) {
+            return std::from_chars(number.data(), number.data() + number.size(), value,
+                                   std::chars_format::general)
+                .ec;
+        };
+        const std::errc ec = end_ - start_ == characters_ ? read(text_.substr(start_, characters_))
+                                                          : read(withoutBlanks());
         if (ec != std::errc::result_out_of_range)
             return value;
         const long long magnitude =
@@ -145,7 +163,8 @@ private:
     std::string_view text_;
     std::size_t next_ = 0;
     std::size_t end_ = 0;
-    std::string number_;
+    std::size_t start_ = 0;      // where the number's characters begin: its '-' or first digit
+    std::size_t characters_ = 0; // how many of them are not blanks
     bool found_ = false;
     bool negative_ = false;
     std::size_t significantIntegerDigits_ = 0;
