@@ -258,8 +258,8 @@ void LocationsChart::showLocations(const std::vector<LocationTotal>& locations) 
         sums->append(std::max(total->sumAOverD, floorLevel));
         highest = std::max(highest, total->sumAOverD * 10);
         QString name = total->location.empty() ? tr("(no location)") : fromBytes(total->location);
-        if (total->raisedByAggregation())
-            name += QStringLiteral(" ▲");
+        if (total->raisedByAggregation()) // in front, where a long name's eliding spares it
+            name.prepend(QStringLiteral("▲ "));
         names << name;
     }
     // Horizontal bars, so that the locations' names read across, the highest sum at the top.
