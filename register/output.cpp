@@ -1,7 +1,11 @@
 #include "output.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
 
 #include "csv.h"
 
@@ -57,9 +61,128 @@ void appendLine(std::string& out, std::span<const std::string_view> first,
     out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
+// ---- The shortest text of a number of at most 15 significant digits ----
+//
+// Most activities are carried to 15 significant digits, and such a value has a quicker shortest
+// text than the general search for one: no two decimals of at most 15 significant digits are
+// the nearest double to the same value (a double holds any 15 digits and gives them back), so
+// once 15 digits D and a power of ten are found whose quotient rounds to the value, D without
+// its trailing zeros are the shortest text's digits. They are then laid out as to_chars lays
+// them out: fixed or with an exponent, whichever is shorter, fixed when both are as long.
+
+// The powers of ten that a double holds exactly.
+constexpr std::array<double, 23> exactPowersOfTen = [] {
+    std::array<double, 23> powers{};
+    double power = 1;
+    for (double& p : powers) {
+        p = power;
+        power *= 10;
+    }
+    return powers;
+}();
+constexpr int largestExactPower = static_cast<int>(exactPowersOfTen.size()) - 1;
+
+struct Decimal {
+    std::uint64_t digits; // no trailing zero
+    int exponent;         // of the first digit: the value is d.ddd times 10^exponent
+};
+
+// The value's digits when it is the nearest double to 15 significant digits times an exact
+// power of ten; no result otherwise (a value the shortest search must then find).
+std::optional<Decimal> fifteenDigitDecimal(double value) {
+    // Below 10^-7 the scaling would take more than one exact power. From 10^15 on, to_chars
+    // writes a whole number's exact digits, not its shortest ones followed by zeros.
+    if (!(value >= 1e-7 && value < 1e15))
+        return std::nullopt; // also zero, negative, not finite
+    // floor(log10(value)), or one off, from the binary exponent
+    const int binaryExponent = std::ilogb(value);
+    int exponent = binaryExponent * 78913 / 262144 - (binaryExponent < 0 ? 1 : 0);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int shift = 14 - exponent;
+        if (shift > largestExactPower || -shift > largestExactPower)
+            return std::nullopt;
+        const double scaled = shift >= 0
+                                  ? value * exactPowersOfTen[static_cast<std::size_t>(shift)]
+                                  : value / exactPowersOfTen[static_cast<std::size_t>(-shift)];
+        if (scaled < 1e14 - 0.5) {
+            --exponent;
+            continue;
+        }
+        if (scaled >= 1e15 - 0.5) {
+            ++exponent;
+            continue;
+        }
+        const double whole = std::nearbyint(scaled);
+        // One correctly rounded operation on exact operands: the double nearest to the decimal.
+        const double back = shift >= 0 ? whole / exactPowersOfTen[static_cast<std::size_t>(shift)]
+                                       : whole * exactPowersOfTen[static_cast<std::size_t>(-shift)];
+        if (back != value)
+            return std::nullopt;
+        auto digits = static_cast<std::uint64_t>(whole);
+        while (digits % 10 == 0)
+            digits /= 10;
+        return Decimal{digits, exponent};
+    }
+    return std::nullopt;
+}
+
+// The decimal laid out as to_chars lays out a shortest text.
+std::string_view shortestText(Decimal decimal, std::span<char, numberSpace> space) {
+    std::array<char, 20> digitText;
+    const char* const digitsEnd =
+        std::to_chars(digitText.data(), digitText.data() + digitText.size(), decimal.digits).ptr;
+    const auto count = static_cast<int>(digitsEnd - digitText.data());
+    const std::string_view digits(digitText.data(), static_cast<std::size_t>(count));
+    const int exponent = decimal.exponent;
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    const int scientificLength = count + (count > 1 ? 1 : 0) + 2 + (magnitude >= 100 ? 3 : 2);
+    const int fixedLength = exponent >= count - 1 ? exponent + 1
+                            : exponent >= 0       ? count + 1
+                                                  : count + 1 - exponent;
+    char* out = space.data();
+    if (fixedLength <= scientificLength) {
+        if (exponent >= count - 1) {
+            out = std::ranges::copy(digits, out).out;
+            out = std::fill_n(out, exponent - (count - 1), '0');
+        } else if (exponent >= 0) {
+            const auto point = static_cast<std::size_t>(exponent + 1);
+            out = std::ranges::copy(digits.substr(0, point), out).out;
+            *out++ = '.';
+            out = std::ranges::copy(digits.substr(point), out).out;
+        } else {
+            *out++ = '0';
+            *out++ = '.';
+            out = std::fill_n(out, -exponent - 1, '0');
+            out = std::ranges::copy(digits, out).out;
+        }
+    } else {
+        *out++ = digits.front();
+        if (count > 1) {
+            *out++ = '.';
+            out = std::ranges::copy(digits.substr(1), out).out;
+        }
+        *out++ = 'e';
+        *out++ = exponent < 0 ? '-' : '+';
+        if (magnitude < 10)
+            *out++ = '0';
+        out = std::to_chars(out, space.data() + space.size(), magnitude).ptr;
+    }
+    return {space.data(), out};
+}
+
+// The shortest text of a value of at most 15 significant digits; no result for other values.
+std::optional<std::string_view> fewDigits(double value, std::span<char, numberSpace> space) {
+    const auto decimal = fifteenDigitDecimal(value);
+    if (!decimal)
+        return std::nullopt;
+    return shortestText(*decimal, space);
+}
+
 } // namespace
 
 std::string_view numberField(double value, std::span<char, 32> space) {
+    if (const auto shortest = fewDigits(value, space))
+        return *shortest;
     const auto [end, error] = std::to_chars(space.data(), space.data() + space.size(), value);
     return error == std::errc() ? std::string_view(space.data(), end) : std::string_view();
 }

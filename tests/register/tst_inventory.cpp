@@ -1,5 +1,5 @@
 // Reading inventories: the CSV records, the writer's quoting, the header's columns and the
-// shape of each row.
+// shape of each row; the number texts of the output.
 
 #include <QTest>
 
@@ -8,6 +8,7 @@
 
 #include "csv.h"
 #include "inventory.h"
+#include "output.h"
 
 using namespace dovrin;
 
@@ -57,6 +58,8 @@ private slots:
     void rowShape_data();
     void rowShape();
     void longRecords();
+    void numberTexts_data();
+    void numberTexts();
 };
 
 void TestInventory::records_data() {
@@ -263,6 +266,36 @@ void TestInventory::longRecords() {
     QVERIFY(record && record->fields.size() == 2 && record->number == 3);
     QCOMPARE(reader.bytesConsumed(), input.size());
     QVERIFY(!reader.next());
+}
+
+// The shortest text that reads back, laid out as to_chars lays it out: fixed or with an
+// exponent, whichever is shorter, fixed when both are as long; a whole number from 10^15 on with
+// its exact digits. Values of at most 15 digits take a quicker path than the others.
+void TestInventory::numberTexts_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("a few digits, exponent shorter") << 2.8823e-05 << QByteArray("2.8823e-05");
+    QTest::newRow("fixed and exponent as long") << 0.001 << QByteArray("0.001");
+    QTest::newRow("exponent one shorter") << 0.0001 << QByteArray("1e-04");
+    QTest::newRow("whole, as long") << 1200000.0 << QByteArray("1200000");
+    QTest::newRow("whole, exponent shorter") << 100000.0 << QByteArray("1e+05");
+    QTest::newRow("lowest of the quicker path") << 1e-07 << QByteArray("1e-07");
+    QTest::newRow("below it") << 9.5e-08 << QByteArray("9.5e-08");
+    QTest::newRow("15 digits") << 999999999999999.0 << QByteArray("999999999999999");
+    QTest::newRow("15 digits and a fraction") << 12345678.9012345 << QByteArray("12345678.9012345");
+    QTest::newRow("17 digits") << 0.1 + 0.2 << QByteArray("0.30000000000000004");
+    QTest::newRow("10^15") << 1e15 << QByteArray("1e+15");
+    QTest::newRow("whole beyond 2^53: exact digits")
+        << 2608667069814850048.0 << QByteArray("2608667069814850048");
+    QTest::newRow("zero") << 0.0 << QByteArray("0");
+    QTest::newRow("negative") << -0.25 << QByteArray("-0.25");
+}
+
+void TestInventory::numberTexts() {
+    QFETCH(double, value);
+    QFETCH(QByteArray, text);
+    char space[32];
+    QCOMPARE(bytes(numberField(value, space)), text);
 }
 
 QTEST_APPLESS_MAIN(TestInventory)
