@@ -185,6 +185,25 @@ struct Decay {
         return decayedActivityTBq(initialTBq, constantPerDay,
                                   elapsedDays(manufactured, LocalTime{day}));
     }
+
+    // The band of the activity at 00:00 of the day when that is clear before the activity is
+    // carried to 15 significant digits, which moves a value well inside a double's range by
+    // less than 10^-14 of itself: the band of the activity a little below and a little above.
+    // Bands are intervals that follow one another (the tables' checks say so), so the carried
+    // activity lies in the same band. No result near a band's end, or near the ends of a
+    // double's range, where at() must settle it.
+    template <typename BandOf>
+    std::optional<Band> clearBandAt(local_days day, BandOf bandOf) const {
+        constexpr double margin = 1e-13;
+        const double factor = std::exp(constantPerDay * elapsedDays(manufactured, LocalTime{day}));
+        const double activity = initialTBq * factor;
+        if (!std::isnormal(activity) || activity > 1e290 || !std::isfinite(factor))
+            return std::nullopt;
+        const Band below = bandOf(activity * (1 - margin));
+        if (below.identity != bandOf(activity * (1 + margin)).identity)
+            return std::nullopt;
+        return below;
+    }
 };
 
 // The first day from the as-of moment on whose start lies in another band than now. The decay
@@ -211,6 +230,8 @@ std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double 
     const double estimate = std::clamp(std::ceil(reached), firstCount, lastCount);
     local_days day{days{static_cast<days::rep>(estimate)}};
     const auto bandOn = [&](local_days candidate) {
+        if (const auto band = decay.clearBandAt(candidate, bandOf))
+            return *band;
         const auto activity = decay.at(candidate);
         return activity ? bandOf(*activity) : now;
     };
