@@ -144,7 +144,7 @@ void BatchEvaluator::evaluate(RowBatch& batch) const {
     for (std::size_t row = 0; row < batch.rows(); ++row) {
         const auto fields = rowFields(batch, row);
         SourceResult& result = batch.results[row];
-        result = evaluateRow(textsOf(fields, columns_).source, batch.problems[row], evaluation_);
+        evaluateRow(textsOf(fields, columns_).source, batch.problems[row], evaluation_, result);
         appendOutputRow(batch.output, fields, result, separator_);
     }
 }

@@ -205,11 +205,19 @@ SourceResult evaluateRow(const InventoryRow& row, const Evaluation& evaluation) 
 
 SourceResult evaluateRow(const SourceText& source, std::string_view problem,
                          const Evaluation& evaluation) {
-    if (problem.empty())
-        return evaluateSource(source, evaluation);
     SourceResult result;
-    result.note = problem;
+    evaluateRow(source, problem, evaluation, result);
     return result;
+}
+
+void evaluateRow(const SourceText& source, std::string_view problem, const Evaluation& evaluation,
+                 SourceResult& result) {
+    if (problem.empty()) {
+        evaluateSource(source, evaluation, result);
+        return;
+    }
+    clearKeepingRoom(result);
+    result.note = problem;
 }
 
 } // namespace dovrin

@@ -122,5 +122,8 @@ SourceResult evaluateRow(const InventoryRow& row, const Evaluation& evaluation);
 // The same for a row's texts and its problem (empty for a well-formed row).
 SourceResult evaluateRow(const SourceText& source, std::string_view problem,
                          const Evaluation& evaluation);
+// The same into result, whose note keeps its room (see evaluateSource).
+void evaluateRow(const SourceText& source, std::string_view problem, const Evaluation& evaluation,
+                 SourceResult& result);
 
 } // namespace dovrin

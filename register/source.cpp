@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <initializer_list>
 #include <span>
 
 #include "categorise.h"
@@ -142,10 +143,15 @@ std::string quoted(std::string_view text) {
     return result + "'";
 }
 
-void addNote(std::string& note, std::string_view part) {
+void addNote(std::string& note, std::initializer_list<std::string_view> parts) {
     if (!note.empty())
         note += "; ";
-    note += part;
+    for (const std::string_view part : parts)
+        note += part;
+}
+
+void addNote(std::string& note, std::string_view part) {
+    addNote(note, {part});
 }
 
 // ---- The next change ----
@@ -262,8 +268,8 @@ std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double 
 
 } // namespace
 
-SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluation) {
-    SourceResult result;
+void evaluateSource(const SourceText& source, const Evaluation& evaluation, SourceResult& result) {
+    clearKeepingRoom(result);
     std::string& note = result.note;
 
     const auto radionuclide = readRadionuclide(source.radionuclide);
@@ -295,13 +301,13 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
                           " or year-month-day)");
 
     if (!note.empty())
-        return result;
+        return;
 
     const auto tbq = activityInTBq(*activity, *unitInBq);
     if (!tbq) {
         note = "activity: " + quoted(source.activity) + " " + std::string(trimmed(source.unit)) +
                " is beyond the range of a double in becquerel";
-        return result;
+        return;
     }
 
     const double constant = radionuclide->constantPerDay;
@@ -314,7 +320,7 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
         if (!decayed) {
             note = "manufactured: " + quoted(source.manufactured) +
                    " lies so far ahead that the decay exceeds the range of a double";
-            return result;
+            return;
         }
         current = *decayed;
     }
@@ -333,11 +339,10 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
     result.categorised = true;
 
     if (!hasTable)
-        addNote(note, "no category table for " + std::string(radionuclide->name) +
-                          ": categorised by A/D only");
+        addNote(note, {"no category table for ", radionuclide->name, ": categorised by A/D only"});
     if (!manufactured) {
         addNote(note, "no date of manufacture: not decayed");
-        return result;
+        return;
     }
 
     const Decay decay{tbq->shownActivityTBq, constant, *manufactured};
@@ -353,7 +358,20 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
     }
     if (afterLastDay)
         addNote(note, "the category changes only after 9999-12-31");
+    return;
+}
+
+SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluation) {
+    SourceResult result;
+    evaluateSource(source, evaluation, result);
     return result;
+}
+
+void clearKeepingRoom(SourceResult& result) {
+    std::string note = std::move(result.note);
+    note.clear();
+    result = SourceResult{};
+    result.note = std::move(note);
 }
 
 } // namespace dovrin

@@ -51,4 +51,11 @@ struct SourceResult {
 // throws; a text that cannot be read gives an error row naming the column and the text.
 SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluation);
 
+// The same into result, whose note keeps its room: a caller that evaluates many sources in turn
+// then allocates no note for each.
+void evaluateSource(const SourceText& source, const Evaluation& evaluation, SourceResult& result);
+
+// Makes result a default SourceResult, its note's room kept.
+void clearKeepingRoom(SourceResult& result);
+
 } // namespace dovrin
