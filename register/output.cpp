@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "csv.h"
@@ -39,9 +40,17 @@ std::string_view isoDate(std::chrono::year_month_day date, std::span<char, numbe
     return {space.data(), out};
 }
 
-// Appends the fields as one CSV line, each field written in place.
+// Which result columns hold the numbers and dates this program writes: digits, '.', '-', '+'
+// and 'e', none of which is a separator an inventory may use, so they never need quotes.
+constexpr std::array<bool, resultColumns.size()> numberColumns{true,  false, true, false, true,
+                                                               false, false, true, false};
+static_assert(csv::separators.find_first_of("0123456789.-+e") == std::string_view::npos);
+
+// Appends the fields as one CSV line, each field written in place; the fields of then that
+// plainThen marks are written as they are, with no look for what would need quotes.
 void appendLine(std::string& out, std::span<const std::string_view> first,
-                std::span<const std::string_view> then, char separator) {
+                std::span<const std::string_view> then, char separator,
+                std::span<const bool> plainThen = {}) {
     std::size_t room = 1;
     for (const auto fields : {first, then})
         for (const std::string_view field : fields)
@@ -49,14 +58,23 @@ void appendLine(std::string& out, std::span<const std::string_view> first,
     const std::size_t start = out.size();
     out.resize(start + room);
     char* to = out.data() + start;
-    bool firstField = true;
-    for (const auto fields : {first, then})
-        for (const std::string_view field : fields) {
-            if (!firstField)
-                *to++ = separator;
-            firstField = false;
+    for (const std::string_view field : first) {
+        to = csv::writeField(to, field, separator);
+        *to++ = separator;
+    }
+    for (std::size_t i = 0; i < then.size(); ++i) {
+        const std::string_view field = then[i];
+        if (i < plainThen.size() && plainThen[i]) {
+            if (!field.empty())
+                std::memcpy(to, field.data(), field.size());
+            to += field.size();
+        } else {
             to = csv::writeField(to, field, separator);
         }
+        *to++ = separator;
+    }
+    if (!first.empty() || !then.empty())
+        --to; // no separator after the last field
     *to++ = '\n';
     out.resize(static_cast<std::size_t>(to - out.data()));
 }
@@ -217,7 +235,9 @@ void appendOutputHeader(std::string& out, std::span<const std::string_view> head
 void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
                      const SourceResult& result, char separator) {
     char space[128];
-    appendLine(out, fields, resultFields(result, space), separator);
+    const bool separatorKnown = csv::separators.find(separator) != std::string_view::npos;
+    appendLine(out, fields, resultFields(result, space), separator,
+               separatorKnown ? std::span<const bool>(numberColumns) : std::span<const bool>());
 }
 
 void appendLocationsHeader(std::string& out, char separator) {
