@@ -165,6 +165,8 @@ void addNote(std::string& note, std::string_view part) {
 // ---- The next change ----
 
 constexpr local_days lastDay{year{9999} / December / 31};
+constexpr std::string_view afterLastDay = "the category changes only after 9999-12-31";
+constexpr std::string_view unsettled = "the day of the next change could not be settled";
 
 // The label of the band that holds an activity, and which band it is: two activities are in
 // the same band when the identities are equal.
@@ -223,16 +225,17 @@ struct Decay {
 // The first day from the as-of moment on whose start lies in another band than now. The decay
 // formula gives the day on which the activity reaches the current band's lower end; the bands
 // on that day and the day before then settle it, so that the bound's inclusive or exclusive
-// kind is honoured exactly as the categorisation honours it.
+// kind is honoured exactly as the categorisation honours it. Where a later band exists but no
+// day is given, whyNoDay says why, so that an empty day never passes for "no further change".
 template <typename BandOf>
 std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double currentTBq,
-                                     BandOf bandOf, bool& afterLastDay) {
+                                     BandOf bandOf, std::string_view& whyNoDay) {
     const Band now = bandOf(currentTBq);
     if (now.identity == nullptr || now.lowerTBq <= 0 || decay.constantPerDay <= 0)
         return std::nullopt;
     const local_days firstDay = ceil<days>(asOf);
     if (firstDay > lastDay) {
-        afterLastDay = true;
+        whyNoDay = afterLastDay;
         return std::nullopt;
     }
     // The moment the activity reaches the lower end, in days since the calendar's epoch; the
@@ -254,7 +257,7 @@ std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double 
     for (int step = 0; step < mostSteps; ++step) {
         if (band.identity == now.identity) {
             if (day == lastDay) {
-                afterLastDay = true;
+                whyNoDay = afterLastDay;
                 return std::nullopt;
             }
             ++day;
@@ -271,6 +274,7 @@ std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double 
         }
         return NextChange{band.label, year_month_day{day}};
     }
+    whyNoDay = unsettled;
     return std::nullopt;
 }
 
@@ -354,18 +358,18 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     }
 
     const Decay decay{tbq->shownActivityTBq, constant, *manufactured};
-    bool afterLastDay = false;
+    std::string_view whyNoDay;
     if (hasTable) {
         const auto band = [rows](double tbqThen) { return tableBand(rows, tbqThen); };
-        result.nextChange = nextChange(decay, evaluation.asOf, current, band, afterLastDay);
+        result.nextChange = nextChange(decay, evaluation.asOf, current, band, whyNoDay);
     } else {
         // Without threshold rows the source's only category is its category by A/D, so its next
         // change is that of the A/D bands, found in the same way.
         const auto band = [d](double tbqThen) { return aOverDBand(d, tbqThen); };
-        result.nextChange = nextChange(decay, evaluation.asOf, current, band, afterLastDay);
+        result.nextChange = nextChange(decay, evaluation.asOf, current, band, whyNoDay);
     }
-    if (afterLastDay)
-        addNote(note, "the category changes only after 9999-12-31");
+    if (!whyNoDay.empty())
+        addNote(note, whyNoDay);
     return;
 }
 
