@@ -57,14 +57,6 @@ std::optional<DateFields> splitDate(std::string_view text) {
     return fields;
 }
 
-// Blanks around a date are allowed, the same that number texts may carry.
-std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
 // The latest year ending in the two digits that is not after the current year.
 std::chrono::year expandTwoDigitYear(unsigned twoDigits, std::chrono::year currentYear) {
     const int current = static_cast<int>(currentYear);
@@ -86,7 +78,7 @@ std::optional<double> decayConstantOf(std::string_view radionuclide) {
 std::optional<std::chrono::year_month_day>
 readDate(std::string_view text, std::chrono::year currentYear, DateOrder order) {
     using namespace std::chrono;
-    const auto fields = splitDate(trimBlanks(text));
+    const auto fields = splitDate(trimBlanks(text)); // blanks around a date are allowed
     if (!fields)
         return std::nullopt;
     const auto [first, second, third, separator] = *fields;

@@ -13,9 +13,6 @@ namespace dovrin {
 
 namespace {
 
-constexpr bool isBlank(char c) {
-    return std::ranges::any_of(blanks, [c](char blank) { return c == blank; });
-}
 constexpr bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }

@@ -22,6 +22,21 @@ std::string numberText(double value);
 // The blanks that number texts may carry before and inside a number: blanks, tabs, line feeds.
 inline constexpr std::string_view blanks = " \t\n";
 
+// Whether the character is one of those blanks; compared one by one, which costs less than a
+// search of the set.
+constexpr bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+
+// The text without the blanks around it: dates and the texts of an inventory may carry them.
+constexpr std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 struct NumberRead {
     double value = 0;    // the number read; 0 when none was found; +-infinity past a double's range
     bool found = false;  // whether the text begins, after blanks, with a number

@@ -17,21 +17,6 @@ namespace {
 
 using namespace std::chrono;
 
-// The blanks of number texts, compared one by one: most texts begin and end with none, and a
-// search of the set for each end costs more than the text's own comparisons.
-static_assert(blanks == " \t\n");
-constexpr bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // ---- Reading the radionuclide ----
 
 char lowerCase(char c) {
@@ -111,7 +96,7 @@ const std::array<Radionuclide, decayConstants.size()>& radionuclides() {
 
 // The radionuclide the text names: the table's name exactly, or as namesRadionuclide allows.
 const Radionuclide* readRadionuclide(std::string_view text) {
-    const std::string_view name = trimmed(text);
+    const std::string_view name = trimBlanks(text);
     for (const Radionuclide& known : radionuclides())
         if (known.name == name)
             return &known;
@@ -126,7 +111,7 @@ const Radionuclide* readRadionuclide(std::string_view text) {
 // The unit list writes micro as 'u'; an inventory may write it as the micro sign (U+00B5) or
 // the Greek small letter mu (U+03BC).
 std::optional<double> readUnit(std::string_view text) {
-    const std::string_view unit = trimmed(text);
+    const std::string_view unit = trimBlanks(text);
     if (unit == "\u00B5Ci" || unit == "\u03BCCi")
         return unitSizeInBq("uCi");
     return unitSizeInBq(unit);
@@ -286,23 +271,24 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
 
     const auto radionuclide = readRadionuclide(source.radionuclide);
     if (!radionuclide)
-        addNote(note, trimmed(source.radionuclide).empty()
+        addNote(note, trimBlanks(source.radionuclide).empty()
                           ? "radionuclide: empty"
                           : "unknown radionuclide " + quoted(source.radionuclide));
 
     const auto activity = readActivity(source.activity);
     if (!activity)
-        addNote(note, trimmed(source.activity).empty()
+        addNote(note, trimBlanks(source.activity).empty()
                           ? "activity: empty"
                           : "activity: " + quoted(source.activity) +
                                 " is not one number, finite and not negative");
 
     const auto unitInBq = readUnit(source.unit);
     if (!unitInBq)
-        addNote(note, trimmed(source.unit).empty() ? "unit: empty"
-                                                   : "unit: unknown unit " + quoted(source.unit));
+        addNote(note, trimBlanks(source.unit).empty()
+                          ? "unit: empty"
+                          : "unit: unknown unit " + quoted(source.unit));
 
-    const bool dated = !trimmed(source.manufactured).empty();
+    const bool dated = !trimBlanks(source.manufactured).empty();
     const year asOfYear = year_month_day{floor<days>(evaluation.asOf)}.year();
     const auto manufactured =
         dated ? readDate(source.manufactured, asOfYear, evaluation.dateOrder) : std::nullopt;
@@ -317,7 +303,7 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
 
     const auto tbq = activityInTBq(*activity, *unitInBq);
     if (!tbq) {
-        note = "activity: " + quoted(source.activity) + " " + std::string(trimmed(source.unit)) +
+        note = "activity: " + quoted(source.activity) + " " + std::string(trimBlanks(source.unit)) +
                " is beyond the range of a double in becquerel";
         return;
     }

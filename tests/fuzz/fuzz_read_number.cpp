@@ -16,7 +16,6 @@
 #include "number_text.h"
 
 using namespace dovrin;
-using dovrin::fuzz::isBlank;
 using dovrin::fuzz::quoted;
 using dovrin::fuzz::sameBits;
 using dovrin::fuzz::show;
@@ -89,7 +88,7 @@ ExpectedNumber expectedNumber(std::string_view text) {
     std::size_t takenWhenAccepted = 0;
     State state = State::start;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (isBlank(text[i]))
+        if (fuzz::isBlank(text[i]))
             continue;
         state = after(state, text[i]);
         if (state == State::stop)
@@ -130,8 +129,8 @@ void checkRead(std::string_view text) {
 void checkActivity(std::string_view text) {
     const NumberRead read = readNumber(text);
     const auto activity = readActivity(text);
-    const bool onlyBlanksAfter =
-        std::all_of(text.begin() + static_cast<std::ptrdiff_t>(read.end), text.end(), isBlank);
+    const bool onlyBlanksAfter = std::all_of(text.begin() + static_cast<std::ptrdiff_t>(read.end),
+                                             text.end(), fuzz::isBlank);
     const bool acceptable = read.found && read.finite && !(read.value < 0) && onlyBlanksAfter;
     FUZZ_REQUIRE(activity.has_value() == acceptable, quoted(text));
     if (activity)
