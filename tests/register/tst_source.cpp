@@ -10,6 +10,7 @@
 #include "decay.h"
 #include "locations.h"
 #include "source.h"
+#include "test_facts.h"
 #include "test_support.h"
 
 using namespace dovrin;
@@ -20,7 +21,7 @@ namespace {
 
 // 2026-12-07 at 00:00, or at the given hour.
 LocalTime asOf(int hour = 0) {
-    return LocalTime{local_days{year{2026} / December / 7}} + hours{hour};
+    return facts::midnight + hours{hour};
 }
 
 SourceResult evaluate(const QByteArray& radionuclide, const QByteArray& activity,

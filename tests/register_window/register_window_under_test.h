@@ -10,25 +10,34 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "register_window.h"
+#include "test_facts.h"
 
 namespace testing {
 
 using namespace std::chrono;
 
-// 7 December 2026 at midnight: the as-of moment is then the one of --as-of 2026-12-07.
-inline const dovrin::LocalTime midnight = local_days{year{2026} / December / 7};
+using dovrin::facts::midnight;
 
 // Settings in a folder of their own, so that no test sees the user's or another test's.
 inline void isolateSettings(const QTemporaryDir& folder) {
     QCoreApplication::setOrganizationName(QStringLiteral("DovrinTests"));
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.path());
+}
+
+// Opens the file and waits until the window has loaded it; a large file under the sanitizers
+// takes long.
+inline bool openAndWait(dovrin::RegisterWindow& window, const QString& path) {
+    QSignalSpy loaded(&window, &dovrin::RegisterWindow::inventoryLoaded);
+    window.open(path);
+    return loaded.wait(120000);
 }
 
 inline QString writeFile(const QTemporaryDir& folder, const QString& name, const QByteArray& text) {

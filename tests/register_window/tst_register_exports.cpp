@@ -49,11 +49,7 @@ class TestRegisterExports : public QObject {
     QTemporaryDir folder_;
     std::unique_ptr<dovrin::RegisterWindow> window_;
 
-    bool openAndWait(const QString& path) {
-        QSignalSpy loaded(window_.get(), &dovrin::RegisterWindow::inventoryLoaded);
-        window_->open(path);
-        return loaded.wait(20000);
-    }
+    bool openAndWait(const QString& path) { return testing::openAndWait(*window_, path); }
     bool exportAndWait(const std::function<void()>& write) {
         QSignalSpy exported(window_.get(), &dovrin::RegisterWindow::exported);
         write();

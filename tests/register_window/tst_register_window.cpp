@@ -45,11 +45,7 @@ class TestRegisterWindow : public QObject {
                 return section;
         return -1;
     }
-    bool openAndWait(const QString& path) {
-        QSignalSpy loaded(window_.get(), &dovrin::RegisterWindow::inventoryLoaded);
-        window_->open(path);
-        return loaded.wait(120000); // a large file under the sanitizers takes long
-    }
+    bool openAndWait(const QString& path) { return testing::openAndWait(*window_, path); }
 
 private slots:
     void initTestCase() {

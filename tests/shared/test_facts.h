@@ -5,6 +5,7 @@
 // "0.00E+00" from the C library's correctly rounded decimal form. Plain C++, no Qt, so that the
 // fuzz targets can use it too.
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,8 +15,14 @@
 #include <vector>
 
 #include "category_thresholds.h"
+#include "decay.h"
 
 namespace dovrin::facts {
+
+// The day the tests run on: 7 December 2026, from midnight, local time; the as-of moment of
+// --as-of 2026-12-07.
+inline const LocalTime midnight =
+    std::chrono::local_days{std::chrono::year{2026} / std::chrono::December / 7};
 
 // A value as the C library writes it with a printf format.
 inline std::string printed(const char* format, double value) {

@@ -15,13 +15,13 @@
 #include <QTimer>
 
 #include "form1.h"
+#include "test_facts.h"
 
 namespace testing {
 
 using namespace std::chrono;
 
-// The day the window tests run on: 7 December 2026, from midnight, local time.
-inline const dovrin::LocalTime midnight = local_days{year{2026} / December / 7};
+using dovrin::facts::midnight;
 // The same day, a quarter past three in the afternoon: the clock of a window opened without one.
 inline const dovrin::LocalTime afternoon = midnight + hours{15} + minutes{15};
 
