@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run.h"
+#include "command_line.h"
 
 int main(int argc, char* argv[]) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "plain_text.h"
+
 namespace dovrin {
 
 namespace {
@@ -13,10 +15,6 @@ std::string_view trimmed(std::string_view text) {
     if (first == std::string_view::npos)
         return {};
     return text.substr(first, text.find_last_not_of(surrounding) - first + 1);
-}
-
-char lowerCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // Letter case (of ASCII letters) and surrounding blanks ignored.

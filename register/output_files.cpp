@@ -10,19 +10,13 @@
 #include <fstream>
 #include <vector>
 
+#include "plain_text.h"
+
 namespace dovrin {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string quotedPath(std::string_view path) {
-    return "'" + std::string(path) + "'";
-}
-
-std::string systemError(int number) {
-    return std::strerror(number);
-}
 
 // Whether the two names reach one file: the same file where both exist, the same path where
 // they do not (yet).

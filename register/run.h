@@ -1,9 +1,9 @@
 #pragma once
 
 // One run of the register: read an inventory, evaluate every row, write the results and the
-// totals per location, and say what was found. The command line and the register window's
-// Export both call categoriseInventory, so a file exported from the window is the file the
-// command line writes.
+// totals per location, and say what was found. The command line (command_line.h) and the
+// register window's Export both call categoriseInventory, so a file exported from the window is
+// the file the command line writes.
 
 #include <array>
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "categories.h"
 #include "inventory.h"
 #include "locations.h"
 #include "source.h"
@@ -35,19 +36,15 @@ struct RunOptions {
     DateOrder dateOrder = DateOrder::monthFirst;
 };
 
-// The labels of the category table, in the order in which the summary counts them.
-inline constexpr std::array<std::string_view, 7> summaryLabels{"1", "2",        "3",           "4",
-                                                               "5", "Exempted", "Not assigned"};
-
 // What a run found, for the summary.
 struct RunSummary {
     std::uint64_t rowsRead = 0;
     std::uint64_t categorised = 0;
     std::uint64_t withErrors = 0;
     std::vector<std::uint64_t> firstErrorRows; // the first few, as the rows are numbered
-    // Sources per current category, in the order of summaryLabels; the last counts the sources
+    // Sources per current category, in the order of categoryLabels; the last counts the sources
     // without one (a radionuclide without bands).
-    std::array<std::uint64_t, 8> perCategory{};
+    std::array<std::uint64_t, categoryLabels.size() + 1> perCategory{};
     std::vector<LocationTotal> raisedLocations; // above every one of their single sources
 };
 
@@ -69,17 +66,7 @@ using Progress = std::function<bool(std::uint64_t consumed, std::uint64_t total)
 RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FILE* standardInput,
                               std::FILE* standardOutput, const Progress& progress = {});
 
-// The command line: the arguments (without the program name), the standard streams, whether
-// standard error is a terminal (for a progress bar), and the present moment. Returns the exit
-// status.
-int runRegister(std::span<const std::string_view> arguments, std::FILE* standardInput,
-                std::FILE* standardOutput, std::FILE* standardError, bool errorIsTerminal,
-                LocalTime now);
-
 // The present local date and time of day, from the system clock.
 LocalTime presentLocalTime();
-
-// The summary for people, as the command line writes it on standard error.
-std::string summaryText(const RunSummary& summary);
 
 } // namespace dovrin

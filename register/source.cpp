@@ -10,6 +10,7 @@
 #include "conversion.h"
 #include "decay_constants.h"
 #include "number_text.h"
+#include "plain_text.h"
 
 namespace dovrin {
 
@@ -18,10 +19,6 @@ namespace {
 using namespace std::chrono;
 
 // ---- Reading the radionuclide ----
-
-char lowerCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Consumes prefix from text, letter case ignored.
 bool takePrefix(std::string_view& text, std::string_view prefix) {

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "csv.h"
 #include "inventory.h"
-#include "run.h"
 
 using namespace dovrin;
 

@@ -7,8 +7,8 @@
 #include <QProcess>
 #include <QSignalSpy>
 
+#include "command_line.h"
 #include "register_window_under_test.h"
-#include "run.h"
 
 using namespace testing;
 
