@@ -174,14 +174,6 @@ constexpr bool bandsNotEmpty() {
     });
 }
 
-constexpr bool labelsKnown() {
-    constexpr std::array<std::string_view, 7> known{
-        "1", "2", "3", "4", "5", labels::exempted, labels::notAssigned};
-    return std::ranges::all_of(categoryThresholds, [&](const ThresholdRow& band) {
-        return std::ranges::find(known, band.label) != known.end();
-    });
-}
-
 } // namespace tableChecks
 
 static_assert(tableChecks::rowsOfOneKeyStandTogether(categoryThresholds,
@@ -192,6 +184,5 @@ static_assert(tableChecks::bandsOpenOnlyAtTheEnds(),
 static_assert(tableChecks::bandsJoin(),
               "each band meets the next one down, one bound inclusive and the other exclusive");
 static_assert(tableChecks::bandsNotEmpty(), "each band's lower bound lies below its upper bound");
-static_assert(tableChecks::labelsKnown(), "every label is a category, Exempted or Not assigned");
 
 } // namespace dovrin

@@ -2,24 +2,12 @@
 
 #include <algorithm>
 
+#include "categories.h"
 #include "categorise.h"
 #include "category_thresholds.h"
 #include "d_values.h"
 
 namespace dovrin {
-
-namespace {
-
-// 0 for "1", the most severe, up to 4 for "5", then 5 for "Exempted"; an empty label (no
-// category) ranks below all of them.
-std::size_t severityOf(std::string_view category) {
-    if (category.empty())
-        return aOverDBands.size() + 1;
-    const auto band = std::ranges::find(aOverDBands, category, &AOverDBand::label);
-    return static_cast<std::size_t>(band - aOverDBands.begin());
-}
-
-} // namespace
 
 std::string_view LocationTotal::categoryByAOverD() const {
     if (sources == sourcesWithErrors)
@@ -31,7 +19,7 @@ std::string_view LocationTotal::categoryByAOverD() const {
 
 bool LocationTotal::raisedByAggregation() const {
     const std::string_view sum = categoryByAOverD();
-    return !sum.empty() && severityOf(sum) < severityOf(mostSevereSingleCategory);
+    return !sum.empty() && moreSevere(sum, mostSevereSingleCategory);
 }
 
 void LocationTotals::add(std::string_view location, const SourceResult& source) {
@@ -48,7 +36,7 @@ void LocationTotals::add(std::string_view location, const SourceResult& source) 
     }
     total.sumAOverD += source.aOverD;
     total.allExempted = total.allExempted && source.categoryByAOverD == labels::exempted;
-    if (severityOf(source.categoryByAOverD) < severityOf(total.mostSevereSingleCategory))
+    if (moreSevere(source.categoryByAOverD, total.mostSevereSingleCategory))
         total.mostSevereSingleCategory = source.categoryByAOverD;
 }
 

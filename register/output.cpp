@@ -42,8 +42,13 @@ std::string_view isoDate(std::chrono::year_month_day date, std::span<char, numbe
 
 // Which result columns hold the numbers and dates this program writes: digits, '.', '-', '+'
 // and 'e', none of which is a separator an inventory may use, so they never need quotes.
-constexpr std::array<bool, resultColumns.size()> numberColumns{true,  false, true, false, true,
-                                                               false, false, true, false};
+constexpr auto numberColumns = [] {
+    std::array<bool, resultColumns.size()> plain{};
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        plain[i] = resultColumnTable[i].kind == ResultKind::number ||
+                   resultColumnTable[i].kind == ResultKind::date;
+    return plain;
+}();
 static_assert(csv::separators.find_first_of("0123456789.-+e") == std::string_view::npos);
 
 // Appends the fields as one CSV line, each field written in place; the fields of then that
@@ -208,21 +213,24 @@ std::string_view numberField(double value, std::span<char, 32> space) {
 std::array<std::string_view, resultColumns.size()> resultFields(const SourceResult& result,
                                                                 std::span<char, 128> space) {
     std::array<std::string_view, resultColumns.size()> fields{};
-    fields.back() = result.note;
+    const auto field = [&fields](ResultColumn column) -> std::string_view& {
+        return fields[indexOf(column)];
+    };
+    field(ResultColumn::note) = result.note;
     if (!result.categorised)
         return fields;
     const auto part = [&](std::size_t which) {
         return space.subspan(which * numberSpace).first<numberSpace>();
     };
-    fields[0] = numberField(result.activityTBq, part(0));
-    fields[1] = result.category.value_or(std::string_view());
-    fields[2] = numberField(result.currentActivityTBq, part(1));
-    fields[3] = result.currentCategory.value_or(std::string_view());
-    fields[4] = numberField(result.aOverD, part(2));
-    fields[5] = result.categoryByAOverD;
+    field(ResultColumn::activityTBq) = numberField(result.activityTBq, part(0));
+    field(ResultColumn::category) = result.category.value_or(std::string_view());
+    field(ResultColumn::currentActivityTBq) = numberField(result.currentActivityTBq, part(1));
+    field(ResultColumn::currentCategory) = result.currentCategory.value_or(std::string_view());
+    field(ResultColumn::aOverD) = numberField(result.aOverD, part(2));
+    field(ResultColumn::categoryByAOverD) = result.categoryByAOverD;
     if (result.nextChange) {
-        fields[6] = result.nextChange->label;
-        fields[7] = isoDate(result.nextChange->on, part(3));
+        field(ResultColumn::nextCategory) = result.nextChange->label;
+        field(ResultColumn::nextChangeOn) = isoDate(result.nextChange->on, part(3));
     }
     return fields;
 }

@@ -14,11 +14,66 @@
 
 namespace dovrin {
 
-// The columns that follow the input's columns, in order.
-inline constexpr std::array<std::string_view, 9> resultColumns{
-    "activity_tbq",     "category",       "current_activity_tbq",
-    "current_category", "a_over_d",       "category_by_a_over_d",
-    "next_category",    "next_change_on", "note"};
+// The columns that follow the input's columns, in their order: the writer, the register
+// window's table and its report all go by this enum and resultColumnTable, so that reordering
+// or adding a column cannot mislabel one of them.
+enum class ResultColumn {
+    activityTBq,
+    category,
+    currentActivityTBq,
+    currentCategory,
+    aOverD,
+    categoryByAOverD,
+    nextCategory,
+    nextChangeOn,
+    note,
+};
+
+// What a result column holds: a number, a category label, an ISO date or a text.
+enum class ResultKind { number, category, date, text };
+
+struct ResultColumnInfo {
+    ResultColumn column;
+    std::string_view name;    // in the output's header
+    std::string_view heading; // for people, in the register window and its report
+    ResultKind kind;
+};
+
+inline constexpr auto resultColumnTable = std::to_array<ResultColumnInfo>({
+    {ResultColumn::activityTBq, "activity_tbq", "Activity (TBq)", ResultKind::number},
+    {ResultColumn::category, "category", "Category", ResultKind::category},
+    {ResultColumn::currentActivityTBq, "current_activity_tbq", "Current activity (TBq)",
+     ResultKind::number},
+    {ResultColumn::currentCategory, "current_category", "Current category", ResultKind::category},
+    {ResultColumn::aOverD, "a_over_d", "A/D", ResultKind::number},
+    {ResultColumn::categoryByAOverD, "category_by_a_over_d", "Category by A/D",
+     ResultKind::category},
+    {ResultColumn::nextCategory, "next_category", "Next category", ResultKind::category},
+    {ResultColumn::nextChangeOn, "next_change_on", "Next change on", ResultKind::date},
+    {ResultColumn::note, "note", "Note", ResultKind::text},
+});
+
+// The place of a column among the result columns.
+constexpr std::size_t indexOf(ResultColumn column) {
+    return static_cast<std::size_t>(column);
+}
+
+constexpr bool resultColumnsInEnumOrder() {
+    for (std::size_t i = 0; i < resultColumnTable.size(); ++i)
+        if (indexOf(resultColumnTable[i].column) != i)
+            return false;
+    return true;
+}
+static_assert(resultColumnsInEnumOrder(), "resultColumnTable lists the columns in enum order");
+static_assert(resultColumnTable.back().column == ResultColumn::note, "the note comes last");
+
+// The names of the result columns, in order, as the output's header writes them.
+inline constexpr auto resultColumns = [] {
+    std::array<std::string_view, resultColumnTable.size()> names{};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        names[i] = resultColumnTable[i].name;
+    return names;
+}();
 
 // The columns of the totals per location, in order.
 inline constexpr std::array<std::string_view, 7> locationColumns{"location",
