@@ -173,140 +173,158 @@ Record Reader::finishRecord() {
 
 std::optional<Record> Reader::next() {
     start();
-    const char separator = *separator_;
     startRecord();
     for (;;) {
         if (read_ == end_ && !fill()) {
-            switch (state_) {
-            case State::fieldStart:
-                if (bounds_.empty() && read_ == recordStart_)
-                    return std::nullopt;
-                break;
-            case State::quoted:
+            if (state_ == State::quoted) { // a quote never closed
                 readAgainWithLiteralQuotes();
                 continue;
-            default:
-                break;
             }
-            endField(read_);
-            ++recordNumber_;
-            Record record = finishRecord();
-            recordStart_ = read_;
-            return record;
+            return recordAtEndOfInput();
         }
-        const char* const bytes = buffer_.get();
-        bool lineEnd = false;
-        switch (state_) {
-        case State::fieldStart:
-            if (bytes[read_] == '"' && bounds_.size() < literalQuotesFrom_) {
-                ++read_;
-                state_ = State::quoted;
-                break;
-            }
-            state_ = State::unquoted;
-            fieldRawStart_ = read_ - recordStart_;
-            [[fallthrough]];
-        case State::unquoted: {
-            std::size_t stop = read_;
-            while (bytes[stop] != separator && bytes[stop] != '\n')
-                ++stop;
-            read_ = stop;
-            if (stop == end_)
-                break;
-            ++read_;
-            if (bytes[stop] == separator) {
-                endField(stop);
-                state_ = State::fieldStart;
-                break;
-            }
-            // A CR before the line end belongs to the line end, not to the field.
-            const bool crlf = stop > recordStart_ + fieldRawStart_ && bytes[stop - 1] == '\r';
-            endField(crlf ? stop - 1 : stop);
-            lineEnd = true;
-            break;
-        }
-        case State::afterQuote: {
-            std::size_t stop = read_;
-            while (bytes[stop] != separator && bytes[stop] != '\n')
-                ++stop;
-            text_.append(bytes + read_, stop - read_);
-            read_ = stop;
-            if (stop == end_)
-                break;
-            ++read_;
-            if (bytes[stop] != separator && bytes[stop - 1] == '\r')
-                text_.pop_back(); // the CR of a CRLF line end; the text holds at least "\"\r"
-            endField(stop);
-            if (bytes[stop] == separator)
-                state_ = State::fieldStart;
-            else
-                lineEnd = true;
-            break;
-        }
-        case State::quoted: {
-            const void* quote = std::memchr(bytes + read_, '"', end_ - read_);
-            const std::size_t stop =
-                quote == nullptr
-                    ? end_
-                    : static_cast<std::size_t>(static_cast<const char*>(quote) - bytes);
-            text_.append(bytes + read_, stop - read_);
-            read_ = stop;
-            if (stop < end_) {
-                ++read_;
-                state_ = State::quoteInQuoted;
-            }
-            break;
-        }
-        case State::quoteInQuoted: {
-            const char c = bytes[read_++];
-            if (c == '"') {
-                text_ += '"';
-                state_ = State::quoted;
-            } else if (c == separator) {
-                endField(read_);
-                state_ = State::fieldStart;
-            } else if (c == '\n') {
-                endField(read_);
-                lineEnd = true;
-            } else if (c == '\r') {
-                state_ = State::quoteThenCR;
-            } else {
-                --read_;
-                text_ += '"';
-                state_ = State::afterQuote;
-                if (problem_ == RecordProblem::none) {
-                    problem_ = RecordProblem::textAfterQuote;
-                    problemField_ = bounds_.size();
-                }
-            }
-            break;
-        }
-        case State::quoteThenCR:
-            if (bytes[read_] == '\n') {
-                ++read_;
-                endField(read_);
-                lineEnd = true;
-            } else {
-                // The CR is text after the closing quote; what follows it is read as such.
-                text_ += "\"\r";
-                state_ = State::afterQuote;
-                if (problem_ == RecordProblem::none) {
-                    problem_ = RecordProblem::textAfterQuote;
-                    problemField_ = bounds_.size();
-                }
-            }
-            break;
-        }
-        if (!lineEnd)
+        if (!step())
             continue;
         ++recordNumber_;
         if (isBlankLine()) {
             startRecord();
             continue;
         }
-        Record record = finishRecord();
-        recordStart_ = read_; // the bytes consumed include this record's line end
-        return record;
+        return takeRecord();
+    }
+}
+
+std::optional<Record> Reader::recordAtEndOfInput() {
+    if (state_ == State::fieldStart && bounds_.empty() && read_ == recordStart_)
+        return std::nullopt;
+    endField(read_);
+    ++recordNumber_;
+    return takeRecord();
+}
+
+Record Reader::takeRecord() {
+    Record record = finishRecord();
+    recordStart_ = read_; // the bytes consumed include this record's line end
+    return record;
+}
+
+bool Reader::step() {
+    switch (state_) {
+    case State::fieldStart:
+        return stepFieldStart();
+    case State::unquoted:
+        return stepUnquoted();
+    case State::quoted:
+        stepQuoted();
+        return false;
+    case State::quoteInQuoted:
+        return stepQuoteInQuoted();
+    case State::quoteThenCR:
+        return stepQuoteThenCR();
+    case State::afterQuote:
+        return stepAfterQuote();
+    }
+    return false;
+}
+
+bool Reader::stepFieldStart() {
+    if (buffer_[read_] == '"' && bounds_.size() < literalQuotesFrom_) {
+        ++read_;
+        state_ = State::quoted;
+        return false;
+    }
+    state_ = State::unquoted;
+    fieldRawStart_ = read_ - recordStart_;
+    return stepUnquoted();
+}
+
+bool Reader::stepUnquoted() {
+    const char* const bytes = buffer_.get();
+    std::size_t stop = read_;
+    while (bytes[stop] != *separator_ && bytes[stop] != '\n')
+        ++stop;
+    read_ = stop;
+    if (stop == end_)
+        return false; // the sentinel: more input is needed
+    ++read_;
+    if (bytes[stop] == *separator_) {
+        endField(stop);
+        state_ = State::fieldStart;
+        return false;
+    }
+    // A CR before the line end belongs to the line end, not to the field.
+    const bool crlf = stop > recordStart_ + fieldRawStart_ && bytes[stop - 1] == '\r';
+    endField(crlf ? stop - 1 : stop);
+    return true;
+}
+
+void Reader::stepQuoted() {
+    const char* const bytes = buffer_.get();
+    const void* quote = std::memchr(bytes + read_, '"', end_ - read_);
+    const std::size_t stop =
+        quote == nullptr ? end_ : static_cast<std::size_t>(static_cast<const char*>(quote) - bytes);
+    text_.append(bytes + read_, stop - read_);
+    read_ = stop;
+    if (stop < end_) {
+        ++read_;
+        state_ = State::quoteInQuoted;
+    }
+}
+
+bool Reader::stepQuoteInQuoted() {
+    const char c = buffer_[read_++];
+    if (c == '"') { // a doubled quote stands for one
+        text_ += '"';
+        state_ = State::quoted;
+        return false;
+    }
+    if (c == *separator_ || c == '\n') {
+        endField(read_);
+        state_ = State::fieldStart;
+        return c == '\n';
+    }
+    if (c == '\r') {
+        state_ = State::quoteThenCR;
+        return false;
+    }
+    --read_;
+    textAfterQuote("\"");
+    return false;
+}
+
+bool Reader::stepQuoteThenCR() {
+    if (buffer_[read_] == '\n') {
+        ++read_;
+        endField(read_);
+        return true;
+    }
+    // The CR is text after the closing quote; what follows it is read as such.
+    textAfterQuote("\"\r");
+    return false;
+}
+
+bool Reader::stepAfterQuote() {
+    const char* const bytes = buffer_.get();
+    std::size_t stop = read_;
+    while (bytes[stop] != *separator_ && bytes[stop] != '\n')
+        ++stop;
+    text_.append(bytes + read_, stop - read_);
+    read_ = stop;
+    if (stop == end_)
+        return false;
+    ++read_;
+    if (bytes[stop] != *separator_ && bytes[stop - 1] == '\r')
+        text_.pop_back(); // the CR of a CRLF line end; the text holds at least "\"\r"
+    endField(stop);
+    state_ = State::fieldStart;
+    return bytes[stop] == '\n';
+}
+
+void Reader::textAfterQuote(std::string_view kept) {
+    text_ += kept;
+    state_ = State::afterQuote;
+    if (problem_ == RecordProblem::none) {
+        problem_ = RecordProblem::textAfterQuote;
+        problemField_ = bounds_.size();
     }
 }
 

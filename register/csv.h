@@ -114,6 +114,19 @@ private:
     Record finishRecord();
     bool isBlankLine() const;
 
+    // One step of the state machine over the bytes from read_ on, which hold at least one;
+    // true when it ended the record's line.
+    bool step();
+    bool stepFieldStart();
+    bool stepUnquoted();
+    void stepQuoted();
+    bool stepQuoteInQuoted();
+    bool stepQuoteThenCR();
+    bool stepAfterQuote();
+    void textAfterQuote(std::string_view kept); // the quote and what was read after it
+    std::optional<Record> recordAtEndOfInput();
+    Record takeRecord();
+
     ByteSource& source_;
     std::optional<char> separator_;
     std::unique_ptr<char[]> buffer_; // the raw input, from the record being read on
