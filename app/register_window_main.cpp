@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "register_window.h"
-#include "system_clock.h"
+#include "run.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -11,7 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Dovrin Register"));
     QApplication::setDesktopFileName(QStringLiteral("dovrin-register-window"));
 
-    dovrin::RegisterWindow window(systemLocalTime);
+    dovrin::RegisterWindow window(dovrin::presentLocalTime);
     window.show();
     if (const QStringList arguments = QApplication::arguments(); arguments.size() > 1)
         window.open(arguments.at(1));

@@ -16,7 +16,7 @@
 #include <QTimer>
 
 #include "register_window.h"
-#include "system_clock.h"
+#include "run.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ int main(int argc, char* argv[]) {
 
     DialogAccepter accepter;
     application.installEventFilter(&accepter);
-    dovrin::RegisterWindow window(systemLocalTime);
+    dovrin::RegisterWindow window(dovrin::presentLocalTime);
     window.show();
     const QString file = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     auto* table = window.findChild<QTableView*>(QStringLiteral("sourcesView"));

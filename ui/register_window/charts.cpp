@@ -21,6 +21,7 @@
 #include "decay.h"
 #include "decay_constants.h"
 #include "output.h"
+#include "qt_text.h"
 
 namespace dovrin {
 
@@ -35,10 +36,6 @@ void replaceChart(QChartView& view, QChart* chart) {
 
 constexpr int curvePoints = 240;
 
-QString fromBytes(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString numberText(double value) {
     std::array<char, 32> space{};
     return fromBytes(numberField(value, space));
@@ -47,17 +44,13 @@ QString numberText(double value) {
 qreal chartTime(LocalTime moment) {
     using namespace std::chrono;
     const auto day = floor<days>(moment);
-    const year_month_day date{day};
-    const QDate qdate(static_cast<int>(date.year()), static_cast<int>(unsigned(date.month())),
-                      static_cast<int>(unsigned(date.day())));
     const auto intoDay = duration_cast<milliseconds>(moment - day).count();
-    return static_cast<qreal>(QDateTime(qdate, QTime(0, 0)).toMSecsSinceEpoch() + intoDay);
+    return static_cast<qreal>(
+        QDateTime(qDate(year_month_day{day}), QTime(0, 0)).toMSecsSinceEpoch() + intoDay);
 }
 
 QString isoDate(std::chrono::year_month_day date) {
-    return QDate(static_cast<int>(date.year()), static_cast<int>(unsigned(date.month())),
-                 static_cast<int>(unsigned(date.day())))
-        .toString(Qt::ISODate);
+    return qDate(date).toString(Qt::ISODate);
 }
 
 QChart* newChart(const QString& title) {
@@ -211,8 +204,7 @@ void DecayChart::showSource(const DecayedSource& source) {
                           tr("Category %1 by A/D from %2 TBq")
                               .arg(fromBytes(band.label), numberText(*d * band.atLeast)));
     addMoment(chart, x, y, chartTime(source.asOf), low, high,
-              tr("As of %1").arg(isoDate(year_month_day{floor<days>(source.asOf)})),
-              QColor(0x20, 0x90, 0x40));
+              tr("As of %1").arg(isoDate(dayOf(source.asOf))), QColor(0x20, 0x90, 0x40));
     if (source.nextChange)
         addMoment(chart, x, y, chartTime(LocalTime{local_days{source.nextChange->on}}), low, high,
                   tr("%1 from %2")

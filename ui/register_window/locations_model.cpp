@@ -8,6 +8,7 @@
 
 #include "number_text.h"
 #include "output.h"
+#include "qt_text.h"
 #include "sources_model.h"
 
 namespace dovrin {
@@ -21,10 +22,6 @@ const std::array<const char*, 7> headings{"Location",
                                           "Category of the sum",
                                           "Most severe single",
                                           "Raised by aggregation"};
-
-QString fromBytes(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString exactText(double value) {
     std::array<char, 32> space{};

@@ -6,13 +6,11 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "qt_text.h"
+
 namespace dovrin {
 
 namespace {
-
-QString fromBytes(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The header chosen for a column: the one chosen before, else the one of the column's name.
 int chosenField(Column column, const QStringList& header, const OpenOptions& current) {

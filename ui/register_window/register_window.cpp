@@ -35,6 +35,7 @@
 #include "charts.h"
 #include "inventory_loader.h"
 #include "locations_model.h"
+#include "qt_text.h"
 #include "report.h"
 #include "run.h"
 #include "sources_model.h"
@@ -45,21 +46,6 @@ namespace {
 
 constexpr int mostRecentFiles = 8;
 const QString recentKey = QStringLiteral("recentInventories");
-
-QString fromBytes(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::chrono::year_month_day dayOf(const QDate& date) {
-    using namespace std::chrono;
-    return year_month_day{year{date.year()}, month{static_cast<unsigned>(date.month())},
-                          day{static_cast<unsigned>(date.day())}};
-}
-
-QDate qDate(std::chrono::year_month_day date) {
-    return {static_cast<int>(date.year()), static_cast<int>(unsigned(date.month())),
-            static_cast<int>(unsigned(date.day()))};
-}
 
 // The answers given for a file, kept under a key made of its path.
 QString optionsKey(const QString& path) {
@@ -182,8 +168,7 @@ void RegisterWindow::createControls() {
     asOfBox_ = named(new QDateEdit(central), "asOfBox", tr("As of"));
     asOfBox_->setCalendarPopup(true);
     asOfBox_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    asOfBox_->setDate(
-        qDate(std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(clock_())}));
+    asOfBox_->setDate(qDate(dayOf(clock_())));
     asOfBox_->setToolTip(tr("The date at which activities and categories are worked out: the "
                             "present moment today, the start of the day for any other date"));
     auto* asOfLabel = named(new QLabel(tr("&As of:"), central), "asOfLabel", tr("As of"));
@@ -417,8 +402,7 @@ void RegisterWindow::cancelWork() {
     endProgress();
     if (cancelled == Work::reevaluating) { // the sources stay at the date they were worked out
         const QSignalBlocker quiet(asOfBox_);
-        asOfBox_->setDate(qDate(std::chrono::year_month_day{
-            std::chrono::floor<std::chrono::days>(sources_->results()->evaluation.asOf)}));
+        asOfBox_->setDate(qDate(dayOf(sources_->results()->evaluation.asOf)));
         showCounts();
         return;
     }
@@ -497,10 +481,8 @@ void RegisterWindow::sourceSelected() {
     const SourceResult restored = restoreResult(result, results.notes[result.note]);
     source.nextChange = restored.nextChange;
     if (const auto column = sources_->texts()->columns[Column::manufactured])
-        source.manufactured = readDate(
-            sources_->texts()->fields(row)[*column],
-            std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(source.asOf)}.year(),
-            results.evaluation.dateOrder);
+        source.manufactured = readDate(sources_->texts()->fields(row)[*column],
+                                       dayOf(source.asOf).year(), results.evaluation.dateOrder);
     decayChart_->showSource(source);
 }
 

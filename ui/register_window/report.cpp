@@ -12,16 +12,13 @@
 #include <QTextDocument>
 
 #include "output.h"
+#include "qt_text.h"
 #include "run.h"
 #include "sources_model.h"
 
 namespace dovrin {
 
 namespace {
-
-QString fromBytes(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toHtmlEscaped();
-}
 
 QString isoMoment(LocalTime moment) {
     using namespace std::chrono;
@@ -72,11 +69,11 @@ QString reportHtml(const SourcesModel& sources, const QString& path) {
                  locale.toString(static_cast<qulonglong>(results.errors)));
 
     // Sources per category, by the category table and by A/D.
-    std::array<qulonglong, summaryLabels.size() + 1> byTable{}, byAOverD{};
+    std::array<qulonglong, categoryLabels.size() + 1> byTable{}, byAOverD{};
     const auto place = [](LabelCode code) {
         const std::string_view label = labelText(code);
         std::size_t index = 0;
-        while (index < summaryLabels.size() && summaryLabels[index] != label)
+        while (index < categoryLabels.size() && categoryLabels[index] != label)
             ++index;
         return index;
     };
@@ -87,13 +84,14 @@ QString reportHtml(const SourcesModel& sources, const QString& path) {
         }
     html += QStringLiteral("<h3>Sources per category</h3>") + tableStart +
             headings({"Category", "By the category table (current activity)", "By A/D"});
-    for (std::size_t index = 0; index <= summaryLabels.size(); ++index) {
+    for (std::size_t index = 0; index <= categoryLabels.size(); ++index) {
         const std::string_view label =
-            index < summaryLabels.size() ? summaryLabels[index] : std::string_view{};
-        html += QStringLiteral("<tr>") +
-                cell(label.empty() ? QStringLiteral("none (no bands)") : fromBytes(label), label) +
-                cell(locale.toString(byTable[index])) + cell(locale.toString(byAOverD[index])) +
-                QStringLiteral("</tr>");
+            index < categoryLabels.size() ? categoryLabels[index] : std::string_view{};
+        html +=
+            QStringLiteral("<tr>") +
+            cell(label.empty() ? QStringLiteral("none (no bands)") : htmlFromBytes(label), label) +
+            cell(locale.toString(byTable[index])) + cell(locale.toString(byAOverD[index])) +
+            QStringLiteral("</tr>");
     }
     html += QStringLiteral("</table>");
 
@@ -106,35 +104,41 @@ QString reportHtml(const SourcesModel& sources, const QString& path) {
     for (const LocationTotal& total : results.locations) {
         std::array<char, 32> space{};
         const bool raised = total.raisedByAggregation();
-        html += QStringLiteral("<tr>") +
-                cell(total.location.empty() ? QStringLiteral("(no location)")
-                                            : fromBytes(total.location)) +
-                cell(locale.toString(static_cast<qulonglong>(total.sources))) +
-                cell(locale.toString(static_cast<qulonglong>(total.sourcesWithErrors))) +
-                cell(fromBytes(numberField(total.sumAOverD, space))) +
-                cell(fromBytes(total.categoryByAOverD()), total.categoryByAOverD()) +
-                cell(fromBytes(total.mostSevereSingleCategory), total.mostSevereSingleCategory) +
-                cell(raised ? QStringLiteral("<b>▲ raised</b>") : QString()) +
-                QStringLiteral("</tr>");
+        html +=
+            QStringLiteral("<tr>") +
+            cell(total.location.empty() ? QStringLiteral("(no location)")
+                                        : htmlFromBytes(total.location)) +
+            cell(locale.toString(static_cast<qulonglong>(total.sources))) +
+            cell(locale.toString(static_cast<qulonglong>(total.sourcesWithErrors))) +
+            cell(htmlFromBytes(numberField(total.sumAOverD, space))) +
+            cell(htmlFromBytes(total.categoryByAOverD()), total.categoryByAOverD()) +
+            cell(htmlFromBytes(total.mostSevereSingleCategory), total.mostSevereSingleCategory) +
+            cell(raised ? QStringLiteral("<b>▲ raised</b>") : QString()) + QStringLiteral("</tr>");
     }
     html += QStringLiteral("</table>");
 
-    // The sources, categories 1 to 3 by A/D first, then the others, then the error rows.
+    // The sources of categories 1 to 3 by A/D first, then all the others, error rows among them,
+    // each list in the inventory's order.
     const int inputs = static_cast<int>(sources.inputColumns());
-    const auto resultCell = [&](std::size_t row, std::size_t column, bool coloured) {
-        const std::string text = sources.cellText(row, inputs + static_cast<int>(column));
-        return cell(fromBytes(text), coloured ? std::string_view(text) : std::string_view{});
+    const auto resultCell = [&](std::size_t row, ResultColumn column) {
+        const std::string text = sources.cellText(row, inputs + static_cast<int>(indexOf(column)));
+        const bool coloured = resultColumnTable[indexOf(column)].kind == ResultKind::category;
+        return cell(htmlFromBytes(text), coloured ? std::string_view(text) : std::string_view{});
     };
     const auto inputCell = [&](std::size_t row, Column column) {
         const auto index = texts.columns[column];
-        return cell(index ? fromBytes(texts.fields(row)[*index]) : QString());
+        return cell(index ? htmlFromBytes(texts.fields(row)[*index]) : QString());
     };
     const auto sourceRow = [&](std::size_t row) {
         return QStringLiteral("<tr>") + cell(locale.toString(static_cast<qulonglong>(row + 2))) +
                inputCell(row, Column::id) + inputCell(row, Column::location) +
-               inputCell(row, Column::radionuclide) + resultCell(row, 2, false) +
-               resultCell(row, 4, false) + resultCell(row, 5, true) + resultCell(row, 3, true) +
-               resultCell(row, 6, true) + resultCell(row, 7, false) + resultCell(row, 8, false) +
+               inputCell(row, Column::radionuclide) +
+               resultCell(row, ResultColumn::currentActivityTBq) +
+               resultCell(row, ResultColumn::aOverD) +
+               resultCell(row, ResultColumn::categoryByAOverD) +
+               resultCell(row, ResultColumn::currentCategory) +
+               resultCell(row, ResultColumn::nextCategory) +
+               resultCell(row, ResultColumn::nextChangeOn) + resultCell(row, ResultColumn::note) +
                QStringLiteral("</tr>");
     };
     const auto sourceHeadings = headings(
@@ -142,7 +146,7 @@ QString reportHtml(const SourcesModel& sources, const QString& path) {
          "Category by A/D", "Current category", "Next category", "Next change on", "Note"});
     const auto severe = [&](const StoredResult& result) {
         const std::string_view label = labelText(result.categoryByAOverD);
-        return result.categorised && (label == "1" || label == "2" || label == "3");
+        return result.categorised && !moreSevere("3", label);
     };
     html += QStringLiteral("<h3>Sources of categories 1 to 3 by A/D</h3>") + tableStart +
             sourceHeadings;

@@ -10,37 +10,11 @@
 #include "inventory_loader.h"
 #include "number_text.h"
 #include "output.h"
+#include "qt_text.h"
 
 namespace dovrin {
 
 namespace {
-
-// The headings of the result columns, in the order of the register's output.
-const std::array<const char*, resultColumns.size()> resultHeadings{"Activity (TBq)",
-                                                                   "Category",
-                                                                   "Current activity (TBq)",
-                                                                   "Current category",
-                                                                   "A/D",
-                                                                   "Category by A/D",
-                                                                   "Next category",
-                                                                   "Next change on",
-                                                                   "Note"};
-
-enum ResultColumn : std::size_t {
-    activityColumn,
-    categoryColumn,
-    currentActivityColumn,
-    currentCategoryColumn,
-    aOverDColumn,
-    categoryByAOverDColumn,
-    nextCategoryColumn,
-    nextChangeColumn,
-    noteColumn
-};
-
-QString fromBytes(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 template <class T> int ordered(const T& left, const T& right) {
     return left < right ? -1 : right < left ? 1 : 0;
@@ -65,12 +39,12 @@ bool containsIgnoringCase(std::string_view text, const QByteArray& lowerNeedle) 
 std::optional<double> shownNumber(const StoredResult& stored, std::optional<std::size_t> column) {
     if (!stored.categorised || !column)
         return std::nullopt;
-    switch (*column) {
-    case activityColumn:
+    switch (resultColumnTable[*column].column) {
+    case ResultColumn::activityTBq:
         return stored.activityTBq;
-    case currentActivityColumn:
+    case ResultColumn::currentActivityTBq:
         return stored.currentActivityTBq;
-    case aOverDColumn:
+    case ResultColumn::aOverD:
         return stored.aOverD;
     default:
         return std::nullopt;
@@ -80,21 +54,12 @@ std::optional<double> shownNumber(const StoredResult& stored, std::optional<std:
 } // namespace
 
 QColor categoryColour(std::string_view label) {
-    // Traffic-light shades, darkest for the most dangerous category, light enough for black
-    // text; "Not assigned" and "Exempted" in neutral tones.
-    if (label == "1")
-        return {0xf4, 0x8f, 0x8f};
-    if (label == "2")
-        return {0xf8, 0xb8, 0x7c};
-    if (label == "3")
-        return {0xf6, 0xe0, 0x7a};
-    if (label == "4")
-        return {0xc6, 0xe6, 0x9a};
-    if (label == "5")
-        return {0xa6, 0xd8, 0xe8};
-    if (label == labels::exempted)
-        return {0xe0, 0xe0, 0xe0};
-    return {0xd8, 0xcc, 0xe8};
+    // Traffic-light shades in the order of categoryLabels, darkest for the most dangerous
+    // category, light enough for black text; "Exempted" and "Not assigned" in neutral tones.
+    static constexpr std::array<QRgb, categoryLabels.size()> shades{
+        0xf48f8f, 0xf8b87c, 0xf6e07a, 0xc6e69a, 0xa6d8e8, 0xe0e0e0, 0xd8cce8};
+    const std::size_t severity = severityOf(label);
+    return QColor::fromRgb(severity < shades.size() ? shades[severity] : shades.back());
 }
 
 void SourcesModel::setInventory(std::shared_ptr<InventoryTexts> texts,
@@ -173,9 +138,9 @@ QVariant SourcesModel::data(const QModelIndex& index, int role) const {
     const auto row = static_cast<std::size_t>(index.row());
     const StoredResult& stored = results_->rows[row];
     const auto result = resultColumn(index.column());
-    const bool categoryCell =
-        result && (*result == categoryColumn || *result == currentCategoryColumn ||
-                   *result == categoryByAOverDColumn || *result == nextCategoryColumn);
+    // An input column is a text.
+    const ResultKind kind = result ? resultColumnTable[*result].kind : ResultKind::text;
+    const bool categoryCell = kind == ResultKind::category;
     const std::optional<double> number = shownNumber(stored, result);
     switch (role) {
     case Qt::DisplayRole:
@@ -185,7 +150,7 @@ QVariant SourcesModel::data(const QModelIndex& index, int role) const {
             return QString::fromStdString(formatScientific(*number).value_or(std::string()));
         return fromBytes(cellText(row, index.column()));
     case Qt::ToolTipRole:
-        if (!stored.categorised || (result && *result == noteColumn))
+        if (!stored.categorised || (result && *result == indexOf(ResultColumn::note)))
             return fromBytes(results_->notes[stored.note]);
         if (number)
             return fromBytes(cellText(row, index.column()));
@@ -205,8 +170,7 @@ QVariant SourcesModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         return stored.categorised ? QVariant{} : QVariant(QColor(0x90, 0, 0));
     case Qt::TextAlignmentRole:
-        if (result && (*result == activityColumn || *result == currentActivityColumn ||
-                       *result == aOverDColumn))
+        if (kind == ResultKind::number)
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     default:
@@ -220,7 +184,7 @@ QVariant SourcesModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation == Qt::Vertical) // as a spreadsheet numbers the row: the header is row 1
         return role == Qt::DisplayRole ? QVariant(QLocale().toString(section + 2)) : QVariant{};
     if (const auto result = resultColumn(section))
-        return role == Qt::DisplayRole ? QVariant(tr(resultHeadings[*result]))
+        return role == Qt::DisplayRole ? QVariant(fromBytes(resultColumnTable[*result].heading))
                                        : QVariant(fromBytes(resultColumns[*result]));
     return fromBytes(texts_->header[static_cast<std::size_t>(section)]);
 }
@@ -243,22 +207,23 @@ int SourcesModel::compare(int column, std::size_t left, std::size_t right) const
     const StoredResult& b = results_->rows[right];
     if (!a.categorised || !b.categorised) // error rows last
         return ordered(!a.categorised, !b.categorised);
-    switch (*result) {
-    case activityColumn:
+    // Labels by their code, which is their order of severity.
+    switch (resultColumnTable[*result].column) {
+    case ResultColumn::activityTBq:
         return ordered(a.activityTBq, b.activityTBq);
-    case currentActivityColumn:
+    case ResultColumn::currentActivityTBq:
         return ordered(a.currentActivityTBq, b.currentActivityTBq);
-    case aOverDColumn:
+    case ResultColumn::aOverD:
         return ordered(a.aOverD, b.aOverD);
-    case categoryColumn:
-        return labelText(a.category).compare(labelText(b.category));
-    case currentCategoryColumn:
-        return labelText(a.currentCategory).compare(labelText(b.currentCategory));
-    case categoryByAOverDColumn:
-        return labelText(a.categoryByAOverD).compare(labelText(b.categoryByAOverD));
-    case nextCategoryColumn:
-        return labelText(a.nextLabel).compare(labelText(b.nextLabel));
-    case nextChangeColumn:
+    case ResultColumn::category:
+        return ordered(a.category, b.category);
+    case ResultColumn::currentCategory:
+        return ordered(a.currentCategory, b.currentCategory);
+    case ResultColumn::categoryByAOverD:
+        return ordered(a.categoryByAOverD, b.categoryByAOverD);
+    case ResultColumn::nextCategory:
+        return ordered(a.nextLabel, b.nextLabel);
+    case ResultColumn::nextChangeOn:
         return numbersOrdered(a.nextLabel ? std::optional<double>(a.nextChangeDay) : std::nullopt,
                               b.nextLabel ? std::optional<double>(b.nextChangeDay) : std::nullopt);
     default:

@@ -14,38 +14,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "category_thresholds.h"
+#include "categories.h"
 #include "inventory.h"
 #include "locations.h"
 #include "source.h"
 
 namespace dovrin {
 
-// Every label of the category table, in the order of its first appearance ("1" to "5",
-// "Exempted", "Not assigned"): the bands by A/D use the same labels.
-inline constexpr std::size_t categoryLabelCount = [] {
-    std::size_t count = 0;
-    for (std::size_t row = 0; row < categoryThresholds.size(); ++row) {
-        bool seen = false;
-        for (std::size_t before = 0; before < row; ++before)
-            seen = seen || categoryThresholds[before].label == categoryThresholds[row].label;
-        count += seen ? 0 : 1;
-    }
-    return count;
-}();
-inline constexpr auto categoryLabels = [] {
-    std::array<std::string_view, categoryLabelCount> labels{};
-    std::size_t count = 0;
-    for (const ThresholdRow& row : categoryThresholds) {
-        bool seen = false;
-        for (std::size_t known = 0; known < count; ++known)
-            seen = seen || labels[known] == row.label;
-        if (!seen)
-            labels[count++] = row.label;
-    }
-    return labels;
-}();
-static_assert(categoryLabelCount < 255, "a label code is one byte");
+static_assert(categoryLabels.size() < 255, "a label code is one byte");
 
 // A label as one byte: 0 for none, otherwise its place in categoryLabels plus one.
 using LabelCode = std::uint8_t;

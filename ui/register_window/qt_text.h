@@ -1,0 +1,42 @@
+#pragma once
+
+// The register's texts and dates as Qt shows them: its UTF-8 texts as QString, and its
+// std::chrono days and moments as QDate. The register itself stays free of Qt.
+
+#include <chrono>
+
+#include <QDate>
+#include <QString>
+
+#include <string_view>
+
+#include "decay.h"
+
+namespace dovrin {
+
+inline QString fromBytes(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The same, escaped for a rich-text document such as the report.
+inline QString htmlFromBytes(std::string_view text) {
+    return fromBytes(text).toHtmlEscaped();
+}
+
+inline QDate qDate(std::chrono::year_month_day date) {
+    return {static_cast<int>(date.year()), static_cast<int>(unsigned(date.month())),
+            static_cast<int>(unsigned(date.day()))};
+}
+
+// The day of a moment.
+inline std::chrono::year_month_day dayOf(LocalTime moment) {
+    return std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(moment)};
+}
+
+inline std::chrono::year_month_day dayOf(const QDate& date) {
+    using namespace std::chrono;
+    return year_month_day{year{date.year()}, month{static_cast<unsigned>(date.month())},
+                          day{static_cast<unsigned>(date.day())}};
+}
+
+} // namespace dovrin
