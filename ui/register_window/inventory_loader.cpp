@@ -95,106 +95,144 @@ template <class Work> void InventoryLoader::start(Work work) {
         [this, job = job_, work = std::move(work)](std::stop_token stop) { work(job, stop); });
 }
 
-void InventoryLoader::load(LoadRequest request) {
-    start([this, request = std::move(request)](std::uint64_t job, std::stop_token stop) {
-        const auto fail = [&](QString reason) {
-            deliver(job, [this, reason] {
-                busy_ = false;
-                emit failed(reason);
-            });
-        };
+// Reads one inventory in the loader's thread: the header, then the rows in batches that grow
+// from firstBatchRows, each handed to the window as it is full.
+class InventoryLoader::LoadJob {
+public:
+    LoadJob(InventoryLoader& loader, std::uint64_t job, const LoadRequest& request)
+        : loader_(loader)
+        , job_(job)
+        , request_(request) {}
+
+    void run(std::stop_token stop) {
         std::error_code sizeError;
-        const auto size = std::filesystem::file_size(request.path, sizeError);
-        const std::uint64_t fileSize = sizeError ? 0 : size;
-        const File file(std::fopen(request.path.c_str(), "rb"));
+        const auto size = std::filesystem::file_size(request_.path, sizeError);
+        fileSize_ = sizeError ? 0 : size;
+        const File file(std::fopen(request_.path.c_str(), "rb"));
         if (!file)
             return fail(QStringLiteral("It cannot be opened: %1.")
                             .arg(QString::fromLocal8Bit(std::strerror(errno))));
         csv::FileSource source(file.get());
-        InventoryReader reader(source, request.options);
-        if (!reader.readHeader()) {
-            const QString reason = QString::fromStdString(reader.error());
-            const QStringList header = firstRecord(request.path, request.options);
-            if (header.isEmpty())
-                return fail(reason);
-            return deliver(job, [this, reason, header] {
-                busy_ = false;
-                emit columnsNeeded(reason, header);
-            });
-        }
-
-        auto texts = std::make_shared<InventoryTexts>();
-        texts->path = request.path;
-        for (const std::string_view field : reader.header())
-            texts->header.emplace_back(field);
-        texts->columns = reader.columns();
-        texts->options = request.options;
-        texts->options.separator = reader.separator();
-        const auto manufactured = texts->columns[Column::manufactured];
-
-        LocationTotals totals;
-        LocationNumbers locationNumbers;
-        NotePool notes;
-        std::size_t notesSent = 1;
-        std::uint32_t rowNumber = 0;
-        std::size_t batchRows = firstBatchRows;
-        auto batch = std::make_shared<LoadedBatch>();
-        bool checkingDates = request.askAboutSlashDates && manufactured.has_value();
-        bool announced = false;
-        const auto send = [&] {
-            if (!announced) {
-                announced = true;
-                deliver(job, [this, texts] { emit started(texts); });
-            }
-            for (; notesSent < notes.size(); ++notesSent)
-                batch->notes.push_back(notes[static_cast<std::uint32_t>(notesSent)]);
-            batch->bytesRead = reader.bytesConsumed();
-            batch->fileSize = fileSize;
-            deliver(job, [this, batch] {
-                emit progress(batch->bytesRead, batch->fileSize);
-                emit batchRead(batch);
-            });
-            batch = std::make_shared<LoadedBatch>();
-            batchRows = std::min(batchRows * 4, largestBatchRows);
-        };
-
+        InventoryReader reader(source, request_.options);
+        if (!reader.readHeader())
+            return askForColumns(reader.error());
+        keepHeader(reader);
+        checkingDates_ = request_.askAboutSlashDates && texts_->columns[Column::manufactured];
         InventoryRow row;
         while (!stop.stop_requested() && reader.next(row)) {
-            if (checkingDates) {
-                if (row.source.manufactured.find('/') != std::string_view::npos) {
-                    const QStringList header = qtTexts(reader.header());
-                    return deliver(job, [this, header] {
-                        busy_ = false;
-                        emit dateOrderNeeded(header);
-                    });
-                }
-                checkingDates = rowNumber < rowsCheckedForSlashDates;
-            }
-            const SourceResult result = evaluateRow(row, request.evaluation);
-            totals.add(row.location, result);
-            if (!row.problem.empty())
-                batch->unreadable.push_back(rowNumber);
-            RowPlace place;
-            place.offset = static_cast<std::uint32_t>(batch->block.size());
-            place.location = locationNumbers.number(row.location, batch->locations);
-            packFields(batch->block, {row.fields.begin(), row.fields.end()});
-            batch->rows.push_back(place);
-            batch->results.push_back(storeResult(result, notes));
-            ++rowNumber;
-            if (batch->rows.size() >= batchRows && !checkingDates)
-                send();
+            if (checkingDates_ && !datesReadAlike(row, reader))
+                return;
+            add(row);
+            if (batch_->rows.size() >= batchRows_ && !checkingDates_)
+                send(reader);
         }
         if (stop.stop_requested())
             return;
-        const std::string readError = reader.readError();
-        if (!readError.empty())
+        if (const std::string readError = reader.readError(); !readError.empty())
             return fail(QStringLiteral("It could not be read to its end: %1.")
                             .arg(QString::fromStdString(readError)));
-        send();
-        deliver(job, [this, locations = totals.locations()] {
-            busy_ = false;
-            emit finished(locations);
+        send(reader);
+        loader_.deliver(job_, [&loader = loader_, locations = totals_.locations()] {
+            loader.busy_ = false;
+            emit loader.finished(locations);
         });
+    }
+
+private:
+    void fail(QString reason) {
+        loader_.deliver(job_, [&loader = loader_, reason] {
+            loader.busy_ = false;
+            emit loader.failed(reason);
+        });
+    }
+
+    // The header cannot be read as it stands: the window asks which columns to take.
+    void askForColumns(const std::string& error) {
+        const QString reason = QString::fromStdString(error);
+        const QStringList header = firstRecord(request_.path, request_.options);
+        if (header.isEmpty())
+            return fail(reason);
+        loader_.deliver(job_, [&loader = loader_, reason, header] {
+            loader.busy_ = false;
+            emit loader.columnsNeeded(reason, header);
+        });
+    }
+
+    void keepHeader(InventoryReader& reader) {
+        texts_ = std::make_shared<InventoryTexts>();
+        texts_->path = request_.path;
+        for (const std::string_view field : reader.header())
+            texts_->header.emplace_back(field);
+        texts_->columns = reader.columns();
+        texts_->options = request_.options;
+        texts_->options.separator = reader.separator();
+    }
+
+    // False when the dates of the first rows are written with slashes, which read month first
+    // or day first: the window then asks which, and the job ends.
+    bool datesReadAlike(const InventoryRow& row, InventoryReader& reader) {
+        if (row.source.manufactured.find('/') != std::string_view::npos) {
+            loader_.deliver(job_, [&loader = loader_, header = qtTexts(reader.header())] {
+                loader.busy_ = false;
+                emit loader.dateOrderNeeded(header);
+            });
+            return false;
+        }
+        checkingDates_ = rowNumber_ < rowsCheckedForSlashDates;
+        return true;
+    }
+
+    void add(const InventoryRow& row) {
+        const SourceResult result = evaluateRow(row, request_.evaluation);
+        totals_.add(row.location, result);
+        if (!row.problem.empty())
+            batch_->unreadable.push_back(rowNumber_);
+        RowPlace place;
+        place.offset = static_cast<std::uint32_t>(batch_->block.size());
+        place.location = locationNumbers_.number(row.location, batch_->locations);
+        packFields(batch_->block, {row.fields.begin(), row.fields.end()});
+        batch_->rows.push_back(place);
+        batch_->results.push_back(storeResult(result, notes_));
+        ++rowNumber_;
+    }
+
+    void send(const InventoryReader& reader) {
+        if (!announced_) {
+            announced_ = true;
+            loader_.deliver(job_,
+                            [&loader = loader_, texts = texts_] { emit loader.started(texts); });
+        }
+        for (; notesSent_ < notes_.size(); ++notesSent_)
+            batch_->notes.push_back(notes_[static_cast<std::uint32_t>(notesSent_)]);
+        batch_->bytesRead = reader.bytesConsumed();
+        batch_->fileSize = fileSize_;
+        loader_.deliver(job_, [&loader = loader_, batch = batch_] {
+            emit loader.progress(batch->bytesRead, batch->fileSize);
+            emit loader.batchRead(batch);
+        });
+        batch_ = std::make_shared<LoadedBatch>();
+        batchRows_ = std::min(batchRows_ * 4, largestBatchRows);
+    }
+
+    InventoryLoader& loader_;
+    const std::uint64_t job_;
+    const LoadRequest& request_;
+    std::uint64_t fileSize_ = 0;
+    std::shared_ptr<InventoryTexts> texts_;
+    LocationTotals totals_;
+    LocationNumbers locationNumbers_;
+    NotePool notes_;
+    std::size_t notesSent_ = 1; // the pool's first note, the empty one, is the window's own
+    std::uint32_t rowNumber_ = 0;
+    std::size_t batchRows_ = firstBatchRows;
+    std::shared_ptr<LoadedBatch> batch_ = std::make_shared<LoadedBatch>();
+    bool checkingDates_ = false;
+    bool announced_ = false;
+};
+
+void InventoryLoader::load(LoadRequest request) {
+    start([this, request = std::move(request)](std::uint64_t job, std::stop_token stop) {
+        LoadJob(*this, job, request).run(stop);
     });
 }
 
@@ -205,36 +243,22 @@ void InventoryLoader::reevaluate(std::shared_ptr<const InventoryTexts> texts,
         auto results = std::make_shared<InventoryResults>();
         results->evaluation = evaluation;
         LocationTotals totals;
-        const ColumnMap& columns = texts->columns;
-        const auto text = [&](const PackedFields& fields, Column column) {
-            const auto index = columns[column];
-            return index ? fields[*index] : std::string_view{};
-        };
         auto unreadable = texts->unreadable.begin();
-        InventoryRow row;
         const std::size_t rowCount = texts->rows.size();
         for (std::size_t index = 0; index < rowCount; ++index) {
             if (stop.stop_requested())
                 return;
-            const PackedFields fields = texts->fields(index);
-            const std::string_view location = text(fields, Column::location);
+            const std::vector<std::string_view> fields = texts->fields(index).all();
+            const RowTexts row = textsOf(fields, texts->columns);
+            SourceResult result;
             if (unreadable != texts->unreadable.end() && *unreadable == index) {
-                ++unreadable;
+                ++unreadable; // not well formed: its error stays
                 const StoredResult& kept = current->rows[index];
-                const SourceResult result = restoreResult(kept, current->notes[kept.note]);
-                totals.add(location, result);
-                results->rows.push_back(storeResult(result, results->notes));
-                ++results->errors;
-                continue;
+                result = restoreResult(kept, current->notes[kept.note]);
+            } else {
+                result = evaluateRow(row.source, {}, evaluation);
             }
-            const std::vector<std::string_view> all = fields.all();
-            row.fields = all;
-            row.source = {text(fields, Column::radionuclide), text(fields, Column::activity),
-                          text(fields, Column::unit), text(fields, Column::manufactured)};
-            row.location = location;
-            row.id = text(fields, Column::id);
-            const SourceResult result = evaluateRow(row, evaluation);
-            totals.add(location, result);
+            totals.add(row.location, result);
             results->rows.push_back(storeResult(result, results->notes));
             results->errors += result.categorised ? 0 : 1;
             if (index % 65536 == 0)

@@ -66,6 +66,8 @@ signals:
     void progress(std::uint64_t done, std::uint64_t total);
 
 private:
+    class LoadJob;
+
     template <class Work> void start(Work work);
     // Runs in the GUI thread what the job asks, unless the job has been cancelled since.
     template <class Call> void deliver(std::uint64_t job, Call call);
