@@ -8,7 +8,9 @@
 #include <QSignalSpy>
 
 #include "command_line.h"
+#include "csv.h"
 #include "register_window_under_test.h"
+#include "sources_model.h"
 
 using namespace testing;
 
@@ -97,6 +99,44 @@ private slots:
         QVERIFY(expected.size() > text.size());
         QCOMPARE(contents(exported), expected);
         QCOMPARE(contents(path), text);
+    }
+
+    // Every cell the sources table keeps equals the command line's field for its row: the
+    // window's stored results restore what the register wrote, a long field, a long note, an
+    // A/D-only radionuclide and error rows included. (Export CSV runs the command line's code
+    // again, so it cannot show a fault in what the window keeps.)
+    void cellsAsCommandLine() {
+        const QByteArray longField(150, 'x');
+        QByteArray text = inventory;
+        text += "G,Store,Co-60,1,TBq,2020-01-01," + longField + "\n";
+        text += "H,Store,Co-60,1,TBq,2020-01-01,o,extra " + longField + ",more\n";
+        text += "I,Store,Se-75,80,Ci,2026-06-10,\n";
+        const QString path = writeFile(folder_, QStringLiteral("cells.csv"), text);
+        DialogAnswerer answerer; // the slash dates: month first
+        answerer.answer = [](QDialog& dialog) { dialog.accept(); };
+        QSettings().clear();
+        QVERIFY(openAndWait(path));
+        const QByteArray expected =
+            commandLineOutput(path, folder_.filePath(QStringLiteral("cells-cli.csv")), {});
+        const auto* view = window_->findChild<QTableView*>(QStringLiteral("sourcesView"));
+        const auto* filter = qobject_cast<const QSortFilterProxyModel*>(view->model());
+        const auto* model = qobject_cast<const dovrin::SourcesModel*>(filter->sourceModel());
+
+        const std::string expectedText = expected.toStdString();
+        dovrin::csv::TextSource source(expectedText);
+        dovrin::csv::Reader reader(source, ',');
+        QVERIFY(reader.next()); // the header
+        std::size_t row = 0;
+        while (const auto record = reader.next()) {
+            QCOMPARE(static_cast<int>(record->fields.size()), model->columnCount());
+            for (int column = 0; column < model->columnCount(); ++column)
+                QCOMPARE(model->cellText(row, column),
+                         std::string(record->fields[static_cast<std::size_t>(column)]));
+            ++row;
+        }
+        QCOMPARE(static_cast<int>(row), model->rowCount());
+        QVERIFY(expected.contains("no category table for Se-75"));
+        QVERIFY(expected.contains(longField));
     }
 
     // No export is ever written over the inventory: the window says why in a real modal message
