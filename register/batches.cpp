@@ -61,11 +61,28 @@ bool BatchEvaluator::add(const InventoryRow& row) {
         batch.problems.resize(batch.rows() + 1);
     batch.problems[batch.rows()] = row.problem;
     batch.numbers.push_back(row.number);
-    if (batch.rows() >= rowsPerBatch || batch.text.size() >= bytesPerBatch) {
-        submit();
-        return consumeFinished(false);
-    }
-    return true;
+    batch.plain.push_back(false);
+    return submitWhenFull(batch);
+}
+
+bool BatchEvaluator::add(const PlainLine& line) {
+    if (stopped_)
+        return false;
+    RowBatch& batch = slots_[filled_ % slots_.size()].batch;
+    batch.text.append(line.bytes);
+    batch.ends.push_back(batch.text.size());
+    if (batch.problems.size() <= batch.rows())
+        batch.problems.resize(batch.rows() + 1);
+    batch.numbers.push_back(line.number);
+    batch.plain.push_back(true);
+    return submitWhenFull(batch);
+}
+
+bool BatchEvaluator::submitWhenFull(RowBatch& batch) {
+    if (batch.rows() < rowsPerBatch && batch.text.size() < bytesPerBatch)
+        return true;
+    submit();
+    return consumeFinished(false);
 }
 
 bool BatchEvaluator::finish() {
@@ -107,6 +124,7 @@ bool BatchEvaluator::consumeFinished(bool all) {
         batch.text.clear();
         batch.ends.clear();
         batch.numbers.clear();
+        batch.plain.clear();
         ++consumed_;
     }
     return true;
@@ -134,18 +152,30 @@ void BatchEvaluator::work() {
 
 void BatchEvaluator::evaluate(RowBatch& batch) const {
     batch.fields.clear();
-    std::size_t start = 0;
-    for (const std::size_t end : batch.ends) {
-        batch.fields.emplace_back(batch.text.data() + start, end - start);
-        start = end;
-    }
     batch.results.resize(batch.rows());
     batch.output.clear();
+    std::size_t start = 0;
+    auto end = batch.ends.begin();
     for (std::size_t row = 0; row < batch.rows(); ++row) {
+        std::string_view line;
+        if (batch.plain[row]) {
+            line = std::string_view(batch.text).substr(start, *end - start);
+            start = *end++;
+            splitPlainLine(line, separator_, columns_.width, batch.fields, batch.problems[row]);
+        } else {
+            for (std::size_t field = 0; field < columns_.width; ++field, ++end) {
+                batch.fields.emplace_back(batch.text.data() + start, *end - start);
+                start = *end;
+            }
+        }
         const auto fields = rowFields(batch, row);
         SourceResult& result = batch.results[row];
         evaluateRow(textsOf(fields, columns_).source, batch.problems[row], evaluation_, result);
-        appendOutputRow(batch.output, fields, result, separator_);
+        // A plain line that fits the header holds its fields as they are written out.
+        if (batch.plain[row] && batch.problems[row].empty())
+            appendOutputRow(batch.output, line, result, separator_);
+        else
+            appendOutputRow(batch.output, fields, result, separator_);
     }
 }
 

@@ -26,8 +26,9 @@ namespace dovrin {
 // Rows copied out of the reader, with their results and their output lines once evaluated.
 struct RowBatch {
     std::string text;              // every field of every row, one after the other
-    std::vector<std::size_t> ends; // the end of each field in text
+    std::vector<std::size_t> ends; // the end of each field in text; a plain line is one
     std::vector<std::uint64_t> numbers;
+    std::vector<bool> plain;              // the row is a plain line, split by the workers
     std::vector<std::string> problems;    // the first rows(): empty for a well-formed row
     std::vector<std::string_view> fields; // width per row, into text, once evaluated
     std::vector<SourceResult> results;
@@ -49,6 +50,9 @@ public:
 
     // Copies the row into the batch being filled. False once consume has stopped the run.
     bool add(const InventoryRow& row);
+    // The same for a row that is one plain line: a worker splits it into its fields, and writes
+    // it out as it came when it fits the header.
+    bool add(const PlainLine& line);
     // Evaluates and consumes every row added. False when consume stopped the run.
     bool finish();
 
@@ -64,6 +68,7 @@ private:
         bool done = false;
     };
 
+    bool submitWhenFull(RowBatch& batch);
     void submit();
     bool consumeFinished(bool all);
     void work();

@@ -193,6 +193,27 @@ std::optional<Record> Reader::next() {
     }
 }
 
+std::optional<std::string_view> Reader::nextPlainLine() {
+    start();
+    for (;;) {
+        const char* const from = buffer_.get() + read_;
+        const void* lineEnd = std::memchr(from, '\n', end_ - read_);
+        if (lineEnd == nullptr)
+            return std::nullopt; // past the bytes read in: next() refills
+        const auto length = static_cast<std::size_t>(static_cast<const char*>(lineEnd) - from);
+        const std::size_t content = length > 0 && from[length - 1] == '\r' ? length - 1 : length;
+        if (std::memchr(from, '"', content) != nullptr ||
+            std::memchr(from, '\r', content) != nullptr)
+            return std::nullopt;
+        read_ += length + 1;
+        recordStart_ = read_;
+        ++recordNumber_;
+        if (content > 0)
+            return std::string_view(from, content);
+        // A blank line is no record, but it is counted.
+    }
+}
+
 std::optional<Record> Reader::recordAtEndOfInput() {
     if (state_ == State::fieldStart && bounds_.empty() && read_ == recordStart_)
         return std::nullopt;

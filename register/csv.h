@@ -90,6 +90,16 @@ public:
     // ends) is no record, but it is counted in the record numbers, as a spreadsheet counts it.
     std::optional<Record> next();
 
+    // The next record when it is one plain line already read in: no quote and no CR in it but
+    // one before its line end. Its bytes without the line end, valid until the next call of
+    // either function; next() would read its fields as they stand between the separators.
+    // Blank lines before it are passed over and counted, as next() does. None, and no record
+    // consumed, when next() must read the record.
+    std::optional<std::string_view> nextPlainLine();
+
+    // The number of the last record returned.
+    std::uint64_t recordNumber() const { return recordNumber_; }
+
     // The separator in use; recognised on the first call of next().
     char separator();
 

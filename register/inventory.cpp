@@ -172,29 +172,55 @@ bool InventoryReader::next(InventoryRow& row) {
                       " never closes: the row is read up to its line end, quotes as text";
     else if (record->problem == csv::RecordProblem::textAfterQuote)
         row.problem = "text follows the closing quote in " + fieldName(record->problemField);
-    const auto addProblem = [&row](const std::string& problem) {
-        row.problem += (row.problem.empty() ? "" : "; ") + problem;
-    };
-    if (count == width) {
-        row.fields = record->fields;
-    } else if (count < width) {
+    const std::string widthNote = widthProblem(record->fields, width, csv_.separator());
+    if (!widthNote.empty())
+        row.problem += (row.problem.empty() ? "" : "; ") + widthNote;
+    if (count >= width) {
+        row.fields = record->fields.first(width);
+    } else {
         padded_.assign(record->fields.begin(), record->fields.end());
         padded_.resize(width);
         row.fields = padded_;
-        addProblem(std::to_string(count) + (count == 1 ? " field" : " fields") +
-                   " where the header has " + std::to_string(width) +
-                   ": the missing ones are left empty");
-    } else {
-        row.fields = record->fields.first(width);
-        addProblem(
-            std::to_string(count) + " fields where the header has " + std::to_string(width) +
-            "; the extra ones: " + quotedFields(record->fields.subspan(width), csv_.separator()));
     }
     const RowTexts texts = textsOf(row.fields, columns_);
     row.source = texts.source;
     row.location = texts.location;
     row.id = texts.id;
     return true;
+}
+
+std::optional<PlainLine> InventoryReader::nextPlainLine() {
+    const auto line = csv_.nextPlainLine();
+    if (!line)
+        return std::nullopt;
+    return PlainLine{csv_.recordNumber(), *line};
+}
+
+std::string widthProblem(std::span<const std::string_view> fields, std::size_t width,
+                         char separator) {
+    const std::size_t count = fields.size();
+    if (count < width)
+        return std::to_string(count) + (count == 1 ? " field" : " fields") +
+               " where the header has " + std::to_string(width) +
+               ": the missing ones are left empty";
+    if (count > width)
+        return std::to_string(count) + " fields where the header has " + std::to_string(width) +
+               "; the extra ones: " + quotedFields(fields.subspan(width), separator);
+    return {};
+}
+
+void splitPlainLine(std::string_view line, char separator, std::size_t width,
+                    std::vector<std::string_view>& fields, std::string& problem) {
+    const std::size_t first = fields.size();
+    for (;;) {
+        const std::size_t end = line.find(separator);
+        fields.push_back(line.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        line.remove_prefix(end + 1);
+    }
+    problem = widthProblem(std::span(fields).subspan(first), width, separator);
+    fields.resize(first + width);
 }
 
 SourceResult evaluateRow(const InventoryRow& row, const Evaluation& evaluation) {

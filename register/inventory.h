@@ -81,7 +81,23 @@ struct InventoryRow {
     std::string problem;
 };
 
-// All views of a row stay valid until the next call of next().
+// A data row that is one line without quotes, not yet split into fields.
+struct PlainLine {
+    std::uint64_t number = 0; // as InventoryRow numbers it
+    std::string_view bytes;   // without its line end
+};
+
+// Why a row of that many fields does not fit a header of width fields (the extra fields
+// quoted); empty when it fits.
+std::string widthProblem(std::span<const std::string_view> fields, std::size_t width,
+                         char separator);
+
+// Appends the fields of a plain line, split at the separator, padded with empty fields or cut
+// to exactly width of them, as next() gives a row; problem says why when they did not fit.
+void splitPlainLine(std::string_view line, char separator, std::size_t width,
+                    std::vector<std::string_view>& fields, std::string& problem);
+
+// All views of a row stay valid until the next call of next() or nextPlainLine().
 class InventoryReader {
 public:
     InventoryReader(csv::ByteSource& source, InventoryOptions options);
@@ -102,6 +118,11 @@ public:
     // its end, readError() says so after next() has returned false.
     bool next(InventoryRow& row);
     std::string readError() const { return csv_.error(); }
+
+    // The next data row when it is one plain line (see csv::Reader::nextPlainLine), for a
+    // caller that splits it with splitPlainLine later, on another thread; none when next()
+    // must read the row.
+    std::optional<PlainLine> nextPlainLine();
 
     // The bytes read so far, for a progress bar.
     std::uint64_t bytesConsumed() const { return csv_.bytesConsumed(); }

@@ -248,6 +248,16 @@ void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
                separatorKnown ? std::span<const bool>(numberColumns) : std::span<const bool>());
 }
 
+void appendOutputRow(std::string& out, std::string_view inputLine, const SourceResult& result,
+                     char separator) {
+    char space[128];
+    const bool separatorKnown = csv::separators.find(separator) != std::string_view::npos;
+    out += inputLine;
+    out += separator;
+    appendLine(out, {}, resultFields(result, space), separator,
+               separatorKnown ? std::span<const bool>(numberColumns) : std::span<const bool>());
+}
+
 void appendLocationsHeader(std::string& out, char separator) {
     appendLine(out, locationColumns, {}, separator);
 }

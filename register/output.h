@@ -94,6 +94,10 @@ void appendOutputHeader(std::string& out, std::span<const std::string_view> head
 void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
                      const SourceResult& result, char separator);
 
+// The same for a row whose input is a line of fields that need no quotes, written as it is.
+void appendOutputRow(std::string& out, std::string_view inputLine, const SourceResult& result,
+                     char separator);
+
 // The results alone, as the texts of the nine result columns (for a window that shows them in
 // cells); the views point into result or into space.
 std::array<std::string_view, resultColumns.size()> resultFields(const SourceResult& result,

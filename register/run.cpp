@@ -115,8 +115,18 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         InventoryRow row;
         std::uint64_t nextReport = progressStep;
         bool going = writeError == 0;
-        while (going && reader.next(row)) {
+        // Most rows are plain lines, which the workers split: this thread only finds their ends.
+        const auto readRow = [&] {
+            if (const auto line = reader.nextPlainLine()) {
+                going = evaluator.add(*line);
+                return true;
+            }
+            if (!reader.next(row))
+                return false;
             going = evaluator.add(row);
+            return true;
+        };
+        while (going && readRow()) {
             if (progress && reader.bytesConsumed() >= nextReport) {
                 nextReport = reader.bytesConsumed() + progressStep;
                 if (!progress(reader.bytesConsumed(), inputSize))

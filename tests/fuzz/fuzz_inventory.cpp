@@ -9,7 +9,8 @@
 // Properties: the records are the same whatever the pieces; the bytes consumed grow to the
 // input's size; every record written by the writer reads back unchanged; every row has the
 // header's width, and a row of another width is an error row; every output line reads back as
-// the row's fields followed by the nine results.
+// the row's fields followed by the results; a row taken as a plain line and split later is the
+// row next() reads, and its output line the same.
 
 #include <cstdint>
 #include <string>
@@ -87,10 +88,33 @@ void checkRows(std::string_view text, std::optional<char> separator) {
     const char used = reader.separator();
     const Evaluation evaluation{std::chrono::local_days{std::chrono::year{2026} / 6 / 1} +
                                 std::chrono::hours{12}};
+    csv::TextSource plainSource(text, 7);
+    InventoryReader plainReader(plainSource, {separator, {}});
+    FUZZ_REQUIRE(plainReader.readHeader(), quoted(text));
     InventoryRow row;
+    InventoryRow plainRow;
     std::string line;
     LocationTotals totals;
     while (reader.next(row)) {
+        if (const auto plain = plainReader.nextPlainLine()) {
+            std::vector<std::string_view> fields;
+            std::string problem;
+            splitPlainLine(plain->bytes, used, width, fields, problem);
+            FUZZ_REQUIRE(plain->number == row.number && problem == row.problem &&
+                             std::ranges::equal(fields, row.fields),
+                         quoted(text) + " at the plain line " + quoted(plain->bytes));
+            if (problem.empty()) {
+                const SourceResult result = evaluateRow(row, evaluation);
+                std::string fromFields, fromLine;
+                appendOutputRow(fromFields, row.fields, result, used);
+                appendOutputRow(fromLine, plain->bytes, result, used);
+                FUZZ_REQUIRE(fromFields == fromLine, quoted(text));
+            }
+        } else {
+            FUZZ_REQUIRE(plainReader.next(plainRow) && plainRow.number == row.number &&
+                             std::ranges::equal(plainRow.fields, row.fields),
+                         quoted(text));
+        }
         FUZZ_REQUIRE(row.fields.size() == width, quoted(text));
         const SourceResult result = evaluateRow(row, evaluation);
         FUZZ_REQUIRE(row.problem.empty() || !result.categorised, quoted(text));
@@ -105,6 +129,7 @@ void checkRows(std::string_view text, std::optional<char> separator) {
                      quoted(text) + " gives the line " + quoted(line));
         FUZZ_REQUIRE(!lineReader.next(), quoted(line));
     }
+    FUZZ_REQUIRE(!plainReader.nextPlainLine() && !plainReader.next(plainRow), quoted(text));
 }
 
 } // namespace

@@ -97,6 +97,7 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void rowsInOrder();
+    void plainLinesAsRecords();
     void optionsReachTheRows_data();
     void optionsReachTheRows();
     void failedRunLeavesFilesAlone_data();
@@ -192,6 +193,33 @@ void TestRegisterRun::rowsInOrder() {
         QVERIFY(categorised || !rows[i][13].empty()); // an error row says why
     }
     QVERIFY(!reader.next(row));
+}
+
+// The rows that are plain lines, which the workers split and write out as they came, come out as
+// the same rows read field by field (their first field quoted, which takes the reader's way).
+void TestRegisterRun::plainLinesAsRecords() {
+    const QList<QByteArray> lines{"a,Co-60,1,Ci,x",
+                                  "b,Co-60,1,Ci",
+                                  "c,Cs-137,2,GBq,y,extra,more",
+                                  "d,Ir-192,3,GBq,a b\r",
+                                  "e,Cobalt,1,Ci,",
+                                  "f",
+                                  "g,,,,",
+                                  "h,Co-60,1e-8,TBq,\xc2\xb5"};
+    QByteArray plain = "id,radionuclide,activity,unit,owner\n";
+    QByteArray quoted = plain;
+    for (int copy = 0; copy < 700; ++copy) // several batches
+        for (const QByteArray& line : lines) {
+            const qsizetype comma = line.indexOf(',');
+            const qsizetype firstEnd = comma < 0 ? line.size() : comma;
+            plain += line + "\n\n";
+            quoted += "\"" + line.first(firstEnd) + "\"" + line.sliced(firstEnd) + "\n\n";
+        }
+    const Outcome fromPlain = run({"-"}, {}, plain);
+    const Outcome fromQuoted = run({"-"}, {}, quoted);
+    QCOMPARE(fromPlain.status, 1);
+    QCOMPARE(fromPlain.out, fromQuoted.out);
+    QCOMPARE(fromPlain.err, fromQuoted.err);
 }
 
 void TestRegisterRun::optionsReachTheRows_data() {
