@@ -221,6 +221,15 @@ constexpr const Nuclide* nuclideNamed(std::string_view name) {
 // 0.07 TBq for 'Ge-68+'. The register keeps the calculator's value for its radionuclides.
 inline constexpr auto dValuesApart = std::to_array<std::string_view>({"Ge-68"});
 
+// Where the D-value comes from, beside the rows' comments for the register's source column: the
+// radionuclides of EU3 (the same in NRC and CNSC, and in SV18 but for the X/Be sources), and the
+// two whose D-value only SVX gives. All others with a D-value have it from SV18 Sp. 4.
+inline constexpr auto dInAnnexIII = std::to_array<std::string_view>(
+    {"Am-241", "Am-241/Be", "Cf-252", "Cm-244", "Co-60", "Cs-137", "Gd-153", "Ir-192", "Pm-147",
+     "Pu-238", "Pu-239/Be", "Ra-226", "Se-75", "Sr-90", "Tm-170", "Yb-169"});
+inline constexpr auto dInConsolidatedTextOnly =
+    std::to_array<std::string_view>({"Ba-133", "Cs-134"});
+
 namespace tableChecks {
 
 // Indices rather than pointers, as in d_values.h.
@@ -273,6 +282,16 @@ static_assert(std::ranges::all_of(nuclides,
                                              n.exemptionBq.value_or(1) > 0;
                                   }),
               "every D-value and exemption level positive");
+static_assert(std::ranges::all_of(dInAnnexIII,
+                                  [](std::string_view name) {
+                                      return tableChecks::indexOfNuclide(name) < nuclides.size();
+                                  }) &&
+                  std::ranges::all_of(dInConsolidatedTextOnly,
+                                      [](std::string_view name) {
+                                          return tableChecks::indexOfNuclide(name) <
+                                                 nuclides.size();
+                                      }),
+              "the lists of D-value sources name radionuclides of the table");
 static_assert(tableChecks::dValuesAgreeWithTheCalculator(),
               "the calculator's D-values agree with the sources, but for the ones set apart");
 static_assert(tableChecks::exemptionLevelsAgreeWithTheCalculator(),

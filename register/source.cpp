@@ -8,100 +8,14 @@
 
 #include "categorise.h"
 #include "conversion.h"
-#include "decay_constants.h"
 #include "number_text.h"
-#include "plain_text.h"
+#include "radionuclides.h"
 
 namespace dovrin {
 
 namespace {
 
 using namespace std::chrono;
-
-// ---- Reading the radionuclide ----
-
-// Consumes prefix from text, letter case ignored.
-bool takePrefix(std::string_view& text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (lowerCase(text[i]) != lowerCase(prefix[i]))
-            return false;
-    text.remove_prefix(prefix.size());
-    return true;
-}
-
-// A '-' or a blank between the element and its mass number, or nothing.
-void takeJoint(std::string_view& text) {
-    if (!text.empty() && (text.front() == '-' || text.front() == ' '))
-        text.remove_prefix(1);
-}
-
-// A name of the decay constant table, "Am-241/Be", cut into element, mass number and the rest.
-struct NameParts {
-    std::string_view element, mass, rest;
-};
-
-NameParts partsOf(std::string_view name) {
-    const auto hyphen = name.find('-');
-    const auto afterMass = name.find_first_not_of("0123456789", hyphen + 1);
-    const auto massEnd = afterMass == std::string_view::npos ? name.size() : afterMass;
-    return {name.substr(0, hyphen), name.substr(hyphen + 1, massEnd - hyphen - 1),
-            name.substr(massEnd)};
-}
-
-// "Co-60", "co-60", "Co60", "CO 60", "60Co", "60-co": element and mass number in either order,
-// joined by a hyphen, a blank or nothing, letter case ignored.
-bool namesRadionuclide(std::string_view text, std::string_view name) {
-    const NameParts parts = partsOf(name);
-    std::string_view elementFirst = text;
-    if (takePrefix(elementFirst, parts.element)) {
-        takeJoint(elementFirst);
-        if (takePrefix(elementFirst, parts.mass) && takePrefix(elementFirst, parts.rest) &&
-            elementFirst.empty())
-            return true;
-    }
-    std::string_view massFirst = text;
-    if (!takePrefix(massFirst, parts.mass))
-        return false;
-    takeJoint(massFirst);
-    return takePrefix(massFirst, parts.element) && takePrefix(massFirst, parts.rest) &&
-           massFirst.empty();
-}
-
-// What the rules know of one radionuclide, looked up once per run rather than once per source.
-struct Radionuclide {
-    std::string_view name; // as the tables write it
-    double constantPerDay = 0;
-    double dTBq = 1;
-    std::span<const ThresholdRow> rows; // empty: no threshold rows
-};
-
-const std::array<Radionuclide, decayConstants.size()>& radionuclides() {
-    static const auto known = [] {
-        std::array<Radionuclide, decayConstants.size()> table;
-        for (std::size_t i = 0; i < table.size(); ++i) {
-            const std::string_view name = decayConstants[i].radionuclide;
-            // Every radionuclide with a decay constant has a D-value.
-            table[i] = {name, decayConstantOf(name).value_or(0), dValueOf(name).value_or(1),
-                        thresholdRowsOf(name)};
-        }
-        return table;
-    }();
-    return known;
-}
-
-// The radionuclide the text names: the table's name exactly, or as namesRadionuclide allows.
-const Radionuclide* readRadionuclide(std::string_view text) {
-    const std::string_view name = trimBlanks(text);
-    for (const Radionuclide& known : radionuclides())
-        if (known.name == name)
-            return &known;
-    for (const Radionuclide& known : radionuclides())
-        if (namesRadionuclide(name, known.name))
-            return &known;
-    return nullptr;
-}
 
 // ---- Reading the unit ----
 
@@ -166,11 +80,17 @@ Band tableBand(std::span<const ThresholdRow> rows, double activityTBq) {
     return {row, row->label, row->lower.kind == BoundKind::none ? 0 : row->lower.value};
 }
 
-// The A/D band of the activity, for the radionuclides without threshold rows.
-Band aOverDBand(double dTBq, double activityTBq) {
+// The band at or below the exemption level of a radionuclide categorised by A/D.
+constexpr AOverDBand exemptedBand{0, labels::exempted};
+
+// The A/D band of the activity, for the radionuclides without threshold rows: "Exempted" at or
+// below the exemption level when it is known.
+Band aOverDBand(double dTBq, std::optional<double> exemptionTBq, double activityTBq) {
+    if (exemptionTBq && activityTBq <= *exemptionTBq)
+        return {&exemptedBand, exemptedBand.label, 0};
     const AOverDBand& band = aOverDBandOf(activityTBq / dTBq);
     const double lower = std::isfinite(band.atLeast) ? band.atLeast * dTBq : 0;
-    return {&band, band.label, lower};
+    return {&band, band.label, std::max(lower, exemptionTBq.value_or(0))};
 }
 
 struct Decay {
@@ -266,11 +186,16 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     clearKeepingRoom(result);
     std::string& note = result.note;
 
-    const auto radionuclide = readRadionuclide(source.radionuclide);
+    const RadionuclideTable& table =
+        evaluation.radionuclides ? *evaluation.radionuclides : RadionuclideTable::builtIn();
+    const Radionuclide* radionuclide = table.find(source.radionuclide);
     if (!radionuclide)
         addNote(note, trimBlanks(source.radionuclide).empty()
                           ? "radionuclide: empty"
                           : "unknown radionuclide " + quoted(source.radionuclide));
+    else if (!radionuclide->dTBq)
+        addNote(note,
+                {"no source gives a D-value for ", radionuclide->name, ", so it has no category"});
 
     const auto activity = readActivity(source.activity);
     if (!activity)
@@ -306,7 +231,8 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     }
 
     const double constant = radionuclide->constantPerDay;
-    const double d = radionuclide->dTBq;
+    const double d = *radionuclide->dTBq;
+    const std::optional<double> exemption = radionuclide->exemptionTBq;
     const std::span<const ThresholdRow> rows = radionuclide->rows;
     double current = tbq->shownActivityTBq;
     if (manufactured) {
@@ -328,13 +254,16 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     result.currentActivityTBq = current;
     result.currentCategory = categoriseActivity(rows, current);
     result.aOverD = current / d;
-    result.categoryByAOverD = result.currentCategory == labels::exempted
-                                  ? labels::exempted
-                                  : categoriseAOverD(result.aOverD);
+    result.categoryByAOverD =
+        hasTable ? (result.currentCategory == labels::exempted ? labels::exempted
+                                                               : categoriseAOverD(result.aOverD))
+                 : aOverDBand(d, exemption, current).label;
     result.categorised = true;
 
     if (!hasTable)
         addNote(note, {"no category table for ", radionuclide->name, ": categorised by A/D only"});
+    if (!hasTable && !exemption && radionuclide->origin != NuclideOrigin::calculator)
+        addNote(note, {"the exemption level of ", radionuclide->name, " is not known"});
     if (!manufactured) {
         addNote(note, "no date of manufacture: not decayed");
         return;
@@ -348,7 +277,9 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     } else {
         // Without threshold rows the source's only category is its category by A/D, so its next
         // change is that of the A/D bands, found in the same way.
-        const auto band = [d](double tbqThen) { return aOverDBand(d, tbqThen); };
+        const auto band = [d, exemption](double tbqThen) {
+            return aOverDBand(d, exemption, tbqThen);
+        };
         result.nextChange = nextChange(decay, evaluation.asOf, current, band, whyNoDay);
     }
     if (!whyNoDay.empty())

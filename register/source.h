@@ -12,6 +12,8 @@
 
 namespace dovrin {
 
+class RadionuclideTable;
+
 // The texts of one inventory row that describe the source; an absent column is an empty text.
 struct SourceText {
     std::string_view radionuclide;
@@ -22,8 +24,9 @@ struct SourceText {
 
 // When and how the sources are evaluated.
 struct Evaluation {
-    LocalTime asOf;                              // the present moment, or the --as-of moment
-    DateOrder dateOrder = DateOrder::monthFirst; // how slash dates are read
+    LocalTime asOf;                                   // the present moment, or the --as-of moment
+    DateOrder dateOrder = DateOrder::monthFirst;      // how slash dates are read
+    const RadionuclideTable* radionuclides = nullptr; // none: the built-in ones
 };
 
 // The first day, from the as-of moment on, at whose start decay has taken the source into
