@@ -8,7 +8,6 @@
 
 #include "categorise.h"
 #include "conversion.h"
-#include "decay.h"
 #include "number_text.h"
 #include "plain_text.h"
 

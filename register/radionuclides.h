@@ -62,6 +62,11 @@ public:
 
     // The place in all() of the radionuclide whose name equals the text exactly.
     std::optional<std::size_t> indexOf(std::string_view name) const;
+    // That radionuclide itself.
+    const Radionuclide* named(std::string_view name) const {
+        const auto index = indexOf(name);
+        return index ? &entries_[*index] : nullptr;
+    }
 
     std::span<const Radionuclide> all() const { return entries_; }
 

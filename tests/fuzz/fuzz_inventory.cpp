@@ -10,7 +10,8 @@
 // input's size; every record written by the writer reads back unchanged; every row has the
 // header's width, and a row of another width is an error row; every output line reads back as
 // the row's fields followed by the results; a row taken as a plain line and split later is the
-// row next() reads, and its output line the same.
+// row next() reads, and its output line the same; a categorised row's radionuclide is found
+// again by its table name.
 
 #include <cstdint>
 #include <string>
@@ -21,6 +22,7 @@
 #include "inventory.h"
 #include "locations.h"
 #include "output.h"
+#include "radionuclides.h"
 
 using namespace dovrin;
 using dovrin::fuzz::quoted;
@@ -118,6 +120,11 @@ void checkRows(std::string_view text, std::optional<char> separator) {
         FUZZ_REQUIRE(row.fields.size() == width, quoted(text));
         const SourceResult result = evaluateRow(row, evaluation);
         FUZZ_REQUIRE(row.problem.empty() || !result.categorised, quoted(text));
+        // A categorised row's radionuclide is found again by the name the register gives it.
+        FUZZ_REQUIRE(!result.categorised ||
+                         RadionuclideTable::builtIn().find(result.radionuclide) ==
+                             RadionuclideTable::builtIn().named(result.radionuclide),
+                     quoted(text));
         totals.add(row.location, result);
         line = "\xEF\xBB\xBF"; // as in checkRoundTrip: the line is read as a whole file
         appendOutputRow(line, row.fields, result, used);

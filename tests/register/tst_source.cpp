@@ -9,6 +9,7 @@
 #include "categorise.h"
 #include "decay.h"
 #include "locations.h"
+#include "radionuclides.h"
 #include "source.h"
 #include "test_facts.h"
 #include "test_support.h"
@@ -76,6 +77,13 @@ private slots:
         row("mass too long", "Co-600", "1", "TBq", "unknown radionuclide 'Co-600'");
         row("two joints", "Co--60", "1", "TBq", "unknown radionuclide 'Co--60'");
         row("trailing letter", "Co-60m", "1", "TBq", "unknown radionuclide 'Co-60m'");
+        row("beyond the calculator", "h 3", "1", "TBq", "H-3 1");
+        row("metastable", "tc99m", "1", "TBq", "Tc-99m 1");
+        row("metastable mass first", "99mTc", "1", "TBq", "Tc-99m 1");
+        row("m of the element", "99Mo", "1", "TBq", "Mo-99 1");
+        row("X/Be as Euratom writes it", "Pu-239/Be-9", "1", "TBq", "Pu-239/Be 1");
+        row("AmBe", "AmBe", "1", "TBq", "Am-241/Be 1");
+        row("no D-value", "I-129", "1", "TBq", "no source gives a D-value for I-129, so it has no category");
         row("no radionuclide", "  ", "1", "TBq", "radionuclide: empty");
         row("exponent", "Cs-137", "1.5e3", "GBq", "Cs-137 1.5");
         row("comma", "Cs-137", "1,5", "GBq", "activity: '1,5' is not one number, finite and not negative");
@@ -163,6 +171,10 @@ private slots:
         row("above E", "Co-60", 2e-7, "5", "5");
         row("no table, tiny", "Tm-170", 1e-12, "", "5");
         row("no table, A/D 10", "Se-75", 2, "", "2");
+        row("A/D only", "Ni-63", 1, "", "4");
+        row("A/D only, at E", "Ni-63", 1e-4, "", "Exempted");
+        row("A/D only, above E", "Ni-63", 1.0001e-4, "", "5");
+        row("A/D only, unknown E", "Pu-239/Be", 1e-12, "", "5");
         // clang-format on
     }
     void categoryByAOverD() {
@@ -173,8 +185,11 @@ private slots:
         const SourceResult result = evaluate(radionuclide, QByteArray::number(tbq, 'g', 17), "TBq");
         QCOMPARE(label(result.currentCategory), table);
         QCOMPARE(dovrin::testing::show(result.categoryByAOverD), byAOverD);
-        COMPARE_EXACT(result.aOverD, tbq / *dValueOf(view(radionuclide)));
+        COMPARE_EXACT(result.aOverD,
+                      tbq / *RadionuclideTable::builtIn().find(view(radionuclide))->dTBq);
         QCOMPARE(result.note.find("categorised by A/D only") != std::string::npos, table.isEmpty());
+        QCOMPARE(result.note.find("exemption level of") != std::string::npos,
+                 QByteArray(QTest::currentDataTag()).endsWith("unknown E"));
     }
 
     // The first day at whose start the source lies in another band. A date of manufacture ahead
@@ -203,6 +218,8 @@ private slots:
         row("first day is tomorrow", "Cf-252", "0.2", "2026-12-08", 10, "3", "2026-12-08");
         row("Exempted stays", "Co-60", "1e-8", "2020-01-01", 0, "", "<none>");
         row("category 5 by A/D stays", "Tm-170", "1", "2020-01-01", 0, "", "<none>");
+        row("A/D only, by its half-life", "P-32", "0.2", "2026-12-07", 0, "5", "2026-12-22");
+        row("A/D only, to Exempted", "Tc-99m", "2e-5", "2026-12-07", 0, "Exempted", "2026-12-08");
         row("after 9999", "Ra-226", "100", "2020-01-01", 0, "", "<none>");
         // clang-format on
     }
@@ -222,14 +239,18 @@ private slots:
         if (!change)
             return;
         QCOMPARE(dovrin::testing::show(change->label), becomes);
-        // The window's own rules on that day and the day before.
-        const std::string_view name = result.radionuclide;
+        // The window's own rules on that day and the day before; by A/D, Exempted at or below
+        // the exemption level.
+        const Radionuclide& known = *RadionuclideTable::builtIn().named(result.radionuclide);
         const auto categoryOn = [&](local_days day) -> std::string_view {
             const double activity =
-                *decayedActivityTBq(result.activityTBq, *decayConstantOf(name),
+                *decayedActivityTBq(result.activityTBq, known.constantPerDay,
                                     elapsedDays(*result.manufactured, LocalTime{day}));
-            return hasThresholds(name) ? *categoriseActivity(name, activity)
-                                       : categoriseAOverD(activity / *dValueOf(name));
+            if (!known.rows.empty())
+                return *categoriseActivity(known.rows, activity);
+            return activity <= known.exemptionTBq.value_or(0)
+                       ? labels::exempted
+                       : categoriseAOverD(activity / *known.dTBq);
         };
         const local_days day{change->on};
         QCOMPARE(dovrin::testing::show(categoryOn(day)), becomes);
