@@ -281,6 +281,27 @@ private slots:
         QVERIFY(reevaluated.wait(10000));
         QCOMPARE(sources().model()->index(0, current).data().toString(), category);
     }
+
+    // The decay chart draws every radionuclide the register knows, under its table's name.
+    void decayChart_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("the calculator's") << 0 << "Decay of Co-60";
+        QTest::newRow("by A/D only") << 1 << "Decay of H-3";
+        QTest::newRow("metastable, mass first") << 2 << "Decay of Tc-99m";
+    }
+    void decayChart() {
+        QFETCH(int, row);
+        QFETCH(QString, title);
+        QVERIFY(openAndWait(writeFile(folder_, QStringLiteral("decay.csv"),
+                                      "radionuclide,activity,unit,manufactured\n"
+                                      "Co-60,1,TBq,2020-01-01\nH-3,1,TBq,2020-01-01\n"
+                                      "99mTc,1,GBq,2026-12-06\n")));
+        sources().selectRow(row);
+        QCOMPARE(
+            window_->findChild<QWidget*>(QStringLiteral("decayChart"))->accessibleDescription(),
+            title);
+    }
 };
 
 QTEST_MAIN(TestRegisterWindow)

@@ -19,9 +19,9 @@
 #include "category_thresholds.h"
 #include "d_values.h"
 #include "decay.h"
-#include "decay_constants.h"
 #include "output.h"
 #include "qt_text.h"
+#include "radionuclides.h"
 
 namespace dovrin {
 
@@ -122,11 +122,12 @@ void DecayChart::showNothing(const QString& why) {
 
 void DecayChart::showSource(const DecayedSource& source) {
     using namespace std::chrono;
-    const auto constant = decayConstantOf(source.radionuclide);
-    if (!constant) {
+    const Radionuclide* radionuclide = RadionuclideTable::builtIn().named(source.radionuclide);
+    if (!radionuclide || !radionuclide->dTBq) {
         showNothing(tr("This row has no radionuclide to draw."));
         return;
     }
+    const double constant = radionuclide->constantPerDay;
     const LocalTime start =
         source.manufactured ? LocalTime{local_days{*source.manufactured}} : source.asOf;
     const LocalTime change =
@@ -143,7 +144,7 @@ void DecayChart::showSource(const DecayedSource& source) {
     for (int point = 0; point <= curvePoints; ++point) {
         const LocalTime at = start + (end - start) * point / curvePoints;
         const double elapsed = source.manufactured ? elapsedDays(*source.manufactured, at) : 0;
-        const auto activity = currentActivity(source.initialTBq, *constant, elapsed);
+        const auto activity = currentActivity(source.initialTBq, constant, elapsed);
         if (!activity || !(activity->tbq > 0))
             continue;
         curve->append(chartTime(at), activity->tbq);
@@ -186,7 +187,7 @@ void DecayChart::showSource(const DecayedSource& source) {
             addLevel(chart, x, y, {left, bound}, {right, bound},
                      {left + (right - left) * 0.8, bound}, text, QColor(0xb0, 0x30, 0x30));
     };
-    const auto rows = thresholdRowsOf(source.radionuclide);
+    const auto rows = radionuclide->rows;
     for (const ThresholdRow& row : rows)
         if (row.lower.kind != BoundKind::none)
             drawBound(row.lower.value,
@@ -197,12 +198,16 @@ void DecayChart::showSource(const DecayedSource& source) {
                                row.lower.kind == BoundKind::exclusive ? QStringLiteral("above ")
                                                                       : QString(),
                                numberText(row.lower.value)));
-    if (const auto d = dValueOf(source.radionuclide); rows.empty() && d)
+    if (const double d = *radionuclide->dTBq; rows.empty()) {
         for (const AOverDBand& band : aOverDBands)
             if (std::isfinite(band.atLeast))
-                drawBound(*d * band.atLeast,
+                drawBound(d * band.atLeast,
                           tr("Category %1 by A/D from %2 TBq")
-                              .arg(fromBytes(band.label), numberText(*d * band.atLeast)));
+                              .arg(fromBytes(band.label), numberText(d * band.atLeast)));
+        if (const auto exemption = radionuclide->exemptionTBq)
+            drawBound(*exemption, tr("%1 at or below %2 TBq")
+                                      .arg(fromBytes(labels::exempted), numberText(*exemption)));
+    }
     addMoment(chart, x, y, chartTime(source.asOf), low, high,
               tr("As of %1").arg(isoDate(dayOf(source.asOf))), QColor(0x20, 0x90, 0x40));
     if (source.nextChange)

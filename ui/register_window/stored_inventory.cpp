@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "decay_constants.h"
+#include "radionuclides.h"
 
 namespace dovrin {
 
@@ -22,17 +22,13 @@ std::string_view labelText(LabelCode code) {
 }
 
 NuclideCode nuclideCode(std::string_view radionuclide) {
-    const auto found =
-        std::find_if(decayConstants.begin(), decayConstants.end(),
-                     [&](const auto& row) { return row.radionuclide == radionuclide; });
-    return found == decayConstants.end()
-               ? NuclideCode{0}
-               : static_cast<NuclideCode>(found - decayConstants.begin() + 1);
+    const auto index = RadionuclideTable::builtIn().indexOf(radionuclide);
+    return index ? static_cast<NuclideCode>(*index + 1) : NuclideCode{0};
 }
 
 std::string_view nuclideText(NuclideCode code) {
-    return code == 0 || code > decayConstants.size() ? std::string_view{}
-                                                     : decayConstants[code - 1u].radionuclide;
+    const auto known = RadionuclideTable::builtIn().all();
+    return code == 0 || code > known.size() ? std::string_view{} : known[code - 1u].name;
 }
 
 std::uint32_t NotePool::add(std::string_view note) {

@@ -17,6 +17,7 @@
 #include "categories.h"
 #include "inventory.h"
 #include "locations.h"
+#include "nuclides.h"
 #include "source.h"
 
 namespace dovrin {
@@ -28,8 +29,10 @@ using LabelCode = std::uint8_t;
 LabelCode labelCode(std::optional<std::string_view> label);
 std::string_view labelText(LabelCode code); // empty for none
 
-// A radionuclide as one byte: 0 for none, otherwise its place in the decay constants plus one.
+// A radionuclide as one byte: 0 for none, otherwise its place among the register's built-in
+// radionuclides plus one.
 using NuclideCode = std::uint8_t;
+static_assert(nuclides.size() < 255, "a radionuclide code is one byte");
 NuclideCode nuclideCode(std::string_view radionuclide);
 std::string_view nuclideText(NuclideCode code);
 
