@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <optional>
@@ -8,6 +9,7 @@
 
 #include "output.h"
 #include "output_files.h"
+#include "plain_text.h"
 
 #ifndef DOVRIN_VERSION
 #define DOVRIN_VERSION "unknown"
@@ -37,8 +39,19 @@ Options:
       --column NAME=HEADER read the column NAME (radionuclide, activity, unit, manufactured,
                            location or id) from the column headed HEADER; repeatable
       --date-order ORDER   mdy (month first, the default) or dmy for dates such as 03/02/2020
+      --nuclides FILE      add the radionuclides of FILE, a CSV file with the columns
+                           radionuclide, half_life, half_life_unit (s, min, h, d or y),
+                           d_value_tbq, exemption_bq (empty: not known) and source; a
+                           radionuclide the register knows is refused
+      --list-nuclides      write the radionuclides a run would use, each value with its
+                           source, as CSV to standard output and exit
   -h, --help               show this help and exit
       --version            show the version and exit
+
+The register knows the calculator's radionuclides, categorised by its category tables, and
+the common sealed-source radionuclides (H-3, C-14, Ni-63, Tc-99m, Am-241/Be, ...), categorised
+by A/D alone; --list-nuclides shows them all. Names may be written "Co-60", "co60", "60Co",
+"Tc-99m", "99mTc", "Am-241/Be", "AmBe".
 
 Exit status: 0 when every row was categorised, 1 when some rows are error rows (their note
 says why), 2 when the run could not be done.
@@ -51,6 +64,7 @@ struct Arguments {
     RunOptions options;
     bool help = false;
     bool version = false;
+    bool listNuclides = false;
     std::string error; // why the arguments cannot be used
 };
 
@@ -126,6 +140,10 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
         if (value != "mdy" && value != "dmy")
             return fail("--date-order takes mdy or dmy, not '" + std::string(value) + "'");
         options.dateOrder = value == "dmy" ? DateOrder::dayFirst : DateOrder::monthFirst;
+    } else if (name == "--nuclides") {
+        if (value.empty())
+            return fail("--nuclides needs a file name");
+        options.nuclides = value;
     } else {
         return fail("unknown option '" + std::string(name) + "'");
     }
@@ -133,8 +151,9 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
 }
 
 Arguments readArguments(std::span<const std::string_view> words) {
-    constexpr std::array<std::string_view, 7> withValue{
-        "-o", "--output", "--locations", "--as-of", "--separator", "--column", "--date-order"};
+    constexpr std::array<std::string_view, 8> withValue{
+        "-o",          "--output", "--locations",  "--as-of",
+        "--separator", "--column", "--date-order", "--nuclides"};
     Arguments arguments;
     std::optional<std::string_view> input;
     bool optionsEnded = false;
@@ -153,6 +172,8 @@ Arguments readArguments(std::span<const std::string_view> words) {
             arguments.help = true;
         } else if (word == "--version") {
             arguments.version = true;
+        } else if (word == "--list-nuclides") {
+            arguments.listNuclides = true;
         } else {
             const std::size_t equals = word.starts_with("--") ? word.find('=') : word.npos;
             const std::string_view name = word.substr(0, equals);
@@ -173,7 +194,7 @@ Arguments readArguments(std::span<const std::string_view> words) {
                 return arguments;
         }
     }
-    if (!input && !arguments.help && !arguments.version)
+    if (!input && !arguments.help && !arguments.version && !arguments.listNuclides)
         arguments.error = "no inventory given (a CSV file, or - for standard input)";
     arguments.options.input = input.value_or(standardStream);
     return arguments;
@@ -265,6 +286,24 @@ int runRegister(std::span<const std::string_view> arguments, std::FILE* standard
     }
     if (read.version) {
         std::fprintf(standardOutput, "%s %s\n", programName.data(), DOVRIN_VERSION);
+        return allCategorised;
+    }
+    if (read.listNuclides) {
+        const RunRadionuclides radionuclides = radionuclidesOfRun(read.options.nuclides);
+        if (!radionuclides.error.empty()) {
+            std::fprintf(standardError, "%s: %s\n", programName.data(),
+                         radionuclides.error.c_str());
+            return runImpossible;
+        }
+        const std::string list = nuclideListCsv(radionuclides.table());
+        const bool written =
+            std::fwrite(list.data(), 1, list.size(), standardOutput) == list.size() &&
+            std::fflush(standardOutput) == 0;
+        if (!written) {
+            std::fprintf(standardError, "%s: cannot write the list: %s\n", programName.data(),
+                         systemError(errno).c_str());
+            return runImpossible;
+        }
         return allCategorised;
     }
     RunResult result;

@@ -56,12 +56,39 @@ std::uint64_t sizeOf(std::FILE* file) {
 
 } // namespace
 
+RunRadionuclides radionuclidesOfRun(const std::string& nuclidesFile) {
+    RunRadionuclides radionuclides;
+    if (nuclidesFile.empty())
+        return radionuclides;
+    const std::string name = "--nuclides " + quotedPath(nuclidesFile);
+    std::error_code error;
+    if (fs::is_directory(nuclidesFile, error)) {
+        radionuclides.error = name + " is a folder, not a CSV file";
+        return radionuclides;
+    }
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(nuclidesFile.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        radionuclides.error = "cannot open " + name + ": " + systemError(errno);
+        return radionuclides;
+    }
+    csv::FileSource source(file.get());
+    std::string why;
+    radionuclides.withUsers = RadionuclideTable::withUserFile(source, why);
+    if (!radionuclides.withUsers)
+        radionuclides.error = name + ": " + why;
+    return radionuclides;
+}
+
 RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FILE* standardInput,
                               std::FILE* standardOutput, const Progress& progress) {
     if (std::string why = outputRefusal(options.input, options.output, options.locations,
                                         standardInput, standardOutput);
         !why.empty())
         return failure(std::move(why));
+    const RunRadionuclides radionuclides = radionuclidesOfRun(options.nuclides);
+    if (!radionuclides.error.empty())
+        return failure(radionuclides.error);
 
     // The input.
     const bool fromStandardInput = options.input == standardStream;
@@ -88,7 +115,8 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         return failure(totals.error());
 
     const char separator = reader.separator();
-    const Evaluation evaluation{options.asOf.value_or(now), options.dateOrder};
+    const Evaluation evaluation{options.asOf.value_or(now), options.dateOrder,
+                                &radionuclides.table()};
     RunResult run;
     LocationTotals locations;
     {

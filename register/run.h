@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,6 +19,7 @@
 #include "categories.h"
 #include "inventory.h"
 #include "locations.h"
+#include "radionuclides.h"
 #include "source.h"
 
 namespace dovrin {
@@ -34,7 +36,19 @@ struct RunOptions {
     InventoryOptions inventory;
     std::optional<LocalTime> asOf; // none: the present moment
     DateOrder dateOrder = DateOrder::monthFirst;
+    std::string nuclides; // the user's radionuclides: a CSV file, or empty for none
 };
+
+// The radionuclides of a run: the built-in ones, and those of the user's file when one is named.
+struct RunRadionuclides {
+    std::unique_ptr<const RadionuclideTable> withUsers; // none without a file
+    std::string error; // one line, naming the file, when the file cannot be used
+
+    const RadionuclideTable& table() const {
+        return withUsers ? *withUsers : RadionuclideTable::builtIn();
+    }
+};
+RunRadionuclides radionuclidesOfRun(const std::string& nuclidesFile);
 
 // What a run found, for the summary.
 struct RunSummary {

@@ -17,6 +17,7 @@
 #include "command_line.h"
 #include "csv.h"
 #include "inventory.h"
+#include "radionuclides.h"
 
 using namespace dovrin;
 
@@ -103,6 +104,7 @@ private slots:
     void failedRunLeavesFilesAlone_data();
     void failedRunLeavesFilesAlone();
     void finishedRunReplacesFiles();
+    void listNuclides();
     void realProgram();
 };
 
@@ -138,6 +140,19 @@ void TestRegisterRun::exitStatus_data() {
         2, "dovrin-register: the results and the totals per location would be written to one");
     row("both outputs to standard output", good, {"--locations", "-", "INV"}, 2,
         "dovrin-register: the results and the totals per location would be written to one");
+    // The inventory is its own --nuclides file: the user's columns, then activity and unit.
+    const QByteArray nuclides =
+        "radionuclide,half_life,half_life_unit,d_value_tbq,exemption_bq,source,activity,unit\n";
+    row("--nuclides adds one", nuclides + "Zz-500,10,d,1,1e6,test,2,TBq\n",
+        {"--nuclides", "INV", "INV"}, 0, "1 sources read, 1 categorised, 0 with errors");
+    row("--nuclides names a built-in one",
+        nuclides + "Zz-500,10,d,1,,test,2,TBq\n60co,5,y,1,,mine,1,Ci\n",
+        {"--nuclides", "INV", "INV"}, 2,
+        "dovrin-register: --nuclides 'DIR/inv.csv': row 3: '60co' is the built-in radionuclide "
+        "Co-60");
+    row("--nuclides bad row", nuclides + "Zz-500,10,days,1,,test,2,TBq\n",
+        {"--nuclides", "INV", "INV"}, 2,
+        "dovrin-register: --nuclides 'DIR/inv.csv': row 2: half_life_unit: 'days' is none of");
 }
 
 // 0 when every row is categorised, 1 when some are error rows, 2 with one line saying why.
@@ -263,6 +278,23 @@ void TestRegisterRun::optionsReachTheRows() {
     const QString value =
         QString::fromStdString(rows[1][static_cast<std::size_t>(at - rows[0].begin())]);
     QVERIFY2(value.startsWith(expected.section('=', 1)), qPrintable(value));
+}
+
+// The table a run uses, the user's radionuclides last, each row with its source.
+void TestRegisterRun::listNuclides() {
+    QTemporaryDir folder;
+    write(folder.path() + "/inv.csv", "radionuclide,half_life,half_life_unit,d_value_tbq,"
+                                      "exemption_bq,source\nZz-500,10,d,1,,test\n");
+    const Outcome outcome = run({"--list-nuclides", "--nuclides", "INV"}, folder.path());
+    QCOMPARE(outcome.status, 0);
+    const auto rows = records(outcome.out);
+    QCOMPARE(rows.size(), RadionuclideTable::builtIn().all().size() + 2);
+    const std::vector<std::string> columns{"radionuclide", "half_life",    "half_life_unit",
+                                           "d_value_tbq",  "exemption_bq", "source"};
+    QVERIFY(std::equal(columns.begin(), columns.end(), rows[0].begin()));
+    QVERIFY(std::ranges::all_of(rows, [](const auto& row) { return !row[5].empty(); }));
+    QCOMPARE(rows.back()[0], "Zz-500");
+    QCOMPARE(rows.back()[5], "test");
 }
 
 void TestRegisterRun::failedRunLeavesFilesAlone_data() {
