@@ -77,10 +77,14 @@ private:
 
     std::vector<Radionuclide> entries_;
     std::deque<std::string> texts_; // the user's names and sources, which never move
+    // FNV-1a: the keys are a few bytes, looked up once for every row of an inventory.
     struct TextHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view text) const {
-            return std::hash<std::string_view>{}(text);
+            std::uint64_t hash = 14695981039346656037u;
+            for (const char c : text)
+                hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+            return static_cast<std::size_t>(hash);
         }
     };
     // The key of each name ("tc-99m", and "ambe" for AmBe) -> its entry.
