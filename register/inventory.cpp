@@ -80,10 +80,15 @@ RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& colu
         const auto index = columns[column];
         return index && *index < fields.size() ? fields[*index] : std::string_view();
     };
-    return {{text(Column::radionuclide), text(Column::activity), text(Column::unit),
-             text(Column::manufactured)},
-            text(Column::location),
-            text(Column::id)};
+    return {
+        {text(Column::radionuclide),
+         text(Column::activity),
+         text(Column::unit),
+         text(Column::manufactured),
+         {text(Column::lastLeakTest), text(Column::leakTestInterval), text(Column::lastInventory),
+          text(Column::inventoryInterval), text(Column::workingLife)}},
+        text(Column::location),
+        text(Column::id)};
 }
 
 HeaderReading mapColumns(std::span<const std::string_view> header,
