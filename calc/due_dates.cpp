@@ -100,6 +100,8 @@ DueStatus dueStatus(year_month_day due, LocalTime asOf) {
     return DueStatus::notDue;
 }
 
+static_assert(dueSoonDays == 30, "the status text names 30 days");
+
 std::string_view statusText(DueStatus status) {
     switch (status) {
     case DueStatus::overdue:

@@ -91,6 +91,7 @@ void evaluateDuties(const DutyTexts& texts, const DutySource& source, const Duty
     if (!trimBlanks(texts.workingLife).empty()) {
         const auto years = readWorkingLifeYears(texts.workingLife);
         if (!years) {
+            static_assert(mostWorkingLifeYears == 100, "the note names 100 years");
             addNote(note, {"working_life: ", quotedForNote(texts.workingLife),
                            " is not a whole number of years from 1 to 100"});
         } else if (!source.manufactured) {
