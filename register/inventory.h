@@ -53,7 +53,8 @@ struct ColumnChoice {
 // Where each of the columns is in the header.
 struct ColumnMap {
     std::array<std::optional<std::size_t>, columnNames.size()> index;
-    std::size_t width = 0; // the header's number of fields
+    std::size_t width = 0;    // the header's number of fields
+    bool dutyColumns = false; // whether any column from last_leak_test on is there
 
     std::optional<std::size_t> operator[](Column column) const {
         return index[static_cast<std::size_t>(column)];
@@ -76,6 +77,13 @@ struct RowTexts {
     std::string_view id;
 };
 RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& columns);
+
+// The text of one column of a row, by the map; empty for an absent column.
+inline std::string_view textOf(std::span<const std::string_view> fields, const ColumnMap& columns,
+                               Column column) {
+    const auto index = columns[column];
+    return index && *index < fields.size() ? fields[*index] : std::string_view();
+}
 
 struct InventoryOptions {
     std::optional<char> separator; // none: recognised from the header line

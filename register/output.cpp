@@ -59,7 +59,7 @@ void appendLine(std::string& out, std::span<const std::string_view> first,
     std::size_t room = 1;
     for (const auto fields : {first, then})
         for (const std::string_view field : fields)
-            room += csv::fieldRoom(field) + 1;
+            room += field.empty() ? 1 : csv::fieldRoom(field) + 1;
     const std::size_t start = out.size();
     out.resize(start + room);
     char* to = out.data() + start;
@@ -69,9 +69,10 @@ void appendLine(std::string& out, std::span<const std::string_view> first,
     }
     for (std::size_t i = 0; i < then.size(); ++i) {
         const std::string_view field = then[i];
-        if (i < plainThen.size() && plainThen[i]) {
-            if (!field.empty())
-                std::memcpy(to, field.data(), field.size());
+        if (field.empty()) {
+            // nothing to write: many result fields, the due columns of most inventories among them
+        } else if (i < plainThen.size() && plainThen[i]) {
+            std::memcpy(to, field.data(), field.size());
             to += field.size();
         } else {
             to = csv::writeField(to, field, separator);
@@ -234,9 +235,10 @@ resultFields(const SourceResult& result, std::span<char, resultFieldsSpace> spac
         field(ResultColumn::nextChangeOn) = isoDate(result.nextChange->on, part(3));
     }
     const Duties& duties = result.duties;
-    if (duties.leakTest.on)
+    if (duties.leakTest.on) { // without a due day, there is no status either
         field(ResultColumn::leakTestDue) = isoDate(*duties.leakTest.on, part(4));
-    field(ResultColumn::leakTestStatus) = leakTestStatusText(duties);
+        field(ResultColumn::leakTestStatus) = leakTestStatusText(duties);
+    }
     if (duties.inventory.on)
         field(ResultColumn::inventoryDue) = isoDate(*duties.inventory.on, part(5));
     if (duties.workingLifeEnd.on)

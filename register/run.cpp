@@ -38,9 +38,13 @@ void count(std::uint64_t rowNumber, const SourceResult& result, RunSummary& summ
     ++summary.perCategory[severityOf(result.currentCategory.value_or(std::string_view()))];
 }
 
+bool hasDuties(const SourceResult& result) {
+    const Duties& duties = result.duties;
+    return duties.leakTest.on || duties.inventory.on || duties.workingLifeEnd.on;
+}
+
 // The source in the summary's lists of duties overdue and due soon, under each duty that is.
-void countDue(std::uint64_t rowNumber, std::string_view id, const SourceResult& result,
-              RunSummary& summary) {
+void countDue(SourceKey source, const SourceResult& result, RunSummary& summary) {
     const Duties& duties = result.duties;
     std::string overdue, dueSoon;
     const auto note = [&](const Due& due, std::string_view duty) {
@@ -61,8 +65,9 @@ void countDue(std::uint64_t rowNumber, std::string_view id, const SourceResult& 
             return;
         ++count;
         if (sources.size() < dueSourcesListed)
-            sources.push_back({id.empty() ? "row " + std::to_string(rowNumber) : std::string(id),
-                               std::move(found)});
+            sources.push_back(
+                {source.id.empty() ? "row " + std::to_string(source.row) : std::string(source.id),
+                 std::move(found)});
     };
     list(overdue, summary.overdue, summary.overdueCount);
     list(dueSoon, summary.dueSoon, summary.dueSoonCount);
@@ -70,14 +75,12 @@ void countDue(std::uint64_t rowNumber, std::string_view id, const SourceResult& 
 
 // The source's due days as calendar events: the leak test unless exempt, the inventory, the end
 // of the working life.
-void appendEvents(std::string& out, std::uint64_t rowNumber, const RowTexts& texts,
+void appendEvents(std::string& out, SourceKey source, std::string_view location,
                   const SourceResult& result, std::chrono::sys_seconds stamp) {
     const Duties& duties = result.duties;
-    const SourceKey source{texts.id, rowNumber};
     const auto event = [&](const Due& due, Duty duty) {
         if (due.on)
-            appendCalendarEvent(out, {source, duty, *due.on, result.radionuclide, texts.location},
-                                stamp);
+            appendCalendarEvent(out, {source, duty, *due.on, result.radionuclide, location}, stamp);
     };
     if (!duties.leakTestExemption)
         event(duties.leakTest, Duty::leakTest);
@@ -168,13 +171,18 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
             reader.columns(), evaluation, separator, [&](const RowBatch& batch) {
                 for (std::size_t row = 0; row < batch.rows(); ++row) {
                     const auto fields = evaluator.rowFields(batch, row);
-                    const RowTexts texts = textsOf(fields, reader.columns());
+                    const std::string_view location =
+                        textOf(fields, reader.columns(), Column::location);
                     const SourceResult& result = batch.results[row];
-                    locations.add(texts.location, result);
+                    locations.add(location, result);
                     count(batch.numbers[row], result, run.summary);
-                    countDue(batch.numbers[row], texts.id, result, run.summary);
+                    if (!hasDuties(result))
+                        continue;
+                    const SourceKey key{textOf(fields, reader.columns(), Column::id),
+                                        batch.numbers[row]};
+                    countDue(key, result, run.summary);
                     if (calendar)
-                        appendEvents(calendar->text(), batch.numbers[row], texts, result, stamp);
+                        appendEvents(calendar->text(), key, location, result, stamp);
                 }
                 if (calendar)
                     calendar->write();
