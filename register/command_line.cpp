@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "due_dates.h"
 #include "output.h"
 #include "output_files.h"
 #include "plain_text.h"
@@ -30,14 +31,20 @@ The header row names the columns, letter case and surrounding blanks ignored: ra
 activity and unit are required; manufactured, location and id are optional; every other column
 is carried through unchanged.
 
+Due dates: the optional columns last_leak_test and last_inventory (dates), leak_test_interval
+and inventory_interval (a number of months or days, "6 months" or "180 days") and working_life
+(whole years from the date of manufacture) give the columns leak_test_due, leak_test_status,
+inventory_due and working_life_ends. A source is exempt from leak tests by the rules of US NRC
+10 CFR 35.67(f), judged on its decayed activity on the due date.
+
 Options:
   -o, --output FILE        write the results to FILE instead of standard output
       --locations FILE     write the totals of A/D per location to FILE
       --as-of DATE         categorise at DATE (yyyy-mm-dd, 00:00) or yyyy-mm-ddThh:mm
                            instead of the present moment
       --separator SEP      comma, semicolon or tab (recognised from the header by default)
-      --column NAME=HEADER read the column NAME (radionuclide, activity, unit, manufactured,
-                           location or id) from the column headed HEADER; repeatable
+      --column NAME=HEADER read the column NAME (one of the names above) from the column
+                           headed HEADER; repeatable
       --date-order ORDER   mdy (month first, the default) or dmy for dates such as 03/02/2020
       --nuclides FILE      add the radionuclides of FILE, a CSV file with the columns
                            radionuclide, half_life, half_life_unit (s, min, h, d or y),
@@ -45,6 +52,13 @@ Options:
                            radionuclide the register knows is refused
       --list-nuclides      write the radionuclides a run would use, each value with its
                            source, as CSV to standard output and exit
+      --leak-test-interval INTERVAL
+                           the interval of a row without one (default 6 months)
+      --inventory-interval INTERVAL
+                           the same for physical inventories (default 6 months)
+      --leak-test-rules RULES
+                           nrc (the exemptions of 10 CFR 35.67(f), the default) or none
+      --calendar FILE      write the due dates to FILE as an iCalendar file (.ics)
   -h, --help               show this help and exit
       --version            show the version and exit
 
@@ -59,6 +73,14 @@ says why), 2 when the run could not be done.
 Example:
   dovrin-register --as-of 2026-01-01 --locations sites.csv -o results.csv inventory.csv
 )";
+
+// "radionuclide, activity, ..., working_life"
+std::string columnNameList() {
+    std::string list;
+    for (const std::string_view name : columnNames)
+        list += (list.empty() ? "" : ", ") + std::string(name);
+    return list;
+}
 
 struct Arguments {
     RunOptions options;
@@ -107,12 +129,28 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
         arguments.error = std::move(why);
         return false;
     };
-    if ((name == "-o" || name == "--output" || name == "--locations") && value.empty())
+    if ((name == "-o" || name == "--output" || name == "--locations" || name == "--calendar") &&
+        value.empty())
         return fail(std::string(name) + " needs a file name, or - for standard output");
     if (name == "-o" || name == "--output") {
         options.output = value;
     } else if (name == "--locations") {
         options.locations = value;
+    } else if (name == "--calendar") {
+        options.calendar = value;
+    } else if (name == "--leak-test-interval" || name == "--inventory-interval") {
+        const auto interval = readInterval(value);
+        if (!interval)
+            return fail(std::string(name) +
+                        " takes a whole number of months or days, as '6 months' or '180 days'; "
+                        "not '" +
+                        std::string(value) + "'");
+        (name == "--leak-test-interval" ? options.duties.leakTestInterval
+                                        : options.duties.inventoryInterval) = *interval;
+    } else if (name == "--leak-test-rules") {
+        if (value != "nrc" && value != "none")
+            return fail("--leak-test-rules takes nrc or none, not '" + std::string(value) + "'");
+        options.duties.leakTestExemptions = value == "nrc";
     } else if (name == "--as-of") {
         options.asOf = readMoment(value);
         if (!options.asOf)
@@ -132,8 +170,7 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
         const auto column =
             equals == std::string_view::npos ? std::nullopt : columnNamed(value.substr(0, equals));
         if (!column)
-            return fail("--column takes NAME=HEADER, NAME one of radionuclide, activity, unit, "
-                        "manufactured, location, id; not '" +
+            return fail("--column takes NAME=HEADER, NAME one of " + columnNameList() + "; not '" +
                         std::string(value) + "'");
         options.inventory.columns.push_back({*column, std::string(value.substr(equals + 1))});
     } else if (name == "--date-order") {
@@ -151,9 +188,11 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
 }
 
 Arguments readArguments(std::span<const std::string_view> words) {
-    constexpr std::array<std::string_view, 8> withValue{
-        "-o",          "--output", "--locations",  "--as-of",
-        "--separator", "--column", "--date-order", "--nuclides"};
+    constexpr std::array<std::string_view, 12> withValue{
+        "-o",           "--output",          "--locations",
+        "--as-of",      "--separator",       "--column",
+        "--date-order", "--nuclides",        "--leak-test-interval",
+        "--calendar",   "--leak-test-rules", "--inventory-interval"};
     Arguments arguments;
     std::optional<std::string_view> input;
     bool optionsEnded = false;
@@ -258,6 +297,19 @@ std::string summaryText(const RunSummary& summary) {
                         ": " + std::to_string(summary.perCategory[i]) + ",";
         text.back() = '\n';
     }
+    const auto listDue = [&text](std::string_view heading, const std::vector<DueSource>& sources,
+                                 std::uint64_t count) {
+        if (count == 0)
+            return;
+        text += std::string(heading) + " (" + std::to_string(count) + "): ";
+        for (std::size_t i = 0; i < sources.size(); ++i)
+            text += (i == 0 ? "" : ", ") + sources[i].source + " (" + sources[i].duties + ")";
+        if (count > sources.size())
+            text += " and " + std::to_string(count - sources.size()) + " more";
+        text += "\n";
+    };
+    listDue("overdue", summary.overdue, summary.overdueCount);
+    listDue("due within 30 days", summary.dueSoon, summary.dueSoonCount);
     for (const LocationTotal& total : summary.raisedLocations) {
         char sum[32];
         const std::string name =

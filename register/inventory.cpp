@@ -76,14 +76,16 @@ std::optional<Column> columnNamed(std::string_view name) {
 }
 
 RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& columns) {
-    const auto text = [&](Column column) {
-        const auto index = columns[column];
-        return index && *index < fields.size() ? fields[*index] : std::string_view();
-    };
-    return {{text(Column::radionuclide), text(Column::activity), text(Column::unit),
-             text(Column::manufactured)},
-            text(Column::location),
-            text(Column::id)};
+    const auto text = [&](Column column) { return textOf(fields, columns, column); };
+    RowTexts texts{{text(Column::radionuclide), text(Column::activity), text(Column::unit),
+                    text(Column::manufactured)},
+                   text(Column::location),
+                   text(Column::id)};
+    if (columns.dutyColumns) // most inventories have none: their rows skip the look-ups
+        texts.source.duties = {text(Column::lastLeakTest), text(Column::leakTestInterval),
+                               text(Column::lastInventory), text(Column::inventoryInterval),
+                               text(Column::workingLife)};
+    return texts;
 }
 
 HeaderReading mapColumns(std::span<const std::string_view> header,
@@ -114,8 +116,10 @@ HeaderReading mapColumns(std::span<const std::string_view> header,
             return fail("the header has no column " + quotedName(nameOf(column)) +
                         ", which is required (name another with --column " +
                         std::string(nameOf(column)) + "=HEADER)");
-        if (!found.empty())
+        if (!found.empty()) {
             map.index[c] = found.front();
+            map.dutyColumns = map.dutyColumns || column >= Column::lastLeakTest;
+        }
     }
     for (std::size_t a = 0; a < columnNames.size(); ++a)
         for (std::size_t b = a + 1; b < columnNames.size(); ++b)

@@ -59,7 +59,7 @@ void appendLine(std::string& out, std::span<const std::string_view> first,
     std::size_t room = 1;
     for (const auto fields : {first, then})
         for (const std::string_view field : fields)
-            room += csv::fieldRoom(field) + 1;
+            room += field.empty() ? 1 : csv::fieldRoom(field) + 1;
     const std::size_t start = out.size();
     out.resize(start + room);
     char* to = out.data() + start;
@@ -69,9 +69,10 @@ void appendLine(std::string& out, std::span<const std::string_view> first,
     }
     for (std::size_t i = 0; i < then.size(); ++i) {
         const std::string_view field = then[i];
-        if (i < plainThen.size() && plainThen[i]) {
-            if (!field.empty())
-                std::memcpy(to, field.data(), field.size());
+        if (field.empty()) {
+            // nothing to write: many result fields, the due columns of most inventories among them
+        } else if (i < plainThen.size() && plainThen[i]) {
+            std::memcpy(to, field.data(), field.size());
             to += field.size();
         } else {
             to = csv::writeField(to, field, separator);
@@ -210,8 +211,8 @@ std::string_view numberField(double value, std::span<char, 32> space) {
     return error == std::errc() ? std::string_view(space.data(), end) : std::string_view();
 }
 
-std::array<std::string_view, resultColumns.size()> resultFields(const SourceResult& result,
-                                                                std::span<char, 128> space) {
+std::array<std::string_view, resultColumns.size()>
+resultFields(const SourceResult& result, std::span<char, resultFieldsSpace> space) {
     std::array<std::string_view, resultColumns.size()> fields{};
     const auto field = [&fields](ResultColumn column) -> std::string_view& {
         return fields[indexOf(column)];
@@ -219,6 +220,7 @@ std::array<std::string_view, resultColumns.size()> resultFields(const SourceResu
     field(ResultColumn::note) = result.note;
     if (!result.categorised)
         return fields;
+    static_assert(resultFieldsSpace >= 7 * numberSpace, "three numbers and four dates");
     const auto part = [&](std::size_t which) {
         return space.subspan(which * numberSpace).first<numberSpace>();
     };
@@ -232,6 +234,15 @@ std::array<std::string_view, resultColumns.size()> resultFields(const SourceResu
         field(ResultColumn::nextCategory) = result.nextChange->label;
         field(ResultColumn::nextChangeOn) = isoDate(result.nextChange->on, part(3));
     }
+    const Duties& duties = result.duties;
+    if (duties.leakTest.on) { // without a due day, there is no status either
+        field(ResultColumn::leakTestDue) = isoDate(*duties.leakTest.on, part(4));
+        field(ResultColumn::leakTestStatus) = leakTestStatusText(duties);
+    }
+    if (duties.inventory.on)
+        field(ResultColumn::inventoryDue) = isoDate(*duties.inventory.on, part(5));
+    if (duties.workingLifeEnd.on)
+        field(ResultColumn::workingLifeEnds) = isoDate(*duties.workingLifeEnd.on, part(6));
     return fields;
 }
 
@@ -242,7 +253,7 @@ void appendOutputHeader(std::string& out, std::span<const std::string_view> head
 
 void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
                      const SourceResult& result, char separator) {
-    char space[128];
+    char space[resultFieldsSpace];
     const bool separatorKnown = csv::separators.find(separator) != std::string_view::npos;
     appendLine(out, fields, resultFields(result, space), separator,
                separatorKnown ? std::span<const bool>(numberColumns) : std::span<const bool>());
@@ -250,7 +261,7 @@ void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
 
 void appendOutputRow(std::string& out, std::string_view inputLine, const SourceResult& result,
                      char separator) {
-    char space[128];
+    char space[resultFieldsSpace];
     const bool separatorKnown = csv::separators.find(separator) != std::string_view::npos;
     out += inputLine;
     out += separator;

@@ -27,6 +27,10 @@ enum class ResultColumn {
     nextCategory,
     nextChangeOn,
     note,
+    leakTestDue,
+    leakTestStatus,
+    inventoryDue,
+    workingLifeEnds,
 };
 
 // What a result column holds: a number, a category label, an ISO date or a text.
@@ -51,6 +55,10 @@ inline constexpr auto resultColumnTable = std::to_array<ResultColumnInfo>({
     {ResultColumn::nextCategory, "next_category", "Next category", ResultKind::category},
     {ResultColumn::nextChangeOn, "next_change_on", "Next change on", ResultKind::date},
     {ResultColumn::note, "note", "Note", ResultKind::text},
+    {ResultColumn::leakTestDue, "leak_test_due", "Leak test due", ResultKind::date},
+    {ResultColumn::leakTestStatus, "leak_test_status", "Leak test status", ResultKind::text},
+    {ResultColumn::inventoryDue, "inventory_due", "Inventory due", ResultKind::date},
+    {ResultColumn::workingLifeEnds, "working_life_ends", "Working life ends", ResultKind::date},
 });
 
 // The place of a column among the result columns.
@@ -65,7 +73,9 @@ constexpr bool resultColumnsInEnumOrder() {
     return true;
 }
 static_assert(resultColumnsInEnumOrder(), "resultColumnTable lists the columns in enum order");
-static_assert(resultColumnTable.back().column == ResultColumn::note, "the note comes last");
+// The duties' columns came later than the note: they follow it, so that a reader of the earlier
+// columns by their place still finds them there.
+static_assert(indexOf(ResultColumn::note) + 1 == indexOf(ResultColumn::leakTestDue));
 
 // The names of the result columns, in order, as the output's header writes them.
 inline constexpr auto resultColumns = [] {
@@ -98,10 +108,11 @@ void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
 void appendOutputRow(std::string& out, std::string_view inputLine, const SourceResult& result,
                      char separator);
 
-// The results alone, as the texts of the nine result columns (for a window that shows them in
+// The results alone, as the texts of the result columns (for a window that shows them in
 // cells); the views point into result or into space.
-std::array<std::string_view, resultColumns.size()> resultFields(const SourceResult& result,
-                                                                std::span<char, 128> space);
+inline constexpr std::size_t resultFieldsSpace = 256;
+std::array<std::string_view, resultColumns.size()>
+resultFields(const SourceResult& result, std::span<char, resultFieldsSpace> space);
 
 // The totals per location: the header line, then one line per location.
 void appendLocationsHeader(std::string& out, char separator);

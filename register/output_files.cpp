@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <vector>
 
 #include "plain_text.h"
 
@@ -196,20 +195,22 @@ bool OutputFile::commit() {
     return true;
 }
 
-std::string outputRefusal(const std::string& input, const std::string& output,
-                          const std::string& locations, std::FILE* standardInput,
-                          std::FILE* standardOutput) {
+std::string outputRefusal(const std::string& input, std::span<const NamedOutput> outputs,
+                          std::FILE* standardInput, std::FILE* standardOutput) {
     const bool fromStandardInput = input == standardStream;
-    std::vector<std::string> outputs{output};
-    if (!locations.empty())
-        outputs.push_back(locations);
-    if (outputs.size() == 2 && (outputs[0] == outputs[1] ||
-                                (outputs[0] != standardStream && outputs[1] != standardStream &&
-                                 sameFile(outputs[0], outputs[1]))))
-        return "the results and the totals per location would be written to one file, " +
-               (outputs[0] == standardStream ? std::string("standard output")
-                                             : quotedPath(outputs[0]));
-    for (const std::string& written : outputs) {
+    for (std::size_t a = 0; a < outputs.size(); ++a)
+        for (std::size_t b = a + 1; b < outputs.size(); ++b) {
+            const std::string& first = outputs[a].path;
+            const std::string& second = outputs[b].path;
+            if (first == second ||
+                (first != standardStream && second != standardStream && sameFile(first, second)))
+                return "the " + std::string(outputs[a].what) + " and the " +
+                       std::string(outputs[b].what) + " would be written to one file, " +
+                       (first == standardStream ? std::string("standard output")
+                                                : quotedPath(first));
+        }
+    for (const NamedOutput& output : outputs) {
+        const std::string& written = output.path;
         const bool toStandardOutput = written == standardStream;
         const bool overwrites = fromStandardInput
                                     ? (toStandardOutput ? sameStream(standardInput, standardOutput)

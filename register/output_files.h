@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -45,11 +46,15 @@ private:
     std::string error_;
 };
 
+// One file a run writes, and what it holds as a message names it ("results").
+struct NamedOutput {
+    std::string_view what;
+    std::string path; // a file, or "-" for standard output
+};
+
 // Why a run cannot write its outputs: an output would be the input (also through standard
-// input or standard output), or both outputs one file; empty when it can. locations is empty
-// when there are no totals per location.
-std::string outputRefusal(const std::string& input, const std::string& output,
-                          const std::string& locations, std::FILE* standardInput,
-                          std::FILE* standardOutput);
+// input or standard output), or two outputs one file; empty when it can.
+std::string outputRefusal(const std::string& input, std::span<const NamedOutput> outputs,
+                          std::FILE* standardInput, std::FILE* standardOutput);
 
 } // namespace dovrin

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "batches.h"
+#include "calendar.h"
 #include "csv.h"
 #include "output.h"
 #include "output_files.h"
@@ -35,6 +36,56 @@ void count(std::uint64_t rowNumber, const SourceResult& result, RunSummary& summ
     }
     ++summary.categorised;
     ++summary.perCategory[severityOf(result.currentCategory.value_or(std::string_view()))];
+}
+
+bool hasDuties(const SourceResult& result) {
+    const Duties& duties = result.duties;
+    return duties.leakTest.on || duties.inventory.on || duties.workingLifeEnd.on;
+}
+
+// The source in the summary's lists of duties overdue and due soon, under each duty that is.
+void countDue(SourceKey source, const SourceResult& result, RunSummary& summary) {
+    const Duties& duties = result.duties;
+    std::string overdue, dueSoon;
+    const auto note = [&](const Due& due, std::string_view duty) {
+        if (!due.on || due.status == DueStatus::notDue)
+            return;
+        std::string& list = due.status == DueStatus::overdue ? overdue : dueSoon;
+        if (!list.empty())
+            list += ", ";
+        list += duty;
+    };
+    if (!duties.leakTestExemption)
+        note(duties.leakTest, "leak test");
+    note(duties.inventory, "inventory");
+    note(duties.workingLifeEnd, "end of working life");
+    const auto list = [&](std::string& found, std::vector<DueSource>& sources,
+                          std::uint64_t& count) {
+        if (found.empty())
+            return;
+        ++count;
+        if (sources.size() < dueSourcesListed)
+            sources.push_back(
+                {source.id.empty() ? "row " + std::to_string(source.row) : std::string(source.id),
+                 std::move(found)});
+    };
+    list(overdue, summary.overdue, summary.overdueCount);
+    list(dueSoon, summary.dueSoon, summary.dueSoonCount);
+}
+
+// The source's due days as calendar events: the leak test unless exempt, the inventory, the end
+// of the working life.
+void appendEvents(std::string& out, SourceKey source, std::string_view location,
+                  const SourceResult& result, std::chrono::sys_seconds stamp) {
+    const Duties& duties = result.duties;
+    const auto event = [&](const Due& due, Duty duty) {
+        if (due.on)
+            appendCalendarEvent(out, {source, duty, *due.on, result.radionuclide, location}, stamp);
+    };
+    if (!duties.leakTestExemption)
+        event(duties.leakTest, Duty::leakTest);
+    event(duties.inventory, Duty::inventory);
+    event(duties.workingLifeEnd, Duty::workingLifeEnd);
 }
 
 bool writeAll(std::FILE* file, std::string_view text) {
@@ -82,8 +133,12 @@ RunRadionuclides radionuclidesOfRun(const std::string& nuclidesFile) {
 
 RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FILE* standardInput,
                               std::FILE* standardOutput, const Progress& progress) {
-    if (std::string why = outputRefusal(options.input, options.output, options.locations,
-                                        standardInput, standardOutput);
+    std::vector<NamedOutput> outputs{{"results", options.output}};
+    if (!options.locations.empty())
+        outputs.push_back({"totals per location", options.locations});
+    if (!options.calendar.empty())
+        outputs.push_back({"calendar", options.calendar});
+    if (std::string why = outputRefusal(options.input, outputs, standardInput, standardOutput);
         !why.empty())
         return failure(std::move(why));
     const RunRadionuclides radionuclides = radionuclidesOfRun(options.nuclides);
@@ -109,14 +164,23 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
     // The outputs, pending until the whole input is read.
     OutputFile results;
     OutputFile totals;
+    OutputFile calendarFile;
     if (!results.open(options.output, standardOutput))
         return failure(results.error());
     if (!options.locations.empty() && !totals.open(options.locations, standardOutput))
         return failure(totals.error());
+    if (!options.calendar.empty() && !calendarFile.open(options.calendar, standardOutput))
+        return failure(calendarFile.error());
+    std::optional<csv::Writer> calendar;
+    if (calendarFile.stream() != nullptr) {
+        calendar.emplace(calendarFile.stream());
+        appendCalendarStart(calendar->text());
+    }
+    const std::chrono::sys_seconds stamp = universalTime(now);
 
     const char separator = reader.separator();
     const Evaluation evaluation{options.asOf.value_or(now), options.dateOrder,
-                                &radionuclides.table()};
+                                &radionuclides.table(), options.duties};
     RunResult run;
     LocationTotals locations;
     {
@@ -135,9 +199,21 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
             reader.columns(), evaluation, separator, [&](const RowBatch& batch) {
                 for (std::size_t row = 0; row < batch.rows(); ++row) {
                     const auto fields = evaluator.rowFields(batch, row);
-                    locations.add(textsOf(fields, reader.columns()).location, batch.results[row]);
-                    count(batch.numbers[row], batch.results[row], run.summary);
+                    const std::string_view location =
+                        textOf(fields, reader.columns(), Column::location);
+                    const SourceResult& result = batch.results[row];
+                    locations.add(location, result);
+                    count(batch.numbers[row], result, run.summary);
+                    if (!hasDuties(result))
+                        continue;
+                    const SourceKey key{textOf(fields, reader.columns(), Column::id),
+                                        batch.numbers[row]};
+                    countDue(key, result, run.summary);
+                    if (calendar)
+                        appendEvents(calendar->text(), key, location, result, stamp);
                 }
+                if (calendar)
+                    calendar->write();
                 return write(batch.output);
             });
         InventoryRow row;
@@ -182,11 +258,17 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         if (!writer.flush())
             return failure("cannot write " + totals.name() + ": " + systemError(errno));
     }
-    // Both files complete before either replaces what was there.
-    for (OutputFile* output : {&results, &totals})
+    if (calendar) {
+        appendCalendarEnd(calendar->text());
+        if (!calendar->flush())
+            return failure("cannot write " + calendarFile.name() + ": " + systemError(errno));
+        calendar.reset(); // done with the stream before it is closed
+    }
+    // Every file complete before any replaces what was there.
+    for (OutputFile* output : {&results, &totals, &calendarFile})
         if (!output->finish())
             return failure(output->error());
-    for (OutputFile* output : {&results, &totals})
+    for (OutputFile* output : {&results, &totals, &calendarFile})
         if (!output->commit())
             return failure(output->error());
 

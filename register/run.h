@@ -37,6 +37,8 @@ struct RunOptions {
     std::optional<LocalTime> asOf; // none: the present moment
     DateOrder dateOrder = DateOrder::monthFirst;
     std::string nuclides; // the user's radionuclides: a CSV file, or empty for none
+    DutyRules duties;
+    std::string calendar; // the due dates as iCalendar: a file, "-", or empty for none
 };
 
 // The radionuclides of a run: the built-in ones, and those of the user's file when one is named.
@@ -50,6 +52,13 @@ struct RunRadionuclides {
 };
 RunRadionuclides radionuclidesOfRun(const std::string& nuclidesFile);
 
+// A source with a duty overdue or due within 30 days, as the summary names it.
+struct DueSource {
+    std::string source; // its id, or "row N" without one
+    std::string duties; // "leak test, inventory"
+};
+inline constexpr std::size_t dueSourcesListed = 20;
+
 // What a run found, for the summary.
 struct RunSummary {
     std::uint64_t rowsRead = 0;
@@ -60,6 +69,12 @@ struct RunSummary {
     // without one (a radionuclide without bands).
     std::array<std::uint64_t, categoryLabels.size() + 1> perCategory{};
     std::vector<LocationTotal> raisedLocations; // above every one of their single sources
+    // The sources with a duty overdue, and those with one due within 30 days: the first
+    // dueSourcesListed of each, and how many there are in all.
+    std::vector<DueSource> overdue;
+    std::vector<DueSource> dueSoon;
+    std::uint64_t overdueCount = 0;
+    std::uint64_t dueSoonCount = 0;
 };
 
 struct RunResult {
@@ -72,11 +87,11 @@ struct RunResult {
 // returning false cancels the run, which then leaves no file behind.
 using Progress = std::function<bool(std::uint64_t consumed, std::uint64_t total)>;
 
-// Reads the inventory and writes the output (and the totals per location when asked) exactly as
-// dovrin-register does. Each file is written beside its final name and renamed into place once
-// complete: a run that fails leaves no file, and an existing file of that name as it was. An
-// output that is the input, or both outputs to one file, are refused. "-" reads standard input
-// and writes standard output, the two given here. now is the present moment.
+// Reads the inventory and writes the output (and the totals per location and the calendar when
+// asked) exactly as dovrin-register does. Each file is written beside its final name and renamed
+// into place once complete: a run that fails leaves no file, and an existing file of that name as
+// it was. An output that is the input, or two outputs to one file, are refused. "-" reads standard
+// input and writes standard output, the two given here. now is the present moment.
 RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FILE* standardInput,
                               std::FILE* standardOutput, const Progress& progress = {});
 

@@ -28,36 +28,6 @@ std::optional<double> readUnit(std::string_view text) {
     return unitSizeInBq(unit);
 }
 
-// ---- Notes ----
-
-// The text found, quoted; a long text is cut at a character boundary so that a note stays
-// readable.
-std::string quoted(std::string_view text) {
-    constexpr std::size_t longest = 60;
-    std::string result = "'";
-    if (text.size() <= longest) {
-        result += text;
-    } else {
-        std::size_t end = longest;
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            --end; // not inside a UTF-8 sequence
-        result += text.substr(0, end);
-        result += "...";
-    }
-    return result + "'";
-}
-
-void addNote(std::string& note, std::initializer_list<std::string_view> parts) {
-    if (!note.empty())
-        note += "; ";
-    for (const std::string_view part : parts)
-        note += part;
-}
-
-void addNote(std::string& note, std::string_view part) {
-    addNote(note, {part});
-}
-
 // ---- The next change ----
 
 constexpr local_days lastDay{year{9999} / December / 31};
@@ -192,7 +162,7 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     if (!radionuclide)
         addNote(note, trimBlanks(source.radionuclide).empty()
                           ? "radionuclide: empty"
-                          : "unknown radionuclide " + quoted(source.radionuclide));
+                          : "unknown radionuclide " + quotedForNote(source.radionuclide));
     else if (!radionuclide->dTBq)
         addNote(note,
                 {"no source gives a D-value for ", radionuclide->name, ", so it has no category"});
@@ -201,21 +171,21 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     if (!activity)
         addNote(note, trimBlanks(source.activity).empty()
                           ? "activity: empty"
-                          : "activity: " + quoted(source.activity) +
+                          : "activity: " + quotedForNote(source.activity) +
                                 " is not one number, finite and not negative");
 
     const auto unitInBq = readUnit(source.unit);
     if (!unitInBq)
         addNote(note, trimBlanks(source.unit).empty()
                           ? "unit: empty"
-                          : "unit: unknown unit " + quoted(source.unit));
+                          : "unit: unknown unit " + quotedForNote(source.unit));
 
     const bool dated = !trimBlanks(source.manufactured).empty();
     const year asOfYear = year_month_day{floor<days>(evaluation.asOf)}.year();
     const auto manufactured =
         dated ? readDate(source.manufactured, asOfYear, evaluation.dateOrder) : std::nullopt;
     if (dated && !manufactured)
-        addNote(note, "manufactured: " + quoted(source.manufactured) + " is not a date (" +
+        addNote(note, "manufactured: " + quotedForNote(source.manufactured) + " is not a date (" +
                           (evaluation.dateOrder == DateOrder::dayFirst ? "day/month/year"
                                                                        : "month/day/year") +
                           " or year-month-day)");
@@ -225,7 +195,8 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
 
     const auto tbq = activityInTBq(*activity, *unitInBq);
     if (!tbq) {
-        note = "activity: " + quoted(source.activity) + " " + std::string(trimBlanks(source.unit)) +
+        note = "activity: " + quotedForNote(source.activity) + " " +
+               std::string(trimBlanks(source.unit)) +
                " is beyond the range of a double in becquerel";
         return;
     }
@@ -239,7 +210,7 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
         const auto decayed = decayedActivityTBq(tbq->shownActivityTBq, constant,
                                                 elapsedDays(*manufactured, evaluation.asOf));
         if (!decayed) {
-            note = "manufactured: " + quoted(source.manufactured) +
+            note = "manufactured: " + quotedForNote(source.manufactured) +
                    " lies so far ahead that the decay exceeds the range of a double";
             return;
         }
@@ -264,6 +235,10 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
         addNote(note, {"no category table for ", radionuclide->name, ": categorised by A/D only"});
     if (!hasTable && !exemption && radionuclide->origin != NuclideOrigin::calculator)
         addNote(note, {"the exemption level of ", radionuclide->name, " is not known"});
+    if (!source.duties.empty())
+        evaluateDuties(
+            source.duties, {radionuclide->name, constant, result.activityTBq, manufactured},
+            evaluation.duties, evaluation.asOf, evaluation.dateOrder, result.duties, note);
     if (!manufactured) {
         addNote(note, "no date of manufacture: not decayed");
         return;
@@ -285,6 +260,32 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     if (!whyNoDay.empty())
         addNote(note, whyNoDay);
     return;
+}
+
+std::string quotedForNote(std::string_view text) {
+    constexpr std::size_t longest = 60;
+    std::string result = "'";
+    if (text.size() <= longest) {
+        result += text;
+    } else {
+        std::size_t end = longest;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end; // not inside a UTF-8 sequence
+        result += text.substr(0, end);
+        result += "...";
+    }
+    return result + "'";
+}
+
+void addNote(std::string& note, std::initializer_list<std::string_view> parts) {
+    if (!note.empty())
+        note += "; ";
+    for (const std::string_view part : parts)
+        note += part;
+}
+
+void addNote(std::string& note, std::string_view part) {
+    addNote(note, {part});
 }
 
 SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluation) {

@@ -4,11 +4,13 @@
 // initial and by current activity, its A/D and the day its category next changes.
 
 #include <chrono>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "decay.h"
+#include "duties.h"
 
 namespace dovrin {
 
@@ -20,6 +22,7 @@ struct SourceText {
     std::string_view activity;
     std::string_view unit;
     std::string_view manufactured; // empty: the source is not decayed
+    DutyTexts duties{};
 };
 
 // When and how the sources are evaluated.
@@ -27,6 +30,7 @@ struct Evaluation {
     LocalTime asOf;                                   // the present moment, or the --as-of moment
     DateOrder dateOrder = DateOrder::monthFirst;      // how slash dates are read
     const RadionuclideTable* radionuclides = nullptr; // none: the built-in ones
+    DutyRules duties{};
 };
 
 // The first day, from the as-of moment on, at whose start decay has taken the source into
@@ -47,6 +51,7 @@ struct SourceResult {
     double aOverD = 0;                 // current activity / D-value
     std::string_view categoryByAOverD; // "1" to "5" or "Exempted"
     std::optional<NextChange> nextChange;
+    Duties duties;    // none known for an error row
     std::string note; // the error, or what the reader should know
 };
 
@@ -60,5 +65,13 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
 
 // Makes result a default SourceResult, its note's room kept.
 void clearKeepingRoom(SourceResult& result);
+
+// A text found in the inventory as a note quotes it; a long text is cut at a character boundary
+// so that the note stays readable.
+std::string quotedForNote(std::string_view text);
+
+// Adds the parts to the note as one more remark, after "; " when the note has one already.
+void addNote(std::string& note, std::initializer_list<std::string_view> parts);
+void addNote(std::string& note, std::string_view part);
 
 } // namespace dovrin

@@ -105,6 +105,7 @@ private slots:
     void failedRunLeavesFilesAlone();
     void finishedRunReplacesFiles();
     void listNuclides();
+    void dueSourcesAndCalendar();
     void realProgram();
 };
 
@@ -153,6 +154,13 @@ void TestRegisterRun::exitStatus_data() {
     row("--nuclides bad row", nuclides + "Zz-500,10,days,1,,test,2,TBq\n",
         {"--nuclides", "INV", "INV"}, 2,
         "dovrin-register: --nuclides 'DIR/inv.csv': row 2: half_life_unit: 'days' is none of");
+    row("calendar to the results' file", good,
+        {"-o", "DIR/a.csv", "--calendar", "DIR/a.csv", "INV"}, 2,
+        "dovrin-register: the results and the calendar would be written to one");
+    row("bad interval", good, {"--leak-test-interval", "6 mo", "INV"}, 2,
+        "dovrin-register: --leak-test-interval takes a whole number of months or days");
+    row("bad leak-test rules", good, {"--leak-test-rules", "iaea", "INV"}, 2,
+        "dovrin-register: --leak-test-rules takes nrc or none, not 'iaea'");
 }
 
 // 0 when every row is categorised, 1 when some are error rows, 2 with one line saying why.
@@ -196,12 +204,12 @@ void TestRegisterRun::rowsInOrder() {
     QVERIFY(reader.readHeader());
     const auto rows = records(outcome.out);
     QCOMPARE(rows.size(), std::size_t{6007});
-    QCOMPARE(rows[0].size(), std::size_t{14});
+    QCOMPARE(rows[0].size(), std::size_t{18});
     QVERIFY(rows[0][5] == "activity_tbq");
     InventoryRow row;
     for (std::size_t i = 1; i < rows.size(); ++i) {
         QVERIFY(reader.next(row));
-        QCOMPARE(rows[i].size(), std::size_t{14});
+        QCOMPARE(rows[i].size(), std::size_t{18});
         QVERIFY(std::equal(row.fields.begin(), row.fields.end(), rows[i].begin()));
         const bool categorised = rows[i][0] == "a" || rows[i][0] == "d" || rows[i][0][0] == 'g';
         QCOMPARE(rows[i][5].empty(), !categorised);
@@ -257,6 +265,18 @@ void TestRegisterRun::optionsReachTheRows_data() {
     QTest::newRow("--separator") << QStringList{"--separator", "semicolon", "-"}
                                  << QByteArray("radionuclide;activity;unit;a,b,c\nCo-60;1;Ci;x\n")
                                  << "a,b,c=x";
+    // 1 MBq of Co-60, tested and inventoried on 2026-01-15; the run is on 2026-06-01.
+    const QByteArray tested = "radionuclide,activity,unit,manufactured,last_leak_test,"
+                              "last_inventory\nCo-60,1,MBq,2020-01-01,2026-01-15,2026-01-15\n";
+    QTest::newRow("exempt by default")
+        << QStringList{"-"} << tested << "leak_test_status=exempt: beta/gamma emitter";
+    QTest::newRow("--leak-test-rules none")
+        << QStringList{"--leak-test-rules", "none", "--leak-test-interval", "3 months", "-"}
+        << tested << "leak_test_status=overdue";
+    QTest::newRow("--leak-test-interval") << QStringList{"--leak-test-interval=180 days", "-"}
+                                          << tested << "leak_test_due=2026-07-14";
+    QTest::newRow("--inventory-interval") << QStringList{"--inventory-interval", "1 month", "-"}
+                                          << tested << "inventory_due=2026-02-15";
 }
 
 // The options change what is read and when the sources are evaluated.
@@ -313,10 +333,12 @@ void TestRegisterRun::failedRunLeavesFilesAlone() {
     write(folder.path() + "/inv.csv", inventory);
     write(folder.path() + "/out.csv", "before\n");
     write(folder.path() + "/sites.csv", "before too\n");
+    write(folder.path() + "/due.ics", "before as well\n");
     RunOptions options;
     options.input = (folder.path() + "/inv.csv").toStdString();
     options.output = (folder.path() + "/out.csv").toStdString();
     options.locations = (folder.path() + "/sites.csv").toStdString();
+    options.calendar = (folder.path() + "/due.ics").toStdString();
     std::uint64_t reports = 0;
     const RunResult result = categoriseInventory(options, fixedNow, stdin, stdout,
                                                  [&](std::uint64_t consumed, std::uint64_t total) {
@@ -325,9 +347,32 @@ void TestRegisterRun::failedRunLeavesFilesAlone() {
                                                  });
     QCOMPARE(result.status, runImpossible);
     QCOMPARE(reports > 0, cancelled);
-    QCOMPARE(filesIn(folder.path()), (QStringList{"inv.csv", "out.csv", "sites.csv"}));
+    QCOMPARE(filesIn(folder.path()), (QStringList{"due.ics", "inv.csv", "out.csv", "sites.csv"}));
     QCOMPARE(contents(folder.path() + "/out.csv"), QByteArray("before\n"));
     QCOMPARE(contents(folder.path() + "/sites.csv"), QByteArray("before too\n"));
+    QCOMPARE(contents(folder.path() + "/due.ics"), QByteArray("before as well\n"));
+}
+
+// The summary names the sources overdue and those due within 30 days, by id or row, the first
+// 20 of each; the calendar holds an event for each due day.
+void TestRegisterRun::dueSourcesAndCalendar() {
+    QTemporaryDir folder;
+    QByteArray inventory = "id,radionuclide,activity,unit,last_leak_test,last_inventory\n";
+    for (int i = 1; i <= 25; ++i)
+        inventory += "S" + QByteArray::number(i) + ",Co-60,1,Ci,2025-06-01,2026-01-01\n";
+    inventory += ",Co-60,1,Ci,2025-12-20,\n"; // row 27: due 2026-06-20
+    write(folder.path() + "/inv.csv", inventory);
+    const Outcome outcome =
+        run({"INV", "-o", "DIR/out.csv", "--calendar", "DIR/due.ics"}, folder.path());
+    QCOMPARE(outcome.status, 0);
+    const QString err = QString::fromUtf8(outcome.err);
+    QString overdue = "overdue (25): ";
+    for (int i = 1; i <= 20; ++i)
+        overdue += QString(i == 1 ? "" : ", ") + "S" + QString::number(i) + " (leak test)";
+    QVERIFY2(err.contains(overdue + " and 5 more\n"), qPrintable(err));
+    QVERIFY2(err.contains("due within 30 days (26): S1 (inventory), "), qPrintable(err));
+    QVERIFY2(!err.contains("row 27"), qPrintable(err)); // past the first 20
+    QCOMPARE(contents(folder.path() + "/due.ics").count("BEGIN:VEVENT"), 51);
 }
 
 // A complete run replaces the files at once, keeping their permissions and a symbolic link.

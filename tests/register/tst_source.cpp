@@ -260,6 +260,69 @@ private slots:
 
     // Sources kept together: error rows counted but not summed, and a sum of A/D that reaches
     // a more severe category than any single source.
+    // A row's duties: a text that cannot be read leaves its duty empty and says so in the note
+    // while the row keeps its category; the exemption is judged on the due day's activity and
+    // can be turned off; an error row has no duties.
+    void duties_data() {
+        QTest::addColumn<QByteArray>("radionuclide");
+        QTest::addColumn<QByteArray>("lastLeakTest");
+        QTest::addColumn<QByteArray>("interval");
+        QTest::addColumn<QByteArray>("workingLife");
+        QTest::addColumn<bool>("exemptions");
+        QTest::addColumn<QString>("due");    // leak_test_due
+        QTest::addColumn<QString>("status"); // leak_test_status
+        QTest::addColumn<QString>("ends");   // working_life_ends
+        QTest::addColumn<QString>("note");
+        const auto row = [](const char* tag, const char* radionuclide, const char* last,
+                            const char* interval, const char* life, bool exemptions,
+                            const char* due, const QString& status, const char* ends,
+                            const char* note) {
+            QTest::newRow(tag) << QByteArray(radionuclide) << QByteArray(last)
+                               << QByteArray(interval) << QByteArray(life) << exemptions << due
+                               << status << ends << note;
+        };
+        // 3.8 MBq made on 2016-12-07: about 1 MBq of Co-60 in November 2026.
+        const QString exempt =
+            QString::fromUtf8("exempt: beta/gamma emitter of at most 3.7 MBq "
+                              "(100 \u00B5Ci) on the due date (10 CFR 35.67(f))");
+        row("due in 31 days", "Co-60", "2026-07-07", "", "10", false, "2027-01-07", "not due",
+            "2026-12-07", "");
+        row("overdue", "Co-60", "2026-05-01", "", "", false, "2026-11-01", "overdue", "<none>", "");
+        row("exempt on the due day", "Co-60", "2026-05-01", "", "", true, "2026-11-01", exempt,
+            "<none>", "");
+        row("alpha not exempt", "Am-241", "2026-11-20", "1 day", "", true, "2026-11-21", "overdue",
+            "<none>", "");
+        row("bad interval", "Co-60", "2026-05-01", "6 mo", "10", true, "<none>", "", "2026-12-07",
+            "leak_test_interval: '6 mo' is not an interval (a whole number of months or days, as "
+            "'6 months' or '180 days')");
+        row("bad date and life", "Co-60", "2026-13-01", "", "7.5", true, "<none>", "", "<none>",
+            "last_leak_test: '2026-13-01' is not a date (month/day/year or year-month-day); "
+            "working_life: '7.5' is not a whole number of years from 1 to 100");
+        row("error row", "Xx-1", "2026-05-01", "", "10", true, "<none>", "", "<none>",
+            "unknown radionuclide 'Xx-1'");
+    }
+    void duties() {
+        QFETCH(QByteArray, radionuclide);
+        QFETCH(QByteArray, lastLeakTest);
+        QFETCH(QByteArray, interval);
+        QFETCH(QByteArray, workingLife);
+        QFETCH(bool, exemptions);
+        QFETCH(QString, due);
+        QFETCH(QString, status);
+        QFETCH(QString, ends);
+        QFETCH(QString, note);
+        Evaluation evaluation{asOf()};
+        evaluation.duties.leakTestExemptions = exemptions;
+        SourceText texts{view(radionuclide), "3.8", "MBq", "2016-12-07"};
+        texts.duties = {view(lastLeakTest), view(interval), {}, {}, view(workingLife)};
+        const SourceResult result = evaluateSource(texts, evaluation);
+        QCOMPARE(result.categorised, radionuclide != "Xx-1");
+        QCOMPARE(show(result.duties.leakTest.on), due);
+        QCOMPARE(dovrin::testing::show(leakTestStatusText(result.duties)), status);
+        QCOMPARE(show(result.duties.workingLifeEnd.on), ends);
+        QCOMPARE(dovrin::testing::show(result.note), note);
+    }
+
     void locations_data() {
         QTest::addColumn<QStringList>("sources"); // "radionuclide activity-in-TBq"
         QTest::addColumn<int>("errors");

@@ -128,7 +128,7 @@ std::string SourcesModel::cellText(std::size_t row, int column) const {
         return std::string(texts_->fields(row)[static_cast<std::size_t>(column)]);
     const StoredResult& stored = results_->rows[row];
     const SourceResult restored = restoreResult(stored, results_->notes[stored.note]);
-    std::array<char, 128> space{};
+    std::array<char, resultFieldsSpace> space{};
     return std::string(resultFields(restored, space)[*result]);
 }
 

@@ -1,0 +1,93 @@
+#pragma once
+
+// The recurring duties of a sealed source and the exemptions from leak testing, from the US NRC
+// rules for medical licensees, 10 CFR 35.67 "Requirements for possession of sealed sources and
+// brachytherapy sources".
+//
+// Read in: Code of Federal Regulations, Title 10, Volume 1, revised as of January 1, 2005, GPO
+// Access, 10CFR35.67, pages 576-577 (edocket.access.gpo.gov/cfr_2005/janqtr/10cfr35.67.htm):
+//   "(b) A licensee in possession of a sealed source shall-- [...]
+//    (2) Test the source for leakage at intervals not to exceed 6 months or at other intervals
+//    approved by the Commission or an Agreement State in the Sealed Source and Device Registry."
+//   "(f) A licensee need not perform a leak test on the following sources:
+//    (1) Sources containing only byproduct material with a half-life of less than 30 days;"
+// The copy read breaks off after (f)(1). The gas exemption and the two activity limits are
+// therefore cited as 10 CFR 35.67(f) without a paragraph number, and their numbers were read in
+// two texts that restate the same limits:
+//   University of Nevada, Reno, Radiation Safety Manual, 17.3 Exemptions: "The source contains
+//   100 microcuries or less of beta or gamma emitting material or 10 microcuries or less of
+//   alpha emitting materials";
+//   University of Maryland EHS, Radioactive Sealed Sources: "100 µCi or more of Beta or Gamma
+//   emitting radionuclides or 10 µCi or more of alpha emitting material in any form other than
+//   gas will be tested".
+// The physical inventory: 10 CFR 35.2067(b) (law.cornell.edu/cfr/text/10/35.2067, Title 10
+// published on 2014-01-01): "the semi-annual physical inventory of sealed sources and
+// brachytherapy sources required by § 35.67(g)".
+
+#include <array>
+#include <string_view>
+
+#include "activity_units.h"
+#include "table_checks.h"
+
+namespace dovrin::leakTestRules {
+
+// 35.67(b)(2): at intervals not to exceed 6 months; 35.2067(b): a semi-annual inventory.
+inline constexpr int defaultLeakTestMonths = 6;
+inline constexpr int defaultInventoryMonths = 6;
+
+// 35.67(f)(1): a half-life of less than 30 days.
+inline constexpr double halfLifeBelowDays = 30;
+
+// At most 100 µCi of a beta or gamma emitter, at most 10 µCi of an alpha emitter, in becquerel
+// through the curie of the unit box.
+inline constexpr double betaGammaMostBq = 100 * tableChecks::sizeOf("uCi");
+inline constexpr double alphaMostBq = 10 * tableChecks::sizeOf("uCi");
+static_assert(betaGammaMostBq == 3.7e6 && alphaMostBq == 3.7e5,
+              "the limits are 3.7 MBq and 0.37 MBq, as the reasons below say");
+
+// The reasons written in the leak-test status.
+inline constexpr std::string_view shortHalfLifeReason =
+    "exempt: half-life of less than 30 days (10 CFR 35.67(f)(1))";
+inline constexpr std::string_view gasReason =
+    "exempt: only radioactive material as a gas (10 CFR 35.67(f))";
+inline constexpr std::string_view betaGammaReason =
+    "exempt: beta/gamma emitter of at most 3.7 MBq (100 \u00B5Ci) on the due date "
+    "(10 CFR 35.67(f))";
+inline constexpr std::string_view alphaReason =
+    "exempt: alpha emitter of at most 0.37 MBq (10 \u00B5Ci) on the due date (10 CFR 35.67(f))";
+
+// The alpha emitters, each with the decay mode of its evaluation in the DDEP/LNE-LNHB recommended
+// data as distributed in GitHub nrc-cnrc/EGSnrc, HEN_HOUSE/spectra/lnhb/<name>.txt, line 1 (the
+// ENSDF identification record; commit in brackets). A neutron source of an alpha emitter and
+// beryllium is an alpha emitter: its activity is that of the alpha emitter. Every other
+// radionuclide counts as a beta or gamma emitter.
+inline constexpr auto alphaEmitters = std::to_array<std::string_view>({
+    "Pu-238",    // Pu-238.txt: "238PU A DECAY (87.74 Y)" [c6b7f075]
+    "Am-241",    // Am-241.txt: "241AM A DECAY (432.6 Y)" [d8588d43]
+    "Am-241/Be", // as Am-241
+    "Cf-252",    // Cf-252.txt: "252CF A DECAY (2.6470 Y)", alpha branch 0.96914 [c6b7f075]
+    "Ra-226",    // Ra-226.txt: "226RA A DECAY (1600 Y)" [d8588d43]
+    "Po-210",    // Po-210.txt: "210PO A DECAY (138.3763 D)" [d8588d43]
+    "Cm-244",    // Cm-244.txt: "244CM A DECAY (18.11 Y)" [d8588d43]
+    "Pu-239",    // Pu-239.txt: "239PU A DECAY (24100 Y)" [d8588d43]
+    "Pu-239/Be", // as Pu-239
+    "U-235",     // U-235.txt: "235U  A DECAY (704E6 Y)" [d8588d43]
+    "U-238",     // U-238.txt: "238U A DECAY (4.468E9 Y)" [c6b7f075]
+    "Th-232",    // Th-232.txt: "232TH A DECAY (14.02E9 Y)" [d8588d43]
+});
+static_assert(tableChecks::eachKeyOnce(alphaEmitters, [](std::string_view name) { return name; }),
+              "each alpha emitter is listed once");
+
+// The radionuclides whose sealed sources hold the material as a gas. Krypton is a noble gas and
+// Kr-85 sources are filled with it: "Kr-85 is condensed and then used to make low pressure beta
+// sources for thickness gauges [...] in stark contrast to Sr-90 or other beta emitters that are
+// not gases" (M. Kay, Health Physics Society mailing list, "Re: Kr-85", December 1996,
+// health.phys.iit.edu/extended_archive/9612/msg00115.html). Tritium is left out on purpose: its
+// sources may hold it as a solid, "The tritium gas is absorbed in a thin layer of titanium,
+// forming a stable compound at room temperature" ("Advances in the design of vacuum gauges using
+// radioactive materials", abstract), so treating it as a gas could exempt a source that must be
+// tested.
+inline constexpr auto gaseousRadionuclides = std::to_array<std::string_view>({"Kr-85"});
+
+} // namespace dovrin::leakTestRules

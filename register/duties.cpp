@@ -1,0 +1,115 @@
+#include "duties.h"
+
+#include "number_text.h"
+#include "source.h"
+
+namespace dovrin {
+
+namespace {
+
+using namespace std::chrono;
+
+std::string_view orderText(DateOrder order) {
+    return order == DateOrder::dayFirst ? "day/month/year" : "month/day/year";
+}
+
+constexpr std::string_view afterLastDay = " falls after 9999-12-31";
+
+// The date in the column, or none with a note when the text is not a date; none without a note
+// for an empty text.
+std::optional<year_month_day> readDutyDate(std::string_view column, std::string_view text,
+                                           LocalTime asOf, DateOrder order, std::string& note) {
+    if (trimBlanks(text).empty())
+        return std::nullopt;
+    const year asOfYear = year_month_day{floor<days>(asOf)}.year();
+    const auto date = readDate(text, asOfYear, order);
+    if (!date)
+        addNote(note, {column, ": ", quotedForNote(text), " is not a date (", orderText(order),
+                       " or year-month-day)"});
+    return date;
+}
+
+// The row's interval, or the run's for an empty text; none with a note for a text that is not
+// one.
+std::optional<Interval> readDutyInterval(std::string_view column, std::string_view text,
+                                         Interval runInterval, std::string& note) {
+    if (trimBlanks(text).empty())
+        return runInterval;
+    const auto interval = readInterval(text);
+    if (!interval)
+        addNote(note, {column, ": ", quotedForNote(text),
+                       " is not an interval (a whole number of months or days, as '6 months' or "
+                       "'180 days')"});
+    return interval;
+}
+
+// The day the duty falls due after the last one, or none; a note when it cannot be told.
+Due dueAfter(std::string_view dueColumn, std::optional<year_month_day> last,
+             std::optional<Interval> interval, LocalTime asOf, std::string& note) {
+    if (!last || !interval)
+        return {};
+    const auto on = addInterval(*last, *interval);
+    if (!on) {
+        addNote(note, {dueColumn, afterLastDay});
+        return {};
+    }
+    return {on, dueStatus(*on, asOf)};
+}
+
+} // namespace
+
+void evaluateDuties(const DutyTexts& texts, const DutySource& source, const DutyRules& rules,
+                    LocalTime asOf, DateOrder dateOrder, Duties& duties, std::string& note) {
+    duties = {};
+    if (texts.empty())
+        return;
+
+    const auto lastLeakTest =
+        readDutyDate("last_leak_test", texts.lastLeakTest, asOf, dateOrder, note);
+    const auto leakTestInterval = readDutyInterval("leak_test_interval", texts.leakTestInterval,
+                                                   rules.leakTestInterval, note);
+    duties.leakTest = dueAfter("leak_test_due", lastLeakTest, leakTestInterval, asOf, note);
+    if (duties.leakTest.on && rules.leakTestExemptions) {
+        // The activity at 00:00 of the due day; a source without a date of manufacture is not
+        // decayed, as everywhere in the register.
+        double onDueDay = source.activityTBq;
+        if (source.manufactured)
+            onDueDay = decayedActivityTBq(source.activityTBq, source.decayConstantPerDay,
+                                          elapsedDays(*source.manufactured,
+                                                      LocalTime{local_days{*duties.leakTest.on}}))
+                           .value_or(onDueDay);
+        duties.leakTestExemption = leakTestExemption(
+            {source.radionuclide, halfLifeDays(source.decayConstantPerDay), onDueDay});
+    }
+
+    const auto lastInventory =
+        readDutyDate("last_inventory", texts.lastInventory, asOf, dateOrder, note);
+    const auto inventoryInterval = readDutyInterval("inventory_interval", texts.inventoryInterval,
+                                                    rules.inventoryInterval, note);
+    duties.inventory = dueAfter("inventory_due", lastInventory, inventoryInterval, asOf, note);
+
+    if (!trimBlanks(texts.workingLife).empty()) {
+        const auto years = readWorkingLifeYears(texts.workingLife);
+        if (!years) {
+            static_assert(mostWorkingLifeYears == 100, "the note names 100 years");
+            addNote(note, {"working_life: ", quotedForNote(texts.workingLife),
+                           " is not a whole number of years from 1 to 100"});
+        } else if (!source.manufactured) {
+            addNote(note, "working_life: no date of manufacture to count the years from");
+        } else if (const auto ends = workingLifeEnd(*source.manufactured, *years)) {
+            duties.workingLifeEnd = {ends, dueStatus(*ends, asOf)};
+        } else {
+            addNote(note, {"working_life_ends", afterLastDay});
+        }
+    }
+}
+
+std::string_view leakTestStatusText(const Duties& duties) {
+    if (duties.leakTestExemption)
+        return *duties.leakTestExemption;
+    if (!duties.leakTest.on)
+        return {};
+    return statusText(duties.leakTest.status);
+}
+
+} // namespace dovrin
