@@ -25,17 +25,25 @@ Categorise every sealed radioactive source of an inventory (a CSV file, or - for
 and write each row with its results as CSV to standard output.
 
 The header row names the columns, letter case and surrounding blanks ignored: radionuclide,
-activity and unit are required; manufactured, location and id are optional; every other column
-is carried through unchanged.
+activity and unit are required; manufactured, location, id and recorded_category (a category
+typed by a person, checked against the categories by A/D) are optional; every other column is
+carried through unchanged.
 
 Options:
   -o, --output FILE        write the results to FILE instead of standard output
-      --locations FILE     write the totals of A/D per location to FILE
+      --locations FILE     write the totals per location to FILE: the sums of A/D and of A/E
+                           (a location is Exempted only when its sum of A/E is at most 1)
+      --nrc                add to the totals per location the US NRC's sums of fractions of
+                           10 CFR 37 Appendix A, and name in the summary every location that
+                           holds a category 1 or 2 quantity. A location should then be one area
+                           behind a common security barrier; the activity of an Am-241/Be or
+                           Pu-239/Be source is that of its alpha emitter.
       --as-of DATE         categorise at DATE (yyyy-mm-dd, 00:00) or yyyy-mm-ddThh:mm
                            instead of the present moment
       --separator SEP      comma, semicolon or tab (recognised from the header by default)
       --column NAME=HEADER read the column NAME (radionuclide, activity, unit, manufactured,
-                           location or id) from the column headed HEADER; repeatable
+                           location, id or recorded_category) from the column headed HEADER;
+                           repeatable
       --date-order ORDER   mdy (month first, the default) or dmy for dates such as 03/02/2020
   -h, --help               show this help and exit
       --version            show the version and exit
@@ -119,7 +127,7 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
             equals == std::string_view::npos ? std::nullopt : columnNamed(value.substr(0, equals));
         if (!column)
             return fail("--column takes NAME=HEADER, NAME one of radionuclide, activity, unit, "
-                        "manufactured, location, id; not '" +
+                        "manufactured, location, id, recorded_category; not '" +
                         std::string(value) + "'");
         options.inventory.columns.push_back({*column, std::string(value.substr(equals + 1))});
     } else if (name == "--date-order") {
@@ -153,6 +161,8 @@ Arguments readArguments(std::span<const std::string_view> words) {
             arguments.help = true;
         } else if (word == "--version") {
             arguments.version = true;
+        } else if (word == "--nrc") {
+            arguments.options.nrc = true;
         } else {
             const std::size_t equals = word.starts_with("--") ? word.find('=') : word.npos;
             const std::string_view name = word.substr(0, equals);
@@ -237,16 +247,30 @@ std::string summaryText(const RunSummary& summary) {
                         ": " + std::to_string(summary.perCategory[i]) + ",";
         text.back() = '\n';
     }
+    const auto nameOf = [](const LocationTotal& total) {
+        return total.location.empty() ? std::string("(no location)")
+                                      : "location '" + total.location + "'";
+    };
     for (const LocationTotal& total : summary.raisedLocations) {
         char sum[32];
-        const std::string name =
-            total.location.empty() ? "(no location)" : "location '" + total.location + "'";
-        text += name + ": " + std::to_string(total.sources) + " sources, sum of A/D " +
+        text += nameOf(total) + ": " + std::to_string(total.sources) + " sources, sum of A/D " +
                 std::string(numberField(total.sumAOverD, sum)) + ", category " +
                 std::string(total.categoryByAOverD()) +
                 " together, above its most severe single source (" +
                 std::string(total.mostSevereSingleCategory) + ")\n";
     }
+    for (const LocationTotal& total : summary.nrcLocations) {
+        char sum[32];
+        const bool first = total.nrcQuantity() == "1";
+        text += nameOf(total) + ": a category " + std::string(total.nrcQuantity()) +
+                " quantity under 10 CFR 37, sum of fractions " +
+                std::string(numberField(
+                    first ? total.nrcFractionCategory1 : total.nrcFractionCategory2, sum)) +
+                " for category " + std::string(total.nrcQuantity()) + "\n";
+    }
+    if (const auto differ = summary.recordedCategoryDiffers)
+        text += std::to_string(*differ) + (*differ == 1 ? " row's" : " rows'") +
+                " recorded category differs from both categories by A/D\n";
     return text;
 }
 

@@ -75,13 +75,16 @@ std::optional<Column> columnNamed(std::string_view name) {
     return std::nullopt;
 }
 
+std::string_view textOf(std::span<const std::string_view> fields, const ColumnMap& columns,
+                        Column column) {
+    const auto index = columns[column];
+    return index && *index < fields.size() ? fields[*index] : std::string_view();
+}
+
 RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& columns) {
-    const auto text = [&](Column column) {
-        const auto index = columns[column];
-        return index && *index < fields.size() ? fields[*index] : std::string_view();
-    };
+    const auto text = [&](Column column) { return textOf(fields, columns, column); };
     return {{text(Column::radionuclide), text(Column::activity), text(Column::unit),
-             text(Column::manufactured)},
+             text(Column::manufactured), text(Column::recordedCategory)},
             text(Column::location),
             text(Column::id)};
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// An inventory: a CSV file whose header row names the columns. Six of them describe a source;
+// An inventory: a CSV file whose header row names the columns. Seven of them describe a source;
 // every other column is carried through unchanged. Rows are read one at a time, so that a
 // caller (the command line, or the register window from a background thread) keeps only the
 // row at hand.
@@ -20,22 +20,22 @@
 namespace dovrin {
 
 // The columns that describe a source, under their names in a header.
-enum class Column { radionuclide, activity, unit, manufactured, location, id };
-inline constexpr std::array<std::string_view, 6> columnNames{"radionuclide", "activity", "unit",
-                                                             "manufactured", "location", "id"};
+enum class Column { radionuclide, activity, unit, manufactured, location, id, recordedCategory };
+inline constexpr std::array<std::string_view, 7> columnNames{
+    "radionuclide", "activity", "unit", "manufactured", "location", "id", "recorded_category"};
 inline constexpr std::size_t requiredColumns = 3; // the first three of columnNames
-static_assert(static_cast<std::size_t>(Column::id) + 1 == columnNames.size());
+static_assert(static_cast<std::size_t>(Column::recordedCategory) + 1 == columnNames.size());
 
 // The column of that name, letter case and surrounding blanks ignored; none for another text.
 std::optional<Column> columnNamed(std::string_view name);
 
-// A header of the user's own file taken for one of the six names (--column NAME=HEADER).
+// A header of the user's own file taken for one of the names (--column NAME=HEADER).
 struct ColumnChoice {
     Column column;
     std::string header; // matched ignoring letter case and surrounding blanks
 };
 
-// Where each of the six columns is in the header.
+// Where each of the columns is in the header.
 struct ColumnMap {
     std::array<std::optional<std::size_t>, columnNames.size()> index;
     std::size_t width = 0; // the header's number of fields
@@ -54,13 +54,16 @@ struct HeaderReading {
 HeaderReading mapColumns(std::span<const std::string_view> header,
                          std::span<const ColumnChoice> choices);
 
-// The texts of a row for the six columns, by the map; an absent column gives an empty text.
+// The texts of a row for the columns, by the map; an absent column gives an empty text.
 struct RowTexts {
     SourceText source;
     std::string_view location;
     std::string_view id;
 };
 RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& columns);
+// One of them.
+std::string_view textOf(std::span<const std::string_view> fields, const ColumnMap& columns,
+                        Column column);
 
 struct InventoryOptions {
     std::optional<char> separator; // none: recognised from the header line
@@ -73,7 +76,7 @@ struct InventoryRow {
     // Exactly the header's number of fields: a short row is padded with empty fields, a long
     // one keeps its first fields (its extra fields are quoted in problem).
     std::span<const std::string_view> fields;
-    SourceText source;         // the four texts; empty for an absent column
+    SourceText source;         // the source's texts; empty for an absent column
     std::string_view location; // empty without a location column
     std::string_view id;       // empty without an id column
     // Why the row cannot be read as a source (too few or too many fields, a broken quote);

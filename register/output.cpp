@@ -9,36 +9,13 @@
 #include <optional>
 
 #include "csv.h"
+#include "plain_text.h"
 
 namespace dovrin {
 
 namespace {
 
 constexpr std::size_t numberSpace = 32;
-
-// yyyy-mm-dd; a year beyond four digits keeps all of its digits.
-std::string_view isoDate(std::chrono::year_month_day date, std::span<char, numberSpace> space) {
-    char* out = space.data();
-    int year = static_cast<int>(date.year());
-    if (year < 0)
-        *out++ = '-';
-    const unsigned magnitude =
-        year < 0 ? static_cast<unsigned>(-year) : static_cast<unsigned>(year);
-    char* const yearStart = out;
-    if (magnitude < 1000)
-        for (unsigned power = 1000; power > std::max(magnitude, 1u); power /= 10)
-            *out++ = '0';
-    out = std::to_chars(out, yearStart + 8, magnitude).ptr;
-    const auto twoDigits = [&out](unsigned value) {
-        *out++ = static_cast<char>('0' + value / 10);
-        *out++ = static_cast<char>('0' + value % 10);
-    };
-    *out++ = '-';
-    twoDigits(unsigned(date.month()));
-    *out++ = '-';
-    twoDigits(unsigned(date.day()));
-    return {space.data(), out};
-}
 
 // Which result columns hold the numbers and dates this program writes: digits, '.', '-', '+'
 // and 'e', none of which is a separator an inventory may use, so they never need quotes.
@@ -210,8 +187,8 @@ std::string_view numberField(double value, std::span<char, 32> space) {
     return error == std::errc() ? std::string_view(space.data(), end) : std::string_view();
 }
 
-std::array<std::string_view, resultColumns.size()> resultFields(const SourceResult& result,
-                                                                std::span<char, 128> space) {
+std::array<std::string_view, resultColumns.size()>
+resultFields(const SourceResult& result, std::span<char, resultFieldsSpace> space) {
     std::array<std::string_view, resultColumns.size()> fields{};
     const auto field = [&fields](ResultColumn column) -> std::string_view& {
         return fields[indexOf(column)];
@@ -232,49 +209,83 @@ std::array<std::string_view, resultColumns.size()> resultFields(const SourceResu
         field(ResultColumn::nextCategory) = result.nextChange->label;
         field(ResultColumn::nextChangeOn) = isoDate(result.nextChange->on, part(3));
     }
+    if (result.nextChangeByAOverD) {
+        field(ResultColumn::nextCategoryByAOverD) = result.nextChangeByAOverD->label;
+        const bool sameDay =
+            result.nextChange && result.nextChange->on == result.nextChangeByAOverD->on;
+        field(ResultColumn::nextChangeByAOverDOn) =
+            sameDay ? field(ResultColumn::nextChangeOn)
+                    : isoDate(result.nextChangeByAOverD->on, part(4));
+    }
+    if (result.recordedCategoryDiffers) {
+        // "differs: by A/D Exempted now, Exempted initially" at its longest
+        const std::span<char> text = space.subspan(5 * numberSpace);
+        char* out = text.data();
+        for (const std::string_view piece :
+             {std::string_view("differs: by A/D "), result.categoryByAOverD,
+              std::string_view(" now, "), result.initialCategoryByAOverD,
+              std::string_view(" initially")})
+            out = std::ranges::copy(piece, out).out;
+        field(ResultColumn::recordedCategoryCheck) = {text.data(), out};
+    }
     return fields;
 }
 
-void appendOutputHeader(std::string& out, std::span<const std::string_view> header,
-                        char separator) {
-    appendLine(out, header, resultColumns, separator);
+void appendOutputHeader(std::string& out, std::span<const std::string_view> header, char separator,
+                        bool recordedCategory) {
+    appendLine(out, header, std::span(resultColumns).first(resultColumnCount(recordedCategory)),
+               separator);
 }
 
 void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
-                     const SourceResult& result, char separator) {
-    char space[128];
+                     const SourceResult& result, char separator, bool recordedCategory) {
+    char space[resultFieldsSpace];
     const bool separatorKnown = csv::separators.find(separator) != std::string_view::npos;
-    appendLine(out, fields, resultFields(result, space), separator,
+    const auto results = resultFields(result, space);
+    appendLine(out, fields, std::span(results).first(resultColumnCount(recordedCategory)),
+               separator,
                separatorKnown ? std::span<const bool>(numberColumns) : std::span<const bool>());
 }
 
 void appendOutputRow(std::string& out, std::string_view inputLine, const SourceResult& result,
-                     char separator) {
-    char space[128];
-    const bool separatorKnown = csv::separators.find(separator) != std::string_view::npos;
+                     char separator, bool recordedCategory) {
     out += inputLine;
     out += separator;
-    appendLine(out, {}, resultFields(result, space), separator,
-               separatorKnown ? std::span<const bool>(numberColumns) : std::span<const bool>());
+    appendOutputRow(out, std::span<const std::string_view>(), result, separator, recordedCategory);
 }
 
-void appendLocationsHeader(std::string& out, char separator) {
-    appendLine(out, locationColumns, {}, separator);
+namespace {
+
+std::size_t locationColumnCount(bool nrc) {
+    return locationColumns.size() - (nrc ? 0 : nrcLocationColumns);
 }
 
-void appendLocationRow(std::string& out, const LocationTotal& total, char separator) {
-    char sum[numberSpace];
+} // namespace
+
+void appendLocationsHeader(std::string& out, char separator, bool nrc) {
+    appendLine(out, std::span(locationColumns).first(locationColumnCount(nrc)), {}, separator);
+}
+
+void appendLocationRow(std::string& out, const LocationTotal& total, char separator, bool nrc) {
+    char sumAOverD[numberSpace];
+    char sumAOverE[numberSpace];
+    char fraction1[numberSpace];
+    char fraction2[numberSpace];
     const std::string sources = std::to_string(total.sources);
     const std::string withErrors = std::to_string(total.sourcesWithErrors);
     const std::array<std::string_view, locationColumns.size()> fields{
         total.location,
         sources,
         withErrors,
-        numberField(total.sumAOverD, sum),
+        numberField(total.sumAOverD, sumAOverD),
+        total.everyExemptionKnown ? numberField(total.sumAOverE, sumAOverE) : std::string_view(),
         total.categoryByAOverD(),
         total.mostSevereSingleCategory,
-        total.raisedByAggregation() ? "yes" : "no"};
-    appendLine(out, fields, {}, separator);
+        total.raisedByAggregation() ? "yes" : "no",
+        numberField(total.nrcFractionCategory1, fraction1),
+        numberField(total.nrcFractionCategory2, fraction2),
+        total.nrcQuantity()};
+    appendLine(out, std::span(fields).first(locationColumnCount(nrc)), {}, separator);
 }
 
 } // namespace dovrin

@@ -34,6 +34,7 @@ struct RunOptions {
     InventoryOptions inventory;
     std::optional<LocalTime> asOf; // none: the present moment
     DateOrder dateOrder = DateOrder::monthFirst;
+    bool nrc = false; // the US NRC's sums of fractions per location (--nrc)
 };
 
 // What a run found, for the summary.
@@ -46,6 +47,11 @@ struct RunSummary {
     // without one (a radionuclide without bands).
     std::array<std::uint64_t, categoryLabels.size() + 1> perCategory{};
     std::vector<LocationTotal> raisedLocations; // above every one of their single sources
+    // With the NRC's sums of fractions, the locations that hold a category 1 or 2 quantity.
+    std::vector<LocationTotal> nrcLocations;
+    // The rows whose recorded category differs from both categories by A/D; none when the
+    // inventory has no recorded category.
+    std::optional<std::uint64_t> recordedCategoryDiffers;
 };
 
 struct RunResult {
