@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 
+#include "categories.h"
 #include "csv.h"
 #include "plain_text.h"
 
@@ -17,16 +18,22 @@ namespace {
 
 constexpr std::size_t numberSpace = 32;
 
-// Which result columns hold the numbers and dates this program writes: digits, '.', '-', '+'
-// and 'e', none of which is a separator an inventory may use, so they never need quotes.
-constexpr auto numberColumns = [] {
+// Which result columns hold the numbers, dates and category labels this program writes: digits,
+// '.', '-', '+' and 'e', or a label of categoryLabels, none of which holds a separator an
+// inventory may use, a quote or a line end, so they never need quotes.
+constexpr auto plainColumns = [] {
     std::array<bool, resultColumns.size()> plain{};
     for (std::size_t i = 0; i < plain.size(); ++i)
         plain[i] = resultColumnTable[i].kind == ResultKind::number ||
-                   resultColumnTable[i].kind == ResultKind::date;
+                   resultColumnTable[i].kind == ResultKind::date ||
+                   resultColumnTable[i].kind == ResultKind::category;
     return plain;
 }();
 static_assert(csv::separators.find_first_of("0123456789.-+e") == std::string_view::npos);
+static_assert(std::ranges::none_of(categoryLabels, [](std::string_view label) {
+    return label.find_first_of(csv::separators) != std::string_view::npos ||
+           label.find_first_of("\"\r\n") != std::string_view::npos;
+}));
 
 // Appends the fields as one CSV line, each field written in place; the fields of then that
 // plainThen marks are written as they are, with no look for what would need quotes.
@@ -244,7 +251,7 @@ void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
     const auto results = resultFields(result, space);
     appendLine(out, fields, std::span(results).first(resultColumnCount(recordedCategory)),
                separator,
-               separatorKnown ? std::span<const bool>(numberColumns) : std::span<const bool>());
+               separatorKnown ? std::span<const bool>(plainColumns) : std::span<const bool>());
 }
 
 void appendOutputRow(std::string& out, std::string_view inputLine, const SourceResult& result,
