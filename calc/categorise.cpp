@@ -68,6 +68,13 @@ std::optional<std::string_view> categoriseActivity(std::span<const ThresholdRow>
     return std::nullopt;
 }
 
+std::optional<double> exemptionLevelOf(std::span<const ThresholdRow> rows) {
+    const auto row = std::ranges::find(rows, labels::exempted, &ThresholdRow::label);
+    if (row == rows.end() || row->upper.kind != BoundKind::inclusive)
+        return std::nullopt;
+    return row->upper.value;
+}
+
 bool hasThresholds(std::string_view radionuclide) {
     return !thresholdRowsOf(radionuclide).empty();
 }
@@ -87,6 +94,11 @@ const AOverDBand& aOverDBandOf(double aOverD) {
 
 std::string_view categoriseAOverD(double aOverD) {
     return aOverDBandOf(aOverD).label;
+}
+
+const NrcThreshold* nrcThresholdOf(std::string_view radionuclide) {
+    const auto row = std::ranges::find(nrcThresholds, radionuclide, &NrcThreshold::radionuclide);
+    return row == nrcThresholds.end() ? nullptr : &*row;
 }
 
 } // namespace dovrin

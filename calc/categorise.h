@@ -8,6 +8,7 @@
 
 #include "category_thresholds.h"
 #include "d_values.h"
+#include "nrc_thresholds.h"
 
 namespace dovrin {
 
@@ -33,6 +34,10 @@ std::optional<std::string_view> categoriseActivity(std::string_view radionuclide
 std::optional<std::string_view> categoriseActivity(std::span<const ThresholdRow> rows,
                                                    double activityTBq);
 
+// The exemption level in TBq among a radionuclide's rows: the upper end of its "Exempted" band,
+// which holds every activity up to it; none without such a band.
+std::optional<double> exemptionLevelOf(std::span<const ThresholdRow> rows);
+
 // Whether the threshold table has bands for the radionuclide.
 bool hasThresholds(std::string_view radionuclide);
 
@@ -44,5 +49,9 @@ const AOverDBand& aOverDBandOf(double aOverD);
 
 // "1" to "5", the category of the ratio of an activity to its D-value.
 std::string_view categoriseAOverD(double aOverD);
+
+// The row of the US NRC's thresholds for the radionuclide (name matched exactly); none for a
+// radionuclide outside that table.
+const NrcThreshold* nrcThresholdOf(std::string_view radionuclide);
 
 } // namespace dovrin

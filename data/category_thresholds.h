@@ -174,6 +174,18 @@ constexpr bool bandsNotEmpty() {
     });
 }
 
+// A radionuclide's lowest band is "Exempted", up to and including its exemption level, which the
+// register reads there; no other band is.
+constexpr bool exemptedBandLowestAndInclusive() {
+    for (std::size_t row = 0; row < categoryThresholds.size(); ++row) {
+        const ThresholdRow& band = categoryThresholds[row];
+        const bool exempted = band.label == labels::exempted;
+        if (exempted != closesGroup(row) || (exempted && band.upper.kind != BoundKind::inclusive))
+            return false;
+    }
+    return true;
+}
+
 } // namespace tableChecks
 
 static_assert(tableChecks::rowsOfOneKeyStandTogether(categoryThresholds,
@@ -184,5 +196,7 @@ static_assert(tableChecks::bandsOpenOnlyAtTheEnds(),
 static_assert(tableChecks::bandsJoin(),
               "each band meets the next one down, one bound inclusive and the other exclusive");
 static_assert(tableChecks::bandsNotEmpty(), "each band's lower bound lies below its upper bound");
+static_assert(tableChecks::exemptedBandLowestAndInclusive(),
+              "each radionuclide's lowest band, and only it, is Exempted, its upper end included");
 
 } // namespace dovrin

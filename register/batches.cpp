@@ -172,10 +172,11 @@ void BatchEvaluator::evaluate(RowBatch& batch) const {
         SourceResult& result = batch.results[row];
         evaluateRow(textsOf(fields, columns_).source, batch.problems[row], evaluation_, result);
         // A plain line that fits the header holds its fields as they are written out.
+        const bool recordedCategory = columns_[Column::recordedCategory].has_value();
         if (batch.plain[row] && batch.problems[row].empty())
-            appendOutputRow(batch.output, line, result, separator_);
+            appendOutputRow(batch.output, line, result, separator_, recordedCategory);
         else
-            appendOutputRow(batch.output, fields, result, separator_);
+            appendOutputRow(batch.output, fields, result, separator_, recordedCategory);
     }
 }
 

@@ -28,8 +28,9 @@ Categorise every sealed radioactive source of an inventory (a CSV file, or - for
 and write each row with its results as CSV to standard output.
 
 The header row names the columns, letter case and surrounding blanks ignored: radionuclide,
-activity and unit are required; manufactured, location and id are optional; every other column
-is carried through unchanged.
+activity and unit are required; manufactured, location, id and recorded_category (a category
+typed by a person, checked against the categories by A/D) are optional; every other column is
+carried through unchanged.
 
 Due dates: the optional columns last_leak_test and last_inventory (dates), leak_test_interval
 and inventory_interval (a number of months or days, "6 months" or "180 days") and working_life
@@ -39,7 +40,13 @@ inventory_due and working_life_ends. A source is exempt from leak tests by the r
 
 Options:
   -o, --output FILE        write the results to FILE instead of standard output
-      --locations FILE     write the totals of A/D per location to FILE
+      --locations FILE     write the totals per location to FILE: the sums of A/D and of A/E
+                           (a location is Exempted only when its sum of A/E is at most 1)
+      --nrc                add to the totals per location the US NRC's sums of fractions of
+                           10 CFR 37 Appendix A, and name in the summary every location that
+                           holds a category 1 or 2 quantity. A location should then be one area
+                           behind a common security barrier; the activity of an Am-241/Be or
+                           Pu-239/Be source is that of its alpha emitter.
       --as-of DATE         categorise at DATE (yyyy-mm-dd, 00:00) or yyyy-mm-ddThh:mm
                            instead of the present moment
       --separator SEP      comma, semicolon or tab (recognised from the header by default)
@@ -213,6 +220,8 @@ Arguments readArguments(std::span<const std::string_view> words) {
             arguments.version = true;
         } else if (word == "--list-nuclides") {
             arguments.listNuclides = true;
+        } else if (word == "--nrc") {
+            arguments.options.nrc = true;
         } else {
             const std::size_t equals = word.starts_with("--") ? word.find('=') : word.npos;
             const std::string_view name = word.substr(0, equals);
@@ -310,16 +319,30 @@ std::string summaryText(const RunSummary& summary) {
     };
     listDue("overdue", summary.overdue, summary.overdueCount);
     listDue("due within 30 days", summary.dueSoon, summary.dueSoonCount);
+    const auto nameOf = [](const LocationTotal& total) {
+        return total.location.empty() ? std::string("(no location)")
+                                      : "location '" + total.location + "'";
+    };
     for (const LocationTotal& total : summary.raisedLocations) {
         char sum[32];
-        const std::string name =
-            total.location.empty() ? "(no location)" : "location '" + total.location + "'";
-        text += name + ": " + std::to_string(total.sources) + " sources, sum of A/D " +
+        text += nameOf(total) + ": " + std::to_string(total.sources) + " sources, sum of A/D " +
                 std::string(numberField(total.sumAOverD, sum)) + ", category " +
                 std::string(total.categoryByAOverD()) +
                 " together, above its most severe single source (" +
                 std::string(total.mostSevereSingleCategory) + ")\n";
     }
+    for (const LocationTotal& total : summary.nrcLocations) {
+        char sum[32];
+        const bool first = total.nrcQuantity() == "1";
+        text += nameOf(total) + ": a category " + std::string(total.nrcQuantity()) +
+                " quantity under 10 CFR 37, sum of fractions " +
+                std::string(numberField(
+                    first ? total.nrcFractionCategory1 : total.nrcFractionCategory2, sum)) +
+                " for category " + std::string(total.nrcQuantity()) + "\n";
+    }
+    if (const auto differ = summary.recordedCategoryDiffers)
+        text += std::to_string(*differ) + (*differ == 1 ? " row's" : " rows'") +
+                " recorded category differs from both categories by A/D\n";
     return text;
 }
 

@@ -78,7 +78,7 @@ std::optional<Column> columnNamed(std::string_view name) {
 RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& columns) {
     const auto text = [&](Column column) { return textOf(fields, columns, column); };
     RowTexts texts{{text(Column::radionuclide), text(Column::activity), text(Column::unit),
-                    text(Column::manufactured)},
+                    text(Column::manufactured), text(Column::recordedCategory)},
                    text(Column::location),
                    text(Column::id)};
     if (columns.dutyColumns) // most inventories have none: their rows skip the look-ups

@@ -1,9 +1,9 @@
 #pragma once
 
-// An inventory: a CSV file whose header row names the columns. Six of them describe a source and
-// five more its recurring duties; every other column is carried through unchanged. Rows are read
-// one at a time, so that a caller (the command line, or the register window from a background
-// thread) keeps only the row at hand.
+// An inventory: a CSV file whose header row names the columns. Six of them describe a source,
+// five more its recurring duties, and one the category a person recorded for it; every other
+// column is carried through unchanged. Rows are read one at a time, so that a caller (the
+// command line, or the register window from a background thread) keeps only the row at hand.
 
 #include <array>
 #include <cstddef>
@@ -19,7 +19,8 @@
 
 namespace dovrin {
 
-// The columns that describe a source and its duties, under their names in a header.
+// The columns that describe a source, its duties and its recorded category, under their names
+// in a header.
 enum class Column {
     radionuclide,
     activity,
@@ -32,14 +33,15 @@ enum class Column {
     lastInventory,
     inventoryInterval,
     workingLife,
+    recordedCategory,
 };
-inline constexpr std::array<std::string_view, 11> columnNames{
+inline constexpr std::array<std::string_view, 12> columnNames{
     "radionuclide",       "activity",           "unit",
     "manufactured",       "location",           "id",
     "last_leak_test",     "leak_test_interval", "last_inventory",
-    "inventory_interval", "working_life"};
+    "inventory_interval", "working_life",       "recorded_category"};
 inline constexpr std::size_t requiredColumns = 3; // the first three of columnNames
-static_assert(static_cast<std::size_t>(Column::workingLife) + 1 == columnNames.size());
+static_assert(static_cast<std::size_t>(Column::recordedCategory) + 1 == columnNames.size());
 
 // The column of that name, letter case and surrounding blanks ignored; none for another text.
 std::optional<Column> columnNamed(std::string_view name);

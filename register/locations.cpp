@@ -12,9 +12,17 @@ namespace dovrin {
 std::string_view LocationTotal::categoryByAOverD() const {
     if (sources == sourcesWithErrors)
         return {}; // nothing categorised
-    if (allExempted)
+    if (everyExemptionKnown && sumAOverE <= 1)
         return labels::exempted;
     return categoriseAOverD(sumAOverD);
+}
+
+std::string_view LocationTotal::nrcQuantity() const {
+    if (nrcFractionCategory1 >= 1)
+        return "1";
+    if (nrcFractionCategory2 >= 1)
+        return "2";
+    return {};
 }
 
 bool LocationTotal::raisedByAggregation() const {
@@ -35,8 +43,14 @@ void LocationTotals::add(std::string_view location, const SourceResult& source) 
         return;
     }
     total.sumAOverD += source.aOverD;
-    total.allExempted = total.allExempted && source.categoryByAOverD == labels::exempted;
-    if (moreSevere(source.categoryByAOverD, total.mostSevereSingleCategory))
+    if (source.aOverE)
+        total.sumAOverE += *source.aOverE;
+    else
+        total.everyExemptionKnown = false;
+    total.nrcFractionCategory1 += source.nrcFractionCategory1;
+    total.nrcFractionCategory2 += source.nrcFractionCategory2;
+    if (source.categoryByAOverD != total.mostSevereSingleCategory &&
+        moreSevere(source.categoryByAOverD, total.mostSevereSingleCategory))
         total.mostSevereSingleCategory = source.categoryByAOverD;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
-// Sources kept together at one location: the sum of their A/D and the category of that sum.
+// Sources kept together at one location: the sum of their A/D and the category of that sum, the
+// sum of their A/E that decides whether they are exempt together, and the US NRC's sums of
+// fractions.
 
 #include <cstddef>
 #include <functional>
@@ -18,11 +20,19 @@ struct LocationTotal {
     std::size_t sources = 0;           // every row at the location, error rows included
     std::size_t sourcesWithErrors = 0; // rows left out of the sum
     double sumAOverD = 0;
-    bool allExempted = true;                   // every categorised source is "Exempted" by A/D
+    double sumAOverE = 0;            // of the sources whose radionuclide has an exemption level
+    bool everyExemptionKnown = true; // no categorised source lacks an exemption level
+    double nrcFractionCategory1 = 0; // the sums of the sources' NRC fractions
+    double nrcFractionCategory2 = 0;
     std::string_view mostSevereSingleCategory; // by A/D; empty when no source was categorised
 
-    std::string_view categoryByAOverD() const; // of the sum; "Exempted" only when allExempted
-    bool raisedByAggregation() const;          // the sum's category is above every single one
+    // Exemption applies to the total held: the location is "Exempted" only when the sum of A/E
+    // is at most 1, with every radionuclide's exemption level known; otherwise the category of
+    // the sum of A/D. Empty when no source was categorised.
+    std::string_view categoryByAOverD() const;
+    bool raisedByAggregation() const; // the sum's category is above every single one
+    // "1" or "2" when the sum of fractions for that category reaches 1, else empty.
+    std::string_view nrcQuantity() const;
 };
 
 // Totals per location, in the order in which the locations first appear. Memory grows with the

@@ -8,7 +8,9 @@
 #include <cstring>
 #include <optional>
 
+#include "categories.h"
 #include "csv.h"
+#include "plain_text.h"
 
 namespace dovrin {
 
@@ -16,40 +18,22 @@ namespace {
 
 constexpr std::size_t numberSpace = 32;
 
-// yyyy-mm-dd; a year beyond four digits keeps all of its digits.
-std::string_view isoDate(std::chrono::year_month_day date, std::span<char, numberSpace> space) {
-    char* out = space.data();
-    int year = static_cast<int>(date.year());
-    if (year < 0)
-        *out++ = '-';
-    const unsigned magnitude =
-        year < 0 ? static_cast<unsigned>(-year) : static_cast<unsigned>(year);
-    char* const yearStart = out;
-    if (magnitude < 1000)
-        for (unsigned power = 1000; power > std::max(magnitude, 1u); power /= 10)
-            *out++ = '0';
-    out = std::to_chars(out, yearStart + 8, magnitude).ptr;
-    const auto twoDigits = [&out](unsigned value) {
-        *out++ = static_cast<char>('0' + value / 10);
-        *out++ = static_cast<char>('0' + value % 10);
-    };
-    *out++ = '-';
-    twoDigits(unsigned(date.month()));
-    *out++ = '-';
-    twoDigits(unsigned(date.day()));
-    return {space.data(), out};
-}
-
-// Which result columns hold the numbers and dates this program writes: digits, '.', '-', '+'
-// and 'e', none of which is a separator an inventory may use, so they never need quotes.
-constexpr auto numberColumns = [] {
+// Which result columns hold the numbers, dates and category labels this program writes: digits,
+// '.', '-', '+' and 'e', or a label of categoryLabels, none of which holds a separator an
+// inventory may use, a quote or a line end, so they never need quotes.
+constexpr auto plainColumns = [] {
     std::array<bool, resultColumns.size()> plain{};
     for (std::size_t i = 0; i < plain.size(); ++i)
         plain[i] = resultColumnTable[i].kind == ResultKind::number ||
-                   resultColumnTable[i].kind == ResultKind::date;
+                   resultColumnTable[i].kind == ResultKind::date ||
+                   resultColumnTable[i].kind == ResultKind::category;
     return plain;
 }();
 static_assert(csv::separators.find_first_of("0123456789.-+e") == std::string_view::npos);
+static_assert(std::ranges::none_of(categoryLabels, [](std::string_view label) {
+    return label.find_first_of(csv::separators) != std::string_view::npos ||
+           label.find_first_of("\"\r\n") != std::string_view::npos;
+}));
 
 // Appends the fields as one CSV line, each field written in place; the fields of then that
 // plainThen marks are written as they are, with no look for what would need quotes.
@@ -220,7 +204,8 @@ resultFields(const SourceResult& result, std::span<char, resultFieldsSpace> spac
     field(ResultColumn::note) = result.note;
     if (!result.categorised)
         return fields;
-    static_assert(resultFieldsSpace >= 7 * numberSpace, "three numbers and four dates");
+    // Three numbers, five dates, and the recorded category's check in two parts.
+    static_assert(resultFieldsSpace >= 10 * numberSpace);
     const auto part = [&](std::size_t which) {
         return space.subspan(which * numberSpace).first<numberSpace>();
     };
@@ -243,49 +228,83 @@ resultFields(const SourceResult& result, std::span<char, resultFieldsSpace> spac
         field(ResultColumn::inventoryDue) = isoDate(*duties.inventory.on, part(5));
     if (duties.workingLifeEnd.on)
         field(ResultColumn::workingLifeEnds) = isoDate(*duties.workingLifeEnd.on, part(6));
+    if (result.nextChangeByAOverD) {
+        field(ResultColumn::nextCategoryByAOverD) = result.nextChangeByAOverD->label;
+        const bool sameDay =
+            result.nextChange && result.nextChange->on == result.nextChangeByAOverD->on;
+        field(ResultColumn::nextChangeByAOverDOn) =
+            sameDay ? field(ResultColumn::nextChangeOn)
+                    : isoDate(result.nextChangeByAOverD->on, part(7));
+    }
+    if (result.recordedCategoryDiffers) {
+        // "differs: by A/D Exempted now, Exempted initially" at its longest
+        const std::span<char> text = space.subspan(8 * numberSpace);
+        char* out = text.data();
+        for (const std::string_view piece :
+             {std::string_view("differs: by A/D "), result.categoryByAOverD,
+              std::string_view(" now, "), result.initialCategoryByAOverD,
+              std::string_view(" initially")})
+            out = std::ranges::copy(piece, out).out;
+        field(ResultColumn::recordedCategoryCheck) = {text.data(), out};
+    }
     return fields;
 }
 
-void appendOutputHeader(std::string& out, std::span<const std::string_view> header,
-                        char separator) {
-    appendLine(out, header, resultColumns, separator);
+void appendOutputHeader(std::string& out, std::span<const std::string_view> header, char separator,
+                        bool recordedCategory) {
+    appendLine(out, header, std::span(resultColumns).first(resultColumnCount(recordedCategory)),
+               separator);
 }
 
 void appendOutputRow(std::string& out, std::span<const std::string_view> fields,
-                     const SourceResult& result, char separator) {
+                     const SourceResult& result, char separator, bool recordedCategory) {
     char space[resultFieldsSpace];
     const bool separatorKnown = csv::separators.find(separator) != std::string_view::npos;
-    appendLine(out, fields, resultFields(result, space), separator,
-               separatorKnown ? std::span<const bool>(numberColumns) : std::span<const bool>());
+    const auto results = resultFields(result, space);
+    appendLine(out, fields, std::span(results).first(resultColumnCount(recordedCategory)),
+               separator,
+               separatorKnown ? std::span<const bool>(plainColumns) : std::span<const bool>());
 }
 
 void appendOutputRow(std::string& out, std::string_view inputLine, const SourceResult& result,
-                     char separator) {
-    char space[resultFieldsSpace];
-    const bool separatorKnown = csv::separators.find(separator) != std::string_view::npos;
+                     char separator, bool recordedCategory) {
     out += inputLine;
     out += separator;
-    appendLine(out, {}, resultFields(result, space), separator,
-               separatorKnown ? std::span<const bool>(numberColumns) : std::span<const bool>());
+    appendOutputRow(out, std::span<const std::string_view>(), result, separator, recordedCategory);
 }
 
-void appendLocationsHeader(std::string& out, char separator) {
-    appendLine(out, locationColumns, {}, separator);
+namespace {
+
+std::size_t locationColumnCount(bool nrc) {
+    return locationColumns.size() - (nrc ? 0 : nrcLocationColumns);
 }
 
-void appendLocationRow(std::string& out, const LocationTotal& total, char separator) {
-    char sum[numberSpace];
+} // namespace
+
+void appendLocationsHeader(std::string& out, char separator, bool nrc) {
+    appendLine(out, std::span(locationColumns).first(locationColumnCount(nrc)), {}, separator);
+}
+
+void appendLocationRow(std::string& out, const LocationTotal& total, char separator, bool nrc) {
+    char sumAOverD[numberSpace];
+    char sumAOverE[numberSpace];
+    char fraction1[numberSpace];
+    char fraction2[numberSpace];
     const std::string sources = std::to_string(total.sources);
     const std::string withErrors = std::to_string(total.sourcesWithErrors);
     const std::array<std::string_view, locationColumns.size()> fields{
         total.location,
         sources,
         withErrors,
-        numberField(total.sumAOverD, sum),
+        numberField(total.sumAOverD, sumAOverD),
+        total.everyExemptionKnown ? numberField(total.sumAOverE, sumAOverE) : std::string_view(),
         total.categoryByAOverD(),
         total.mostSevereSingleCategory,
-        total.raisedByAggregation() ? "yes" : "no"};
-    appendLine(out, fields, {}, separator);
+        total.raisedByAggregation() ? "yes" : "no",
+        numberField(total.nrcFractionCategory1, fraction1),
+        numberField(total.nrcFractionCategory2, fraction2),
+        total.nrcQuantity()};
+    appendLine(out, std::span(fields).first(locationColumnCount(nrc)), {}, separator);
 }
 
 } // namespace dovrin

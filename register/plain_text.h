@@ -1,9 +1,13 @@
 #pragma once
 
-// Small text helpers the register's files share: letter case of ASCII letters, and the parts of
-// its one-line error messages.
+// Small text helpers the register's files share: letter case of ASCII letters, ISO dates, and
+// the parts of its one-line error messages.
 
+#include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,6 +16,30 @@ namespace dovrin {
 // Only ASCII letters change: a UTF-8 byte of another character stays as it is.
 constexpr char lowerCase(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// yyyy-mm-dd, written into space; a year beyond four digits keeps all of its digits.
+inline std::string_view isoDate(std::chrono::year_month_day date, std::span<char, 32> space) {
+    char* out = space.data();
+    const int year = static_cast<int>(date.year());
+    if (year < 0)
+        *out++ = '-';
+    const unsigned magnitude =
+        year < 0 ? static_cast<unsigned>(-year) : static_cast<unsigned>(year);
+    char* const yearStart = out;
+    if (magnitude < 1000)
+        for (unsigned power = 1000; power > std::max(magnitude, 1u); power /= 10)
+            *out++ = '0';
+    out = std::to_chars(out, yearStart + 8, magnitude).ptr;
+    const auto twoDigits = [&out](unsigned value) {
+        *out++ = static_cast<char>('0' + value / 10);
+        *out++ = static_cast<char>('0' + value % 10);
+    };
+    *out++ = '-';
+    twoDigits(unsigned(date.month()));
+    *out++ = '-';
+    twoDigits(unsigned(date.day()));
+    return {space.data(), out};
 }
 
 // A file's name as a message quotes it: 'inventory.csv'.

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "categorise.h"
@@ -235,6 +236,8 @@ const RadionuclideTable& RadionuclideTable::builtIn() {
             calculator.constantPerDay = constant.perDay();
             calculator.dTBq = dValueOf(calculator.name);
             calculator.rows = thresholdRowsOf(calculator.name);
+            // "Exempted" by A/D where the category table places the source there.
+            calculator.exemptionTBq = exemptionLevelOf(calculator.rows);
             for (const ThresholdRow& row : calculator.rows)
                 if (row.label == labels::exempted)
                     calculator.exemptionBq = std::round(row.upper.value * 1e12);
@@ -265,9 +268,30 @@ const RadionuclideTable& RadionuclideTable::builtIn() {
     return *table;
 }
 
+namespace {
+
+// The activities at the ends of the A/D bands of a radionuclide whose D and exemption level
+// (when it has one) are set.
+void setAOverDEnds(Radionuclide& radionuclide) {
+    if (!radionuclide.dTBq)
+        return;
+    const double d = *radionuclide.dTBq;
+    const double exemption = radionuclide.exemptionTBq.value_or(0);
+    for (std::size_t i = 0; i < aOverDBands.size(); ++i) {
+        const double floor = aOverDBands[i].atLeast;
+        radionuclide.aOverDLowerTBq[i] = std::max(std::isfinite(floor) ? floor * d : 0, exemption);
+        radionuclide.aOverDUpperTBq[i] =
+            i == 0 ? std::numeric_limits<double>::infinity() : aOverDBands[i - 1].atLeast * d;
+    }
+}
+
+} // namespace
+
 void RadionuclideTable::add(const Radionuclide& radionuclide) {
     const auto index = static_cast<std::uint32_t>(entries_.size());
     entries_.push_back(radionuclide);
+    entries_.back().nrc = nrcThresholdOf(radionuclide.name);
+    setAOverDEnds(entries_.back());
     names_.emplace(radionuclide.name, index);
     if (const auto parts = elementFirst(radionuclide.name))
         spellings_.emplace(std::string(Key(*parts).view()), index);

@@ -5,6 +5,7 @@
 // agree on them; the others of data/nuclides.h, and those a user adds from a file, are decayed
 // by their half-life and categorised by A/D alone.
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -18,6 +19,8 @@
 
 #include "category_thresholds.h"
 #include "csv.h"
+#include "d_values.h"
+#include "nrc_thresholds.h"
 #include "nuclides.h"
 
 namespace dovrin {
@@ -36,7 +39,14 @@ struct Radionuclide {
     // the calculator's own a reference shown beside its decay constant.
     std::optional<HalfLife> halfLife;
     NuclideOrigin origin = NuclideOrigin::table;
-    std::string_view source; // where the values come from, in a few words
+    std::string_view source;           // where the values come from, in a few words
+    const NrcThreshold* nrc = nullptr; // none outside the US NRC's table
+    // The activities at the ends of each A/D band, in the order of aOverDBands: D times the
+    // band's floor, raised to the exemption level, and D times the next band's floor. The
+    // categorisation compares A/D itself; these serve the search for the next change. Set by
+    // the table for a radionuclide with a D-value.
+    std::array<double, aOverDBands.size()> aOverDLowerTBq{};
+    std::array<double, aOverDBands.size()> aOverDUpperTBq{};
 };
 
 class RadionuclideTable {

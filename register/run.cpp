@@ -36,6 +36,8 @@ void count(std::uint64_t rowNumber, const SourceResult& result, RunSummary& summ
     }
     ++summary.categorised;
     ++summary.perCategory[severityOf(result.currentCategory.value_or(std::string_view()))];
+    if (result.recordedCategoryDiffers)
+        ++*summary.recordedCategoryDiffers;
 }
 
 bool hasDuties(const SourceResult& result) {
@@ -187,7 +189,10 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         std::string head;
         if (reader.hadByteOrderMark())
             head += "\xEF\xBB\xBF";
-        appendOutputHeader(head, reader.header(), separator);
+        const bool recordedCategory = reader.columns()[Column::recordedCategory].has_value();
+        if (recordedCategory)
+            run.summary.recordedCategoryDiffers = 0;
+        appendOutputHeader(head, reader.header(), separator, recordedCategory);
         int writeError = 0; // errno of the first write that failed
         const auto write = [&](std::string_view text) {
             if (writeError == 0 && !writeAll(results.stream(), text))
@@ -250,9 +255,9 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
     }
     if (totals.stream() != nullptr) {
         csv::Writer writer(totals.stream());
-        appendLocationsHeader(writer.text(), separator);
+        appendLocationsHeader(writer.text(), separator, options.nrc);
         for (const LocationTotal& total : locations.locations()) {
-            appendLocationRow(writer.text(), total, separator);
+            appendLocationRow(writer.text(), total, separator, options.nrc);
             writer.write();
         }
         if (!writer.flush())
@@ -272,9 +277,12 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         if (!output->commit())
             return failure(output->error());
 
-    for (const LocationTotal& total : locations.locations())
+    for (const LocationTotal& total : locations.locations()) {
         if (total.raisedByAggregation())
             run.summary.raisedLocations.push_back(total);
+        if (options.nrc && !total.nrcQuantity().empty())
+            run.summary.nrcLocations.push_back(total);
+    }
     run.status = run.summary.withErrors == 0 ? allCategorised : someErrorRows;
     return run;
 }

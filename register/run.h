@@ -39,6 +39,7 @@ struct RunOptions {
     std::string nuclides; // the user's radionuclides: a CSV file, or empty for none
     DutyRules duties;
     std::string calendar; // the due dates as iCalendar: a file, "-", or empty for none
+    bool nrc = false;     // the US NRC's sums of fractions per location (--nrc)
 };
 
 // The radionuclides of a run: the built-in ones, and those of the user's file when one is named.
@@ -75,6 +76,11 @@ struct RunSummary {
     std::vector<DueSource> dueSoon;
     std::uint64_t overdueCount = 0;
     std::uint64_t dueSoonCount = 0;
+    // With the NRC's sums of fractions, the locations that hold a category 1 or 2 quantity.
+    std::vector<LocationTotal> nrcLocations;
+    // The rows whose recorded category differs from both categories by A/D; none when the
+    // inventory has no recorded category.
+    std::optional<std::uint64_t> recordedCategoryDiffers;
 };
 
 struct RunResult {

@@ -4,11 +4,14 @@
 #include <array>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
 #include <span>
 
+#include "categories.h"
 #include "categorise.h"
 #include "conversion.h"
 #include "number_text.h"
+#include "plain_text.h"
 #include "radionuclides.h"
 
 namespace dovrin {
@@ -40,6 +43,7 @@ struct Band {
     const void* identity = nullptr;
     std::string_view label;
     double lowerTBq = 0; // 0: the band has no lower end, so decay never leaves it
+    double upperTBq = std::numeric_limits<double>::infinity(); // infinity: no upper end
 };
 
 // The threshold table's band of the activity.
@@ -47,51 +51,95 @@ Band tableBand(std::span<const ThresholdRow> rows, double activityTBq) {
     const ThresholdRow* row = thresholdBandOf(rows, activityTBq);
     if (row == nullptr)
         return {};
-    return {row, row->label, row->lower.kind == BoundKind::none ? 0 : row->lower.value};
+    return {row, row->label, row->lower.kind == BoundKind::none ? 0 : row->lower.value,
+            row->upper.kind == BoundKind::none ? std::numeric_limits<double>::infinity()
+                                               : row->upper.value};
 }
 
-// The band at or below the exemption level of a radionuclide categorised by A/D.
-constexpr AOverDBand exemptedBand{0, labels::exempted};
-
-// The A/D band of the activity, for the radionuclides without threshold rows: "Exempted" at or
-// below the exemption level when it is known.
-Band aOverDBand(double dTBq, std::optional<double> exemptionTBq, double activityTBq) {
-    if (exemptionTBq && activityTBq <= *exemptionTBq)
-        return {&exemptedBand, exemptedBand.label, 0};
-    const AOverDBand& band = aOverDBandOf(activityTBq / dTBq);
-    const double lower = std::isfinite(band.atLeast) ? band.atLeast * dTBq : 0;
-    return {&band, band.label, std::max(lower, exemptionTBq.value_or(0))};
+// The band of the category by A/D: "Exempted" up to the exemption level where the category
+// table gives one (as the table itself places the source there), the A/D bands above it.
+Band categoryByAOverDBand(const Radionuclide& radionuclide, double activityTBq) {
+    const std::optional<double> exemption = radionuclide.exemptionTBq;
+    if (exemption && activityTBq <= *exemption)
+        return {&labels::exempted, labels::exempted, 0, *exemption};
+    const AOverDBand& band = aOverDBandOf(activityTBq / *radionuclide.dTBq);
+    const auto i = static_cast<std::size_t>(&band - aOverDBands.data());
+    return {&band, band.label, radionuclide.aOverDLowerTBq[i], radionuclide.aOverDUpperTBq[i]};
 }
 
-struct Decay {
-    double initialTBq;
-    double constantPerDay;
-    year_month_day manufactured;
+// Whether a label is a category number, "1" to "5".
+bool numbered(std::string_view label) {
+    return moreSevere(label, labels::exempted);
+}
+
+// Whether a category a person recorded names neither category by A/D, surrounding blanks and
+// letter case ignored.
+bool recordDiffers(std::string_view recorded, std::string_view now, std::string_view initially) {
+    const std::string_view text = trimBlanks(recorded);
+    const auto names = [text](std::string_view label) {
+        return std::ranges::equal(text, label,
+                                  [](char a, char b) { return lowerCase(a) == lowerCase(b); });
+    };
+    return !names(now) && !names(initially);
+}
+
+class Decay {
+public:
+    Decay(double initialTBq, double constantPerDay, year_month_day manufactured)
+        : initialTBq_(initialTBq)
+        , constantPerDay_(constantPerDay)
+        , manufactured_(manufactured) {}
+
+    double constantPerDay() const { return constantPerDay_; }
 
     // The activity at 00:00 of the day, computed as the current activity is.
     std::optional<double> at(local_days day) const {
-        return decayedActivityTBq(initialTBq, constantPerDay,
-                                  elapsedDays(manufactured, LocalTime{day}));
+        return decayedActivityTBq(initialTBq_, constantPerDay_,
+                                  elapsedDays(manufactured_, LocalTime{day}));
     }
 
     // The band of the activity at 00:00 of the day when that is clear before the activity is
     // carried to 15 significant digits, which moves a value well inside a double's range by
-    // less than 10^-14 of itself: the band of the activity a little below and a little above.
-    // Bands are intervals that follow one another (the tables' checks say so), so the carried
-    // activity lies in the same band. No result near a band's end, or near the ends of a
-    // double's range, where at() must settle it.
+    // less than 10^-14 of itself: the band of the activity when a little below and a little
+    // above it lie strictly between the band's ends, as the carried activity then does. A band
+    // by A/D compares A/D, whose ends differ from the activities at the band's ends by a few
+    // units in the last place, far less than the margin. No result near a band's end, or near
+    // the ends of a double's range, where at() must settle it.
     template <typename BandOf>
     std::optional<Band> clearBandAt(local_days day, BandOf bandOf) const {
         constexpr double margin = 1e-13;
-        const double factor = std::exp(constantPerDay * elapsedDays(manufactured, LocalTime{day}));
-        const double activity = initialTBq * factor;
-        if (!std::isnormal(activity) || activity > 1e290 || !std::isfinite(factor))
+        const double activity = uncarriedAt(day);
+        if (!std::isnormal(activity) || activity > 1e290)
+            return std::nullopt; // also an exponential beyond a double's range
+        const Band band = bandOf(activity);
+        if (band.identity == nullptr || !(activity * (1 - margin) > band.lowerTBq) ||
+            !(activity * (1 + margin) < band.upperTBq))
             return std::nullopt;
-        const Band below = bandOf(activity * (1 - margin));
-        if (below.identity != bandOf(activity * (1 + margin)).identity)
-            return std::nullopt;
-        return below;
+        return band;
     }
+
+private:
+    // The activity at 00:00 of the day before its carry. The last two days asked for are kept:
+    // the table's search and the A/D search mostly ask for the same days, where the two share a
+    // bound.
+    double uncarriedAt(local_days day) const {
+        for (std::size_t i = 0; i < recentDays_.size(); ++i)
+            if (recentDays_[i] == day)
+                return recentActivities_[i];
+        const double activity =
+            initialTBq_ * std::exp(constantPerDay_ * elapsedDays(manufactured_, LocalTime{day}));
+        recentDays_[oldest_] = day;
+        recentActivities_[oldest_] = activity;
+        oldest_ = 1 - oldest_;
+        return activity;
+    }
+
+    double initialTBq_;
+    double constantPerDay_;
+    year_month_day manufactured_;
+    mutable std::array<local_days, 2> recentDays_{local_days::min(), local_days::min()};
+    mutable std::array<double, 2> recentActivities_{};
+    mutable std::size_t oldest_ = 0;
 };
 
 // The first day from the as-of moment on whose start lies in another band than now. The decay
@@ -103,7 +151,7 @@ template <typename BandOf>
 std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double currentTBq,
                                      BandOf bandOf, std::string_view& whyNoDay) {
     const Band now = bandOf(currentTBq);
-    if (now.identity == nullptr || now.lowerTBq <= 0 || decay.constantPerDay <= 0)
+    if (now.identity == nullptr || now.lowerTBq <= 0 || decay.constantPerDay() <= 0)
         return std::nullopt;
     const local_days firstDay = ceil<days>(asOf);
     if (firstDay > lastDay) {
@@ -113,7 +161,7 @@ std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double 
     // The moment the activity reaches the lower end, in days since the calendar's epoch; the
     // first day that starts at or after it, kept between the first day and the last.
     const double reached = duration<double, days::period>(asOf - LocalTime{}).count() +
-                           std::log(currentTBq / now.lowerTBq) / decay.constantPerDay;
+                           std::log(currentTBq / now.lowerTBq) / decay.constantPerDay();
     const auto firstCount = static_cast<double>(firstDay.time_since_epoch().count());
     const auto lastCount = static_cast<double>(lastDay.time_since_epoch().count());
     const double estimate = std::clamp(std::ceil(reached), firstCount, lastCount);
@@ -148,6 +196,20 @@ std::optional<NextChange> nextChange(const Decay& decay, LocalTime asOf, double 
     }
     whyNoDay = unsettled;
     return std::nullopt;
+}
+
+// Where the table and A/D give two different category numbers, which is the more severe.
+void noteTwoCategories(SourceResult& result) {
+    if (!result.currentCategory || *result.currentCategory == result.categoryByAOverD)
+        return;
+    const std::string_view table = *result.currentCategory;
+    const std::string_view byAOverD = result.categoryByAOverD;
+    if (!numbered(table) || !numbered(byAOverD))
+        return;
+    const bool tableMoreSevere = moreSevere(table, byAOverD);
+    addNote(result.note,
+            {"category ", table, " by the table, ", byAOverD, " by A/D: the more severe is ",
+             tableMoreSevere ? table : byAOverD, tableMoreSevere ? ", by the table" : ", by A/D"});
 }
 
 } // namespace
@@ -225,10 +287,19 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     result.currentActivityTBq = current;
     result.currentCategory = categoriseActivity(rows, current);
     result.aOverD = current / d;
-    result.categoryByAOverD =
-        hasTable ? (result.currentCategory == labels::exempted ? labels::exempted
-                                                               : categoriseAOverD(result.aOverD))
-                 : aOverDBand(d, exemption, current).label;
+    result.categoryByAOverD = categoryByAOverDBand(*radionuclide, current).label;
+    if (radionuclide->exemptionTBq)
+        result.aOverE = current / *radionuclide->exemptionTBq;
+    if (const NrcThreshold* nrc = radionuclide->nrc) {
+        result.nrcFractionCategory1 = current / nrc->category1TBq;
+        result.nrcFractionCategory2 = current / nrc->category2TBq;
+    }
+    if (!trimBlanks(source.recordedCategory).empty()) {
+        result.initialCategoryByAOverD =
+            categoryByAOverDBand(*radionuclide, tbq->shownActivityTBq).label;
+        result.recordedCategoryDiffers = recordDiffers(
+            source.recordedCategory, result.categoryByAOverD, result.initialCategoryByAOverD);
+    }
     result.categorised = true;
 
     if (!hasTable)
@@ -239,27 +310,45 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
         evaluateDuties(
             source.duties, {radionuclide->name, constant, result.activityTBq, manufactured},
             evaluation.duties, evaluation.asOf, evaluation.dateOrder, result.duties, note);
+    noteTwoCategories(result);
     if (!manufactured) {
         addNote(note, "no date of manufacture: not decayed");
         return;
     }
+    char day[32];
+    if (LocalTime{local_days{*manufactured}} > evaluation.asOf)
+        addNote(note, {"activity stated for ", isoDate(*manufactured, day),
+                       ", after the as-of moment: decay-corrected backwards, higher than stated"});
 
     const Decay decay{tbq->shownActivityTBq, constant, *manufactured};
+    const auto byAOverD = [radionuclide](double tbqThen) {
+        return categoryByAOverDBand(*radionuclide, tbqThen);
+    };
     std::string_view whyNoDay;
+    std::string_view whyNoDayByAOverD;
+    result.nextChangeByAOverD =
+        nextChange(decay, evaluation.asOf, current, byAOverD, whyNoDayByAOverD);
     if (hasTable) {
         const auto band = [rows](double tbqThen) { return tableBand(rows, tbqThen); };
         result.nextChange = nextChange(decay, evaluation.asOf, current, band, whyNoDay);
     } else {
-        // Without threshold rows the source's only category is its category by A/D, so its next
-        // change is that of the A/D bands, found in the same way.
-        const auto band = [d, exemption](double tbqThen) {
-            return aOverDBand(d, exemption, tbqThen);
-        };
-        result.nextChange = nextChange(decay, evaluation.asOf, current, band, whyNoDay);
+        // Without threshold rows the source's only category is its category by A/D.
+        result.nextChange = result.nextChangeByAOverD;
+        whyNoDay = whyNoDayByAOverD;
     }
     if (!whyNoDay.empty())
         addNote(note, whyNoDay);
-    return;
+    if (!whyNoDayByAOverD.empty() && whyNoDayByAOverD != whyNoDay)
+        addNote(note, {"by A/D, ", whyNoDayByAOverD});
+    if (result.nextChange && result.nextChange->label == labels::notAssigned) {
+        // Decay only lowers the activity, so this band lies below the current one.
+        const auto then = decay.at(local_days{result.nextChange->on});
+        addNote(note,
+                {"Not assigned from ", isoDate(result.nextChange->on, day),
+                 " lies below the category table's range for category ",
+                 result.currentCategory.value_or(""), ", not an unknown: category ",
+                 then ? byAOverD(*then).label : std::string_view("?"), " by A/D on that day"});
+    }
 }
 
 std::string quotedForNote(std::string_view text) {

@@ -1,7 +1,7 @@
 #pragma once
 
 // One source of an inventory: its texts read as the calculator reads them, its category by
-// initial and by current activity, its A/D and the day its category next changes.
+// initial and by current activity, its A/D and the days its categories next change.
 
 #include <chrono>
 #include <initializer_list>
@@ -21,7 +21,8 @@ struct SourceText {
     std::string_view radionuclide;
     std::string_view activity;
     std::string_view unit;
-    std::string_view manufactured; // empty: the source is not decayed
+    std::string_view manufactured;       // empty: the source is not decayed
+    std::string_view recordedCategory{}; // a category a person typed; empty: none to check
     DutyTexts duties{};
 };
 
@@ -34,7 +35,7 @@ struct Evaluation {
 };
 
 // The first day, from the as-of moment on, at whose start decay has taken the source into
-// another band of the category table, and the label it becomes there.
+// another band (of the category table, or of A/D), and the label it becomes there.
 struct NextChange {
     std::string_view label;
     std::chrono::year_month_day on;
@@ -48,9 +49,19 @@ struct SourceResult {
     std::optional<std::string_view> category; // by initial activity; none without bands
     double currentActivityTBq = 0;            // as "Categorize by Current Activity  "
     std::optional<std::string_view> currentCategory;
-    double aOverD = 0;                 // current activity / D-value
-    std::string_view categoryByAOverD; // "1" to "5" or "Exempted"
-    std::optional<NextChange> nextChange;
+    double aOverD = 0;                            // current activity / D-value
+    std::string_view categoryByAOverD;            // "1" to "5" or "Exempted"
+    std::optional<NextChange> nextChange;         // of currentCategory (by A/D without bands)
+    std::optional<NextChange> nextChangeByAOverD; // of categoryByAOverD
+    std::optional<double> aOverE; // current activity / exemption level; none without a level
+    // Current activity / the US NRC's category 1 and category 2 thresholds; 0 for a radionuclide
+    // outside their table.
+    double nrcFractionCategory1 = 0;
+    double nrcFractionCategory2 = 0;
+    // The recorded category is neither categoryByAOverD nor the category by A/D of the initial
+    // activity, which is worked out only for a source with a recorded category.
+    bool recordedCategoryDiffers = false;
+    std::string_view initialCategoryByAOverD;
     Duties duties;    // none known for an error row
     std::string note; // the error, or what the reader should know
 };

@@ -157,25 +157,25 @@ void TestInventory::quoting() {
 void TestInventory::columns_data() {
     QTest::addColumn<QStringList>("header");
     QTest::addColumn<QStringList>("choices"); // NAME=HEADER
-    // radionuclide, activity, unit, manufactured, location, id and the five duty columns as
-    // column numbers (0 absent), or the start of the error.
+    // radionuclide, activity, unit, manufactured, location, id, the five duty columns and
+    // recorded_category as column numbers (0 absent), or the start of the error.
     QTest::addColumn<QString>("expected");
     const QStringList six{"id", "location", "radionuclide", "activity", "unit", "manufactured"};
-    QTest::newRow("the six") << six << QStringList{} << "3 4 5 6 2 1 0 0 0 0 0";
+    QTest::newRow("the six") << six << QStringList{} << "3 4 5 6 2 1 0 0 0 0 0 0";
     QTest::newRow("letter case and blanks") << QStringList{" RadioNuclide ", "ACTIVITY", "\tUnit"}
-                                            << QStringList{} << "1 2 3 0 0 0 0 0 0 0 0";
+                                            << QStringList{} << "1 2 3 0 0 0 0 0 0 0 0 0";
     QTest::newRow("other columns and their duplicates carried")
         << QStringList{"owner", "radionuclide", "owner", "activity", "unit"} << QStringList{}
-        << "2 4 5 0 0 0 0 0 0 0 0";
+        << "2 4 5 0 0 0 0 0 0 0 0 0";
     QTest::newRow("chosen header")
         << QStringList{"Isotope", "activity", "unit", "radionuclide"}
-        << QStringList{"radionuclide= isotope"} << "1 2 3 0 0 0 0 0 0 0 0";
+        << QStringList{"radionuclide= isotope"} << "1 2 3 0 0 0 0 0 0 0 0 0";
     QTest::newRow("chosen header: duplicates of the name carried")
         << QStringList{"activity", "Activity", "unit", "radionuclide", "Act"}
-        << QStringList{"activity=act"} << "4 5 3 0 0 0 0 0 0 0 0";
+        << QStringList{"activity=act"} << "4 5 3 0 0 0 0 0 0 0 0 0";
     QTest::newRow("duty columns, one of them chosen")
         << QStringList{"radionuclide", "activity", "unit", "Last wipe", "working_life"}
-        << QStringList{"last_leak_test=last wipe"} << "1 2 3 0 0 0 4 0 0 0 5";
+        << QStringList{"last_leak_test=last wipe"} << "1 2 3 0 0 0 4 0 0 0 5 0";
     QTest::newRow("required missing") << QStringList{"radionuclide", "activity"} << QStringList{}
                                       << "the header has no column 'unit'";
     QTest::newRow("duplicate of one of the six")

@@ -101,6 +101,8 @@ private slots:
     void plainLinesAsRecords();
     void optionsReachTheRows_data();
     void optionsReachTheRows();
+    void summaryAndLocations_data();
+    void summaryAndLocations();
     void failedRunLeavesFilesAlone_data();
     void failedRunLeavesFilesAlone();
     void finishedRunReplacesFiles();
@@ -204,16 +206,17 @@ void TestRegisterRun::rowsInOrder() {
     QVERIFY(reader.readHeader());
     const auto rows = records(outcome.out);
     QCOMPARE(rows.size(), std::size_t{6007});
-    QCOMPARE(rows[0].size(), std::size_t{18});
+    QCOMPARE(rows[0].size(), std::size_t{20}); // no recorded category: no check of it;
     QVERIFY(rows[0][5] == "activity_tbq");
+    QVERIFY(rows[0][15] == "note");
     InventoryRow row;
     for (std::size_t i = 1; i < rows.size(); ++i) {
         QVERIFY(reader.next(row));
-        QCOMPARE(rows[i].size(), std::size_t{18});
+        QCOMPARE(rows[i].size(), std::size_t{20}); // no recorded category: no check of it;
         QVERIFY(std::equal(row.fields.begin(), row.fields.end(), rows[i].begin()));
         const bool categorised = rows[i][0] == "a" || rows[i][0] == "d" || rows[i][0][0] == 'g';
         QCOMPARE(rows[i][5].empty(), !categorised);
-        QVERIFY(categorised || !rows[i][13].empty()); // an error row says why
+        QVERIFY(categorised || !rows[i][15].empty()); // an error row says why
     }
     QVERIFY(!reader.next(row));
 }
@@ -277,6 +280,10 @@ void TestRegisterRun::optionsReachTheRows_data() {
                                           << tested << "leak_test_due=2026-07-14";
     QTest::newRow("--inventory-interval") << QStringList{"--inventory-interval", "1 month", "-"}
                                           << tested << "inventory_due=2026-02-15";
+    QTest::newRow("--column recorded_category")
+        << QStringList{"--column", "recorded_category=Cat.", "-"}
+        << QByteArray("radionuclide,activity,unit,Cat.\nCs-137,100,Bq,1\n")
+        << "recorded_category_check=differs: by A/D Exempted now, Exempted initially";
 }
 
 // The options change what is read and when the sources are evaluated.
@@ -315,6 +322,43 @@ void TestRegisterRun::listNuclides() {
     QVERIFY(std::ranges::all_of(rows, [](const auto& row) { return !row[5].empty(); }));
     QCOMPARE(rows.back()[0], "Zz-500");
     QCOMPARE(rows.back()[5], "test");
+}
+
+void TestRegisterRun::summaryAndLocations_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("summaryLine"); // a whole line of the summary, or "no LINE"
+    QTest::addColumn<int>("locationColumns");
+    const QString quantity = "location 'Vault': a category 2 quantity under 10 CFR 37, sum of "
+                             "fractions 1.1 for category 2";
+    const QString differ = "1 row's recorded category differs from both categories by A/D";
+    QTest::newRow("without --nrc") << QStringList{} << "no " + quantity << 8;
+    QTest::newRow("--nrc") << QStringList{"--nrc"} << quantity << 11;
+    QTest::newRow("recorded categories counted") << QStringList{} << differ << 8;
+}
+
+// The summary names the locations that hold an NRC category 1 or 2 quantity and counts the
+// recorded categories that differ; --nrc adds the NRC's columns to the totals per location.
+void TestRegisterRun::summaryAndLocations() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, summaryLine);
+    QFETCH(int, locationColumns);
+    QTemporaryDir folder;
+    write(folder.path() + "/inv.csv", "location,radionuclide,activity,unit,recorded_category\n"
+                                      "Vault,Co-60,0.15,TBq,3\n"
+                                      "Vault,Cs-137,0.6,TBq,1\n"
+                                      "Store,Kr-85,3000,TBq,\n");
+    const Outcome outcome =
+        run(arguments + QStringList{"--locations", "DIR/sites.csv", "INV"}, folder.path());
+    QCOMPARE(outcome.status, 0);
+    const QStringList lines = QString::fromUtf8(outcome.err).split('\n');
+    if (summaryLine.startsWith("no "))
+        QVERIFY(!lines.contains(summaryLine.mid(3)));
+    else
+        QVERIFY2(lines.contains(summaryLine), outcome.err.constData());
+    const auto sites = records(contents(folder.path() + "/sites.csv"));
+    QCOMPARE(sites.size(), std::size_t{3});
+    QCOMPARE(sites[0].size(), static_cast<std::size_t>(locationColumns));
+    QCOMPARE(sites[1].back(), std::string(locationColumns == 11 ? "2" : "yes")); // raised too
 }
 
 void TestRegisterRun::failedRunLeavesFilesAlone_data() {

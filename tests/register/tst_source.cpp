@@ -27,9 +27,19 @@ LocalTime asOf(int hour = 0) {
 
 SourceResult evaluate(const QByteArray& radionuclide, const QByteArray& activity,
                       const QByteArray& unit, const QByteArray& manufactured = {},
-                      Evaluation evaluation = {asOf()}) {
-    return evaluateSource({view(radionuclide), view(activity), view(unit), view(manufactured)},
-                          evaluation);
+                      Evaluation evaluation = {asOf()}, const QByteArray& recorded = {}) {
+    return evaluateSource(
+        {view(radionuclide), view(activity), view(unit), view(manufactured), view(recorded)},
+        evaluation);
+}
+
+// The category by A/D as the window's rules give it: "Exempted" where the category table says
+// so, or without one at or below the exemption level; else the band of A/D.
+std::string_view categoryByAOverDOf(const Radionuclide& known, double activityTBq) {
+    const bool exempted = known.rows.empty()
+                              ? activityTBq <= known.exemptionTBq.value_or(0)
+                              : categoriseActivity(known.rows, activityTBq) == labels::exempted;
+    return exempted ? labels::exempted : categoriseAOverD(activityTBq / *known.dTBq);
 }
 
 QString show(const std::optional<year_month_day>& date) {
@@ -202,25 +212,28 @@ private slots:
         QTest::addColumn<int>("hour"); // of the as-of moment on 2026-12-07
         QTest::addColumn<QString>("becomes");
         QTest::addColumn<QString>("on"); // "<none>": no change
+        QTest::addColumn<QString>("becomesByAOverD");
+        QTest::addColumn<QString>("onByAOverD");
         const auto row = [](const char* tag, const char* radionuclide, const char* tbq,
-                            const char* manufactured, int hour, const char* becomes,
-                            const char* on) {
+                            const char* manufactured, int hour, const char* becomes, const char* on,
+                            const char* becomesByAOverD, const char* onByAOverD) {
             QTest::newRow(tag) << QByteArray(radionuclide) << QByteArray(tbq)
                                << QByteArray(manufactured) << hour << QString(becomes)
-                               << QString(on);
+                               << QString(on) << QString(becomesByAOverD) << QString(onByAOverD);
         };
         // clang-format off
-        row("about 428 days", "Co-60", "0.35", "2026-12-07", 10, "3", "2028-02-09");
-        row("inclusive: at the bound stays", "Co-60", "0.3", "2026-12-17", 0, "3", "2026-12-18");
-        row("exclusive: at the bound leaves", "Cf-252", "0.2", "2026-12-17", 0, "3", "2026-12-17");
-        row("exclusive E", "Co-60", "1e-7", "2026-12-17", 0, "Exempted", "2026-12-17");
-        row("by A/D, inclusive", "Se-75", "2", "2026-12-17", 0, "3", "2026-12-18");
-        row("first day is tomorrow", "Cf-252", "0.2", "2026-12-08", 10, "3", "2026-12-08");
-        row("Exempted stays", "Co-60", "1e-8", "2020-01-01", 0, "", "<none>");
-        row("category 5 by A/D stays", "Tm-170", "1", "2020-01-01", 0, "", "<none>");
-        row("A/D only, by its half-life", "P-32", "0.2", "2026-12-07", 0, "5", "2026-12-22");
-        row("A/D only, to Exempted", "Tc-99m", "2e-5", "2026-12-07", 0, "Exempted", "2026-12-08");
-        row("after 9999", "Ra-226", "100", "2020-01-01", 0, "", "<none>");
+        row("about 428 days", "Co-60", "0.35", "2026-12-07", 10, "3", "2028-02-09", "3", "2028-02-09");
+        row("inclusive: at the bound stays", "Co-60", "0.3", "2026-12-17", 0, "3", "2026-12-18", "3", "2026-12-18");
+        row("exclusive: at the bound leaves", "Cf-252", "0.2", "2026-12-17", 0, "3", "2026-12-17", "3", "2026-12-18");
+        row("exclusive E", "Co-60", "1e-7", "2026-12-17", 0, "Exempted", "2026-12-17", "Exempted", "2026-12-17");
+        row("by A/D, inclusive", "Se-75", "2", "2026-12-17", 0, "3", "2026-12-18", "3", "2026-12-18");
+        row("first day is tomorrow", "Cf-252", "0.2", "2026-12-08", 10, "3", "2026-12-08", "3", "2026-12-09");
+        row("by A/D, below the table", "Ir-192", "0.8", "2026-12-17", 0, "Not assigned", "2026-12-18", "3", "2026-12-18");
+        row("Exempted stays", "Co-60", "1e-8", "2020-01-01", 0, "", "<none>", "", "<none>");
+        row("category 5 by A/D stays", "Tm-170", "1", "2020-01-01", 0, "", "<none>", "", "<none>");
+        row("A/D only, by its half-life", "P-32", "0.2", "2026-12-07", 0, "5", "2026-12-22", "5", "2026-12-22");
+        row("A/D only, to Exempted", "Tc-99m", "2e-5", "2026-12-07", 0, "Exempted", "2026-12-08", "Exempted", "2026-12-08");
+        row("after 9999", "Ra-226", "100", "2020-01-01", 0, "", "<none>", "2", "4134-02-20");
         // clang-format on
     }
     void nextChange() {
@@ -230,36 +243,41 @@ private slots:
         QFETCH(int, hour);
         QFETCH(QString, becomes);
         QFETCH(QString, on);
+        QFETCH(QString, becomesByAOverD);
+        QFETCH(QString, onByAOverD);
         const SourceResult result = evaluate(radionuclide, tbq, "TBq", manufactured, {asOf(hour)});
         QVERIFY(result.categorised);
-        const auto change = result.nextChange;
-        QCOMPARE(show(change ? std::optional{change->on} : std::nullopt), on);
         QCOMPARE(result.note.find("only after 9999-12-31") != std::string::npos,
                  QTest::currentDataTag() == QByteArray("after 9999"));
-        if (!change)
-            return;
-        QCOMPARE(dovrin::testing::show(change->label), becomes);
-        // The window's own rules on that day and the day before; by A/D, Exempted at or below
-        // the exemption level.
+        // Each change against the window's own rules on that day and the day before; by A/D,
+        // Exempted at or below the exemption level.
         const Radionuclide& known = *RadionuclideTable::builtIn().named(result.radionuclide);
-        const auto categoryOn = [&](local_days day) -> std::string_view {
-            const double activity =
-                *decayedActivityTBq(result.activityTBq, known.constantPerDay,
-                                    elapsedDays(*result.manufactured, LocalTime{day}));
-            if (!known.rows.empty())
-                return *categoriseActivity(known.rows, activity);
-            return activity <= known.exemptionTBq.value_or(0)
-                       ? labels::exempted
-                       : categoriseAOverD(activity / *known.dTBq);
+        const auto activityOn = [&](local_days day) {
+            return *decayedActivityTBq(result.activityTBq, known.constantPerDay,
+                                       elapsedDays(*result.manufactured, LocalTime{day}));
         };
-        const local_days day{change->on};
-        QCOMPARE(dovrin::testing::show(categoryOn(day)), becomes);
-        if (LocalTime{day - days{1}} >= asOf(hour))
-            QVERIFY(categoryOn(day - days{1}) != change->label);
+        const auto categoryByAOverDOn = [&](local_days day) {
+            return categoryByAOverDOf(known, activityOn(day));
+        };
+        const auto tableCategoryOn = [&](local_days day) -> std::string_view {
+            return known.rows.empty() ? categoryByAOverDOn(day)
+                                      : *categoriseActivity(known.rows, activityOn(day));
+        };
+        const auto check = [&](const std::optional<NextChange>& change, const QString& label,
+                               const QString& date, const auto& categoryOn) {
+            QCOMPARE(show(change ? std::optional{change->on} : std::nullopt), date);
+            if (!change)
+                return;
+            QCOMPARE(dovrin::testing::show(change->label), label);
+            const local_days day{change->on};
+            QCOMPARE(dovrin::testing::show(categoryOn(day)), label);
+            if (LocalTime{day - days{1}} >= asOf(hour))
+                QVERIFY(categoryOn(day - days{1}) != change->label);
+        };
+        check(result.nextChange, becomes, on, tableCategoryOn);
+        check(result.nextChangeByAOverD, becomesByAOverD, onByAOverD, categoryByAOverDOn);
     }
 
-    // Sources kept together: error rows counted but not summed, and a sum of A/D that reaches
-    // a more severe category than any single source.
     // A row's duties: a text that cannot be read leaves its duty empty and says so in the note
     // while the row keeps its category; the exemption is judged on the due day's activity and
     // can be turned off; an error row has no duties.
@@ -313,7 +331,7 @@ private slots:
         QFETCH(QString, note);
         Evaluation evaluation{asOf()};
         evaluation.duties.leakTestExemptions = exemptions;
-        SourceText texts{view(radionuclide), "3.8", "MBq", "2016-12-07"};
+        SourceText texts{view(radionuclide), "3.8", "MBq", "2016-12-07", {}};
         texts.duties = {view(lastLeakTest), view(interval), {}, {}, view(workingLife)};
         const SourceResult result = evaluateSource(texts, evaluation);
         QCOMPARE(result.categorised, radionuclide != "Xx-1");
@@ -323,8 +341,77 @@ private slots:
         QCOMPARE(dovrin::testing::show(result.note), note);
     }
 
+    // The notes that say what a cell means: two different category numbers and the more severe,
+    // an activity stated for a day after the as-of moment, and "Not assigned" below the table's
+    // range. The categories themselves stay as they are.
+    void notes_data() {
+        QTest::addColumn<QByteArray>("radionuclide");
+        QTest::addColumn<QByteArray>("tbq");
+        QTest::addColumn<QByteArray>("manufactured");
+        QTest::addColumn<QString>("note");
+        const auto row = [](const char* tag, const char* radionuclide, const char* tbq,
+                            const char* manufactured, const char* note) {
+            QTest::newRow(tag) << QByteArray(radionuclide) << QByteArray(tbq)
+                               << QByteArray(manufactured) << QString(note);
+        };
+        // clang-format off
+        row("A/D more severe, at the top of 3", "Cf-252", "0.2", "",
+            "category 3 by the table, 2 by A/D: the more severe is 2, by A/D; no date of manufacture: not decayed");
+        row("A/D more severe, Sr-90's border", "Sr-90", "0.015", "2026-12-07",
+            "category 5 by the table, 4 by A/D: the more severe is 4, by A/D");
+        row("one number", "Co-60", "0.3", "2026-12-07", "");
+        row("stated after the as-of moment", "Co-60", "1", "2027-01-05",
+            "activity stated for 2027-01-05, after the as-of moment: decay-corrected backwards, higher than stated");
+        row("stated on the as-of day", "Co-60", "1", "2026-12-07", "");
+        row("Not assigned below category 2", "Ir-192", "1", "2026-12-01",
+            "Not assigned from 2026-12-25 lies below the category table's range for category 2, not an unknown: category 3 by A/D on that day");
+        // clang-format on
+    }
+    void notes() {
+        QFETCH(QByteArray, radionuclide);
+        QFETCH(QByteArray, tbq);
+        QFETCH(QByteArray, manufactured);
+        QFETCH(QString, note);
+        const SourceResult result = evaluate(radionuclide, tbq, "TBq", manufactured);
+        QVERIFY(result.categorised);
+        QCOMPARE(QString::fromStdString(result.note), note);
+        if (QTest::currentDataTag() == QByteArray("stated after the as-of moment"))
+            QVERIFY(result.currentActivityTBq > result.activityTBq);
+    }
+
+    // A category a person recorded differs when it is neither category by A/D, of the initial
+    // or of the current activity; blanks around it and letter case do not count.
+    void recordedCategory_data() {
+        QTest::addColumn<QByteArray>("source"); // radionuclide, TBq, manufactured or -
+        QTest::addColumn<QByteArray>("recorded");
+        QTest::addColumn<bool>("differs");
+        // clang-format off
+        QTest::newRow("as now") << QByteArray("Co-60 1 -") << QByteArray("2") << false;
+        QTest::newRow("as initially") << QByteArray("Co-60 0.35 2020-01-01") << QByteArray("2") << false;
+        QTest::newRow("as now, decayed") << QByteArray("Co-60 0.35 2020-01-01") << QByteArray("3") << false;
+        QTest::newRow("blanks and case") << QByteArray("Co-60 1e-8 -") << QByteArray(" exempted ") << false;
+        QTest::newRow("100 Bq recorded as 1") << QByteArray("Cs-137 1e-10 -") << QByteArray("1") << true;
+        QTest::newRow("the table's, not A/D's") << QByteArray("Cf-252 0.2 -") << QByteArray("3") << true;
+        QTest::newRow("nothing recorded") << QByteArray("Cs-137 1e-10 -") << QByteArray(" ") << false;
+        // clang-format on
+    }
+    void recordedCategory() {
+        QFETCH(QByteArray, source);
+        QFETCH(QByteArray, recorded);
+        QFETCH(bool, differs);
+        const QList<QByteArray> parts = source.split(' ');
+        const SourceResult result =
+            evaluate(parts[0], parts[1], "TBq", parts[2] == "-" ? QByteArray() : parts[2], {asOf()},
+                     recorded);
+        QCOMPARE(result.recordedCategoryDiffers, differs);
+    }
+
+    // Sources kept together: error rows counted but not summed; exempt together only when the
+    // sum of A/E is at most 1, every exemption level known; otherwise the category of the sum
+    // of A/D, which may be more severe than any single source.
     void locations_data() {
-        QTest::addColumn<QStringList>("sources"); // "radionuclide activity-in-TBq"
+        // "radionuclide activity-in-TBq", or "N radionuclide activity-in-TBq" for N such sources
+        QTest::addColumn<QStringList>("sources");
         QTest::addColumn<int>("errors");
         QTest::addColumn<QString>("category");
         QTest::addColumn<QString>("mostSevere");
@@ -332,8 +419,12 @@ private slots:
         // clang-format off
         QTest::newRow("three of 3 make a 2") << QStringList{"Co-60 0.2", "Co-60 0.2", "Cs-137 0.7", "Cobalt 1"} << 1 << "2" << "3" << true;
         QTest::newRow("a 2 keeps 2") << QStringList{"Co-60 0.3", "Co-60 0.001"} << 0 << "2" << "2" << false;
-        QTest::newRow("all exempted") << QStringList{"Co-60 1e-7", "Cs-137 0"} << 0 << "Exempted" << "Exempted" << false;
+        QTest::newRow("A/E 1 in all") << QStringList{"Co-60 1e-7", "Cs-137 0"} << 0 << "Exempted" << "Exempted" << false;
+        QTest::newRow("A/E 0.8 in all") << QStringList{"2 Co-60 4e-8"} << 0 << "Exempted" << "Exempted" << false;
+        QTest::newRow("A/E 1.2 in all") << QStringList{"3 Co-60 4e-8"} << 0 << "5" << "Exempted" << true;
+        QTest::newRow("10,000 exempt sources") << QStringList{"10000 Co-60 1e-7"} << 0 << "4" << "Exempted" << true;
         QTest::newRow("exempted and 5") << QStringList{"Co-60 1e-7", "Co-60 2e-7"} << 0 << "5" << "5" << false;
+        QTest::newRow("no exemption level for Se-75") << QStringList{"Co-60 1e-9", "Se-75 1e-12"} << 0 << "5" << "5" << false;
         QTest::newRow("errors only") << QStringList{"Cobalt 1", "Co-60 -1"} << 2 << "" << "" << false;
         // clang-format on
     }
@@ -346,23 +437,58 @@ private slots:
         LocationTotals totals;
         totals.add("elsewhere", evaluate("Co-60", "1000", "TBq"));
         double sum = 0;
+        std::size_t count = 0;
         for (const QString& source : sources) {
-            const QStringList parts = source.split(' ');
+            QStringList parts = source.split(' ');
+            const int times = parts.size() == 3 ? parts.takeFirst().toInt() : 1;
             const SourceResult result = evaluate(parts[0].toUtf8(), parts[1].toUtf8(), "TBq");
-            sum += result.categorised ? result.aOverD : 0;
-            totals.add("store", result);
+            for (int i = 0; i < times; ++i, ++count) {
+                sum += result.categorised ? result.aOverD : 0;
+                totals.add("store", result);
+            }
             totals.add("elsewhere", evaluate("Co-60", "1000", "TBq")); // kept apart, in order
         }
         QCOMPARE(totals.locations().size(), std::size_t{2});
         QCOMPARE(totals.locations()[0].sources, static_cast<std::size_t>(sources.size() + 1));
         const LocationTotal& store = totals.locations()[1];
         QCOMPARE(store.location, std::string("store"));
-        QCOMPARE(store.sources, static_cast<std::size_t>(sources.size()));
+        QCOMPARE(store.sources, count);
         QCOMPARE(store.sourcesWithErrors, static_cast<std::size_t>(errors));
         COMPARE_EXACT(store.sumAOverD, sum);
         QCOMPARE(dovrin::testing::show(store.categoryByAOverD()), category);
         QCOMPARE(dovrin::testing::show(store.mostSevereSingleCategory), mostSevere);
         QCOMPARE(store.raisedByAggregation(), raised);
+    }
+
+    // The US NRC's sums of fractions over a location, against 10 CFR 37 Appendix A, Table 1
+    // worked by hand: Co-60's thresholds are 30 and 0.3 TBq, Cs-137's 100 and 1 TBq; Kr-85 is
+    // not in the table.
+    void nrcSums_data() {
+        QTest::addColumn<QStringList>("sources"); // "radionuclide activity-in-TBq"
+        QTest::addColumn<double>("category1");
+        QTest::addColumn<double>("category2");
+        QTest::addColumn<QString>("quantity");
+        // clang-format off
+        QTest::newRow("Co-60 and Cs-137: category 2") << QStringList{"Co-60 0.15", "Cs-137 0.6"} << 0.011 << 1.1 << "2";
+        QTest::newRow("just under") << QStringList{"Co-60 0.15", "Cs-137 0.4"} << 0.009 << 0.9 << "";
+        QTest::newRow("category 1 at its threshold") << QStringList{"Co-60 30"} << 1.0 << 100.0 << "1";
+        QTest::newRow("Kr-85 counts for nothing") << QStringList{"Kr-85 3000"} << 0.0 << 0.0 << "";
+        // clang-format on
+    }
+    void nrcSums() {
+        QFETCH(QStringList, sources);
+        QFETCH(double, category1);
+        QFETCH(double, category2);
+        QFETCH(QString, quantity);
+        LocationTotals totals;
+        for (const QString& source : sources) {
+            const QStringList parts = source.split(' ');
+            totals.add("vault", evaluate(parts[0].toUtf8(), parts[1].toUtf8(), "TBq"));
+        }
+        const LocationTotal& vault = totals.locations().front();
+        QCOMPARE(vault.nrcFractionCategory1, category1); // QCOMPARE on doubles is fuzzy
+        QCOMPARE(vault.nrcFractionCategory2, category2);
+        QCOMPARE(dovrin::testing::show(vault.nrcQuantity()), quantity);
     }
 };
 

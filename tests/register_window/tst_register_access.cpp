@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 
+#include "locations_model.h"
 #include "register_window_under_test.h"
 
 using namespace testing;
@@ -121,15 +122,17 @@ private slots:
     // The location that aggregation raises above all of its sources is marked, and only it.
     void raisedLocationMarked() {
         QVERIFY(loaded([&] { window_->open(path_); }));
+        using Column = dovrin::LocationsModel::LocationColumn;
         QAbstractItemModel& model = *table("locationsView").model();
         QStringList raised;
         for (int row = 0; row < model.rowCount(); ++row)
-            if (!model.index(row, 6).data().toString().isEmpty())
-                raised << model.index(row, 0).data().toString();
+            if (!model.index(row, Column::raised).data().toString().isEmpty())
+                raised << model.index(row, Column::name).data().toString();
         QCOMPARE(raised, QStringList{QStringLiteral("Lab 1")});
-        QCOMPARE(model.index(0, 4).data().toString(), QStringLiteral("2"));
-        QCOMPARE(model.index(0, 5).data().toString(), QStringLiteral("3"));
-        QCOMPARE(model.index(2, 2).data().toString(), QStringLiteral("1")); // Cobalt left out
+        QCOMPARE(model.index(0, Column::category).data().toString(), QStringLiteral("2"));
+        QCOMPARE(model.index(0, Column::mostSevere).data().toString(), QStringLiteral("3"));
+        QCOMPARE(model.index(2, Column::withErrors).data().toString(),
+                 QStringLiteral("1")); // Cobalt left out
     }
 };
 

@@ -103,11 +103,12 @@ private slots:
 
     // Every cell the sources table keeps equals the command line's field for its row: the
     // window's stored results restore what the register wrote, a long field, a long note, an
-    // A/D-only radionuclide and error rows included. (Export CSV runs the command line's code
-    // again, so it cannot show a fault in what the window keeps.)
+    // A/D-only radionuclide, error rows and the check of a recorded category included. (Export
+    // CSV runs the command line's code again, so it cannot show a fault in what the window
+    // keeps.)
     void cellsAsCommandLine() {
         const QByteArray longField(150, 'x');
-        QByteArray text = inventory;
+        QByteArray text = QByteArray(inventory).replace("owner", "recorded_category");
         text += "G,Store,Co-60,1,TBq,2020-01-01," + longField + "\n";
         text += "H,Store,Co-60,1,TBq,2020-01-01,o,extra " + longField + ",more\n";
         text += "I,Store,Se-75,80,Ci,2026-06-10,\n";
@@ -137,6 +138,7 @@ private slots:
         QCOMPARE(static_cast<int>(row), model->rowCount());
         QVERIFY(expected.contains("no category table for Se-75"));
         QVERIFY(expected.contains(longField));
+        QVERIFY(expected.contains("differs: by A/D"));
     }
 
     // No export is ever written over the inventory: the window says why in a real modal message

@@ -1,6 +1,7 @@
 // The register window on real widgets: opening inventories, sorting and filtering the sources,
 // the as-of date, and the window staying responsive while a large file loads.
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
+#include "locations_model.h"
 #include "register_window_under_test.h"
 
 using namespace testing;
@@ -253,6 +255,29 @@ private slots:
         if (location >= 0)
             locations().selectRow(location);
         QCOMPARE(shownColumn(sources(), column(QStringLiteral("id"))), ids);
+    }
+
+    // The locations pane shows the US NRC's columns while its check box is ticked, which the
+    // settings keep for the next window. Lab 1 holds a category 2 quantity: 0.35 TBq of Co-60 is
+    // 1.17 times its category 2 threshold.
+    void nrcColumns() {
+        const int quantity = dovrin::LocationsModel::nrcQuantity;
+        const auto box = [this] {
+            return window_->findChild<QCheckBox*>(QStringLiteral("nrcBox"));
+        };
+        QVERIFY(openAndWait(small_));
+        QVERIFY(!box()->isChecked());
+        QVERIFY(locations().isColumnHidden(quantity));
+        box()->click();
+        QVERIFY(!locations().isColumnHidden(quantity));
+        QCOMPARE(shownColumn(locations(), quantity), (QStringList{"2", "", ""}));
+
+        window_ = std::make_unique<dovrin::RegisterWindow>([] { return midnight; });
+        QVERIFY(openAndWait(small_));
+        QVERIFY(box()->isChecked());
+        QVERIFY(!locations().isColumnHidden(quantity));
+        box()->click();
+        QVERIFY(locations().isColumnHidden(quantity));
     }
 
     // A new as-of date works every source out again: Co-60 at 0.35 TBq is category 2 up to the

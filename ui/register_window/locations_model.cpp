@@ -1,6 +1,7 @@
 #include "locations_model.h"
 
 #include <array>
+#include <limits>
 
 #include <QColor>
 #include <QFont>
@@ -15,13 +16,17 @@ namespace dovrin {
 
 namespace {
 
-const std::array<const char*, 7> headings{"Location",
-                                          "Sources",
-                                          "With errors",
-                                          "Sum of A/D",
-                                          "Category of the sum",
-                                          "Most severe single",
-                                          "Raised by aggregation"};
+const std::array<const char*, 11> headings{"Location",
+                                           "Sources",
+                                           "With errors",
+                                           "Sum of A/D",
+                                           "Sum of A/E",
+                                           "Category",
+                                           "Most severe single",
+                                           "Raised by aggregation",
+                                           "NRC fraction, category 1",
+                                           "NRC fraction, category 2",
+                                           "NRC quantity"};
 
 QString exactText(double value) {
     std::array<char, 32> space{};
@@ -68,14 +73,36 @@ QVariant LocationsModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     case sumAOverD:
+    case sumAOverE:
+    case nrcFraction1:
+    case nrcFraction2: {
+        if (index.column() == sumAOverE && !total.everyExemptionKnown) {
+            if (role == sortRole)
+                return std::numeric_limits<double>::infinity();
+            if (role == Qt::ToolTipRole)
+                return tr("A radionuclide here has no exemption level: the location is not "
+                          "exempt");
+            return {};
+        }
+        const double sum = index.column() == sumAOverD      ? total.sumAOverD
+                           : index.column() == sumAOverE    ? total.sumAOverE
+                           : index.column() == nrcFraction1 ? total.nrcFractionCategory1
+                                                            : total.nrcFractionCategory2;
         if (role == sortRole)
-            return total.sumAOverD;
+            return sum;
         if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-            return QString::fromStdString(formatScientific(total.sumAOverD).value_or(""));
+            return QString::fromStdString(formatScientific(sum).value_or(""));
         if (role == Qt::ToolTipRole)
-            return exactText(total.sumAOverD);
+            return exactText(sum);
         if (role == Qt::TextAlignmentRole)
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    }
+    case nrcQuantity:
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == sortRole)
+            return fromBytes(total.nrcQuantity());
+        if (role == Qt::ToolTipRole && !total.nrcQuantity().empty())
+            return tr("A category %1 quantity under 10 CFR 37").arg(fromBytes(total.nrcQuantity()));
         return {};
     case category:
     case mostSevere: {

@@ -1,7 +1,8 @@
 #pragma once
 
-// The locations of an inventory as a table: how many sources each keeps, the sum of their A/D,
-// the category of that sum, and whether keeping them together raises the category.
+// The locations of an inventory as a table: how many sources each keeps, the sums of their A/D
+// and of their A/E, the category of the location, whether keeping the sources together raises
+// it, and the US NRC's sums of fractions.
 
 #include <vector>
 
@@ -16,7 +17,20 @@ class LocationsModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    enum LocationColumn { name, sources, withErrors, sumAOverD, category, mostSevere, raised };
+    enum LocationColumn {
+        name,
+        sources,
+        withErrors,
+        sumAOverD,
+        sumAOverE,
+        category,
+        mostSevere,
+        raised,
+        nrcFraction1, // the NRC's columns, last
+        nrcFraction2,
+        nrcQuantity,
+    };
+    static constexpr int firstNrcColumn = nrcFraction1;
     static constexpr int sortRole = Qt::UserRole;
 
     void setLocations(std::vector<LocationTotal> locations);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
@@ -46,6 +47,7 @@ namespace {
 
 constexpr int mostRecentFiles = 8;
 const QString recentKey = QStringLiteral("recentInventories");
+const QString nrcKey = QStringLiteral("showNrcFractions");
 
 // The answers given for a file, kept under a key made of its path.
 QString optionsKey(const QString& path) {
@@ -235,7 +237,17 @@ void RegisterWindow::createControls() {
 
     auto* lower =
         named(new QSplitter(Qt::Horizontal, split), "lowerSplitter", tr("Locations and pictures"));
-    locationsView_ = named(new QTableView(lower), "locationsView", tr("Locations"));
+    auto* locationsPane = named(new QWidget(lower), "locationsPane", tr("Locations"));
+    auto* locationsLayout = new QVBoxLayout(locationsPane);
+    locationsLayout->setContentsMargins(0, 0, 0, 0);
+    nrcBox_ = named(new QCheckBox(tr("US &NRC sum of fractions"), locationsPane), "nrcBox",
+                    tr("US NRC sum of fractions"));
+    nrcBox_->setToolTip(tr("The sums of fractions of 10 CFR 37 Appendix A for each location, "
+                           "which should then be one area behind a common security barrier; "
+                           "the activity of an Am-241/Be source is that of its Am-241"));
+    locationsLayout->addWidget(nrcBox_);
+    locationsView_ = named(new QTableView(locationsPane), "locationsView", tr("Locations"));
+    locationsLayout->addWidget(locationsView_, 1);
     locationsView_->setModel(locationsFilter_);
     locationsView_->setSortingEnabled(true);
     locationsView_->sortByColumn(-1, Qt::AscendingOrder);
@@ -246,6 +258,15 @@ void RegisterWindow::createControls() {
     locationsView_->setWordWrap(false);
     connect(locationsView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RegisterWindow::locationSelected);
+    nrcBox_->setChecked(QSettings().value(nrcKey, false).toBool());
+    showNrcColumns(nrcBox_->isChecked());
+    connect(nrcBox_, &QCheckBox::toggled, this, [this](bool shown) {
+        QSettings().setValue(nrcKey, shown);
+        showNrcColumns(shown);
+    });
+    // A new set of locations shows every column again.
+    connect(locationsFilter_, &QAbstractItemModel::modelReset, this,
+            [this] { showNrcColumns(nrcBox_->isChecked()); });
 
     chartTabs_ = named(new QTabWidget(lower), "chartTabs", tr("Pictures"));
     decayChart_ =
@@ -264,7 +285,8 @@ void RegisterWindow::createControls() {
     setTabOrder(categoryBox_, findBox_);
     setTabOrder(findBox_, allLocationsButton_);
     setTabOrder(allLocationsButton_, sourcesView_);
-    setTabOrder(sourcesView_, locationsView_);
+    setTabOrder(sourcesView_, nrcBox_);
+    setTabOrder(nrcBox_, locationsView_);
     setTabOrder(locationsView_, chartTabs_);
 }
 
@@ -331,6 +353,15 @@ LocalTime RegisterWindow::asOfMoment() const {
     const auto today = std::chrono::floor<std::chrono::days>(now);
     const std::chrono::local_days chosen{dayOf(asOfBox_->date())};
     return chosen == today ? now : LocalTime{chosen};
+}
+
+bool RegisterWindow::nrcShown() const {
+    return nrcBox_->isChecked();
+}
+
+void RegisterWindow::showNrcColumns(bool shown) {
+    for (int column = LocationsModel::firstNrcColumn; column < locations_->columnCount(); ++column)
+        locationsView_->setColumnHidden(column, !shown);
 }
 
 bool RegisterWindow::loading() const {

@@ -14,6 +14,7 @@
 #include "stored_inventory.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -57,6 +58,8 @@ public:
 
     bool loading() const;
     QString inventoryPath() const { return path_; }
+    // Whether the locations pane shows the US NRC's sums of fractions.
+    bool nrcShown() const;
 
 signals:
     void inventoryLoaded();      // every row read and evaluated
@@ -87,6 +90,7 @@ private:
     void showProgress(std::uint64_t done, std::uint64_t total);
     void endProgress();
     void refreshCharts();
+    void showNrcColumns(bool shown);
     void rememberRecent(const QString& path);
     void fillRecentMenu();
     void chooseAndExportCsv();
@@ -121,6 +125,7 @@ private:
     QComboBox* categoryBox_;
     QLineEdit* findBox_;
     QPushButton* allLocationsButton_;
+    QCheckBox* nrcBox_;
     QTableView* sourcesView_;
     QTableView* locationsView_;
     QTabWidget* chartTabs_;

@@ -106,11 +106,15 @@ void SourcesModel::setLocations(std::vector<LocationTotal> locations) {
         results_->locations = std::move(locations);
 }
 
+std::size_t SourcesModel::resultColumnsShown() const {
+    return resultColumnCount(texts_ && texts_->columns[Column::recordedCategory].has_value());
+}
+
 std::optional<std::size_t> SourcesModel::resultColumn(int column) const {
     if (column < 0 || static_cast<std::size_t>(column) < inputColumns())
         return std::nullopt;
     const std::size_t result = static_cast<std::size_t>(column) - inputColumns();
-    return result < resultColumns.size() ? std::optional(result) : std::nullopt;
+    return result < resultColumnsShown() ? std::optional(result) : std::nullopt;
 }
 
 int SourcesModel::rowCount(const QModelIndex& parent) const {
@@ -119,7 +123,7 @@ int SourcesModel::rowCount(const QModelIndex& parent) const {
 
 int SourcesModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() || !texts_ ? 0
-                                       : static_cast<int>(inputColumns() + resultColumns.size());
+                                       : static_cast<int>(inputColumns() + resultColumnsShown());
 }
 
 std::string SourcesModel::cellText(std::size_t row, int column) const {
@@ -226,6 +230,14 @@ int SourcesModel::compare(int column, std::size_t left, std::size_t right) const
     case ResultColumn::nextChangeOn:
         return numbersOrdered(a.nextLabel ? std::optional<double>(a.nextChangeDay) : std::nullopt,
                               b.nextLabel ? std::optional<double>(b.nextChangeDay) : std::nullopt);
+    case ResultColumn::nextCategoryByAOverD:
+        return ordered(a.nextLabelByAOverD, b.nextLabelByAOverD);
+    case ResultColumn::nextChangeByAOverDOn:
+        return numbersOrdered(
+            a.nextLabelByAOverD ? std::optional<double>(a.nextChangeByAOverDDay) : std::nullopt,
+            b.nextLabelByAOverD ? std::optional<double>(b.nextChangeByAOverDDay) : std::nullopt);
+    case ResultColumn::recordedCategoryCheck:
+        return cellText(left, column).compare(cellText(right, column));
     default:
         return results_->notes[a.note].compare(results_->notes[b.note]);
     }

@@ -32,7 +32,9 @@ public:
     const std::shared_ptr<InventoryTexts>& texts() const { return texts_; }
     const std::shared_ptr<InventoryResults>& results() const { return results_; }
     std::size_t inputColumns() const { return texts_ ? texts_->header.size() : 0; }
-    // The result column of a table column, 0 to 8 as the register's output names them.
+    // The result columns shown: the recorded category's check only for an inventory with one.
+    std::size_t resultColumnsShown() const;
+    // The result column of a table column, in the order of the register's output.
     std::optional<std::size_t> resultColumn(int column) const;
     // The text of a cell as the register writes it.
     std::string cellText(std::size_t row, int column) const;

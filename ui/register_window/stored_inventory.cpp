@@ -54,10 +54,18 @@ StoredResult storeResult(const SourceResult& result, NotePool& notes) {
     stored.category = labelCode(result.category);
     stored.currentCategory = labelCode(result.currentCategory);
     stored.categoryByAOverD = labelCode(result.categoryByAOverD);
+    stored.initialCategoryByAOverD = labelCode(result.initialCategoryByAOverD);
+    stored.recordedCategoryDiffers = result.recordedCategoryDiffers;
+    const auto dayNumber = [](std::chrono::year_month_day day) {
+        return static_cast<std::int32_t>(std::chrono::sys_days{day}.time_since_epoch().count());
+    };
     if (result.nextChange) {
         stored.nextLabel = labelCode(result.nextChange->label);
-        stored.nextChangeDay = static_cast<std::int32_t>(
-            std::chrono::sys_days{result.nextChange->on}.time_since_epoch().count());
+        stored.nextChangeDay = dayNumber(result.nextChange->on);
+    }
+    if (result.nextChangeByAOverD) {
+        stored.nextLabelByAOverD = labelCode(result.nextChangeByAOverD->label);
+        stored.nextChangeByAOverDDay = dayNumber(result.nextChangeByAOverD->on);
     }
     return stored;
 }
@@ -78,10 +86,15 @@ SourceResult restoreResult(const StoredResult& stored, const std::string& note) 
     result.currentCategory = optionalLabel(stored.currentCategory);
     result.aOverD = stored.aOverD;
     result.categoryByAOverD = labelText(stored.categoryByAOverD);
-    if (stored.nextLabel != 0)
-        result.nextChange =
-            NextChange{labelText(stored.nextLabel),
-                       std::chrono::sys_days{std::chrono::days{stored.nextChangeDay}}};
+    result.initialCategoryByAOverD = labelText(stored.initialCategoryByAOverD);
+    result.recordedCategoryDiffers = stored.recordedCategoryDiffers;
+    const auto change = [](LabelCode label, std::int32_t day) {
+        return label == 0
+                   ? std::optional<NextChange>{}
+                   : NextChange{labelText(label), std::chrono::sys_days{std::chrono::days{day}}};
+    };
+    result.nextChange = change(stored.nextLabel, stored.nextChangeDay);
+    result.nextChangeByAOverD = change(stored.nextLabelByAOverD, stored.nextChangeByAOverDDay);
     return result;
 }
 

@@ -41,13 +41,17 @@ struct StoredResult {
     double activityTBq = 0;
     double currentActivityTBq = 0;
     double aOverD = 0;
-    std::int32_t nextChangeDay = 0; // days since 1970-01-01
-    std::uint32_t note = 0;         // place in the note pool; 0 is the empty note
+    std::int32_t nextChangeDay = 0;         // days since 1970-01-01
+    std::int32_t nextChangeByAOverDDay = 0; // likewise
+    std::uint32_t note = 0;                 // place in the note pool; 0 is the empty note
     NuclideCode radionuclide = 0;
     LabelCode category = 0;
     LabelCode currentCategory = 0;
     LabelCode categoryByAOverD = 0;
-    LabelCode nextLabel = 0; // 0: no next change
+    LabelCode initialCategoryByAOverD = 0;
+    LabelCode nextLabel = 0;         // 0: no next change
+    LabelCode nextLabelByAOverD = 0; // likewise
+    bool recordedCategoryDiffers = false;
     bool categorised = false;
 };
 
@@ -70,7 +74,8 @@ private:
 
 StoredResult storeResult(const SourceResult& result, NotePool& notes);
 
-// The result as the register gave it, for the register's own writers; note must outlive it.
+// The result as the register gave it, for the register's own writers; note must outlive it. The
+// sums' terms (A/E, the NRC's fractions) are not kept: the totals per location hold their sums.
 SourceResult restoreResult(const StoredResult& stored, const std::string& note);
 
 // Where a row's texts are: a block and the place in it where its fields begin.
