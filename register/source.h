@@ -17,8 +17,8 @@ struct SourceText {
     std::string_view radionuclide;
     std::string_view activity;
     std::string_view unit;
-    std::string_view manufactured;     // empty: the source is not decayed
-    std::string_view recordedCategory; // a category a person typed; empty: none to check
+    std::string_view manufactured;          // empty: the source is not decayed
+    std::string_view recordedCategory = {}; // a category a person typed; empty: none to check
 };
 
 // When and how the sources are evaluated.
