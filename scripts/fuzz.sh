@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fuzzes the calculation core and the inventory reader with clang's libFuzzer, AddressSanitizer
-# and UndefinedBehaviorSanitizer; needs clang (Debian's clang and libclang-rt-dev), not Qt.
+# Fuzzes the calculation core, the inventory reader and the workbook reader with clang's
+# libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer; needs clang (Debian's clang and
+# libclang-rt-dev), not Qt.
 #
 #   scripts/fuzz.sh TARGET|all SECONDS [libFuzzer options...]
 #
@@ -37,11 +38,13 @@ build_preset fuzz --target "${chosen[@]/#/fuzz_}"
 out=$(preset_dir fuzz)
 
 # The longest input worth trying: the numbers of number_text are eight bytes, date and
-# categorise take a short text and a tail of numbers; the others take long texts.
+# categorise take a short text and a tail of numbers; workbook takes whole small archives; the
+# others take long texts.
 max_len() {
     case $1 in
     number_text) echo 16 ;;
     date | categorise) echo 128 ;;
+    workbook) echo 8192 ;;
     *) echo 4096 ;;
     esac
 }
