@@ -6,15 +6,12 @@
 #include <cmath>
 
 #include "output.h"
+#include "plain_text.h"
 #include "workbook.h"
 
 namespace dovrin::workbook {
 
 namespace {
-
-char lowerCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // The position after the closing character, or the end of the code.
 std::size_t skipPast(std::string_view code, std::size_t from, char closing) {

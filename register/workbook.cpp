@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "plain_text.h"
 #include "workbook_parts.h"
 
 namespace dovrin::workbook {
@@ -11,10 +12,6 @@ namespace {
 constexpr std::string_view odsType = "application/vnd.oasis.opendocument.spreadsheet";
 constexpr std::string_view odsTemplateType =
     "application/vnd.oasis.opendocument.spreadsheet-template";
-
-char lowerCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
     return std::ranges::equal(a, b, [](char x, char y) { return lowerCase(x) == lowerCase(y); });
