@@ -24,13 +24,14 @@ constexpr std::string_view programName = "dovrin-register";
 constexpr std::uint64_t largeInput = 32ull << 20; // an input worth a progress bar
 
 constexpr std::string_view usage = R"(Usage: dovrin-register [OPTION]... INVENTORY
-Categorise every sealed radioactive source of an inventory (a CSV file, or - for standard input)
-and write each row with its results as CSV to standard output.
+Categorise every sealed radioactive source of an inventory (a CSV file, a sheet of an .xlsx or
+.ods workbook, or - for standard input) and write each row with its results as CSV to standard
+output. A workbook is recognised by what the file holds, whatever its name.
 
-The header row names the columns, letter case and surrounding blanks ignored: radionuclide,
-activity and unit are required; manufactured, location, id and recorded_category (a category
-typed by a person, checked against the categories by A/D) are optional; every other column is
-carried through unchanged.
+The header row (of a sheet: its first row that is not empty) names the columns, letter case and
+surrounding blanks ignored: radionuclide, activity and unit are required; manufactured,
+location, id and recorded_category (a category typed by a person, checked against the
+categories by A/D) are optional; every other column is carried through unchanged.
 
 Due dates: the optional columns last_leak_test and last_inventory (dates), leak_test_interval
 and inventory_interval (a number of months or days, "6 months" or "180 days") and working_life
@@ -51,7 +52,11 @@ Options:
                            instead of the present moment
       --separator SEP      comma, semicolon or tab (recognised from the header by default)
       --column NAME=HEADER read the column NAME (one of the names above) from the column
-                           headed HEADER; repeatable
+                           headed HEADER; repeatable. The unit may name the activity's
+                           column: each of its cells is then read as a number and a unit,
+                           "100 mCi"
+      --sheet NAME         read the workbook's sheet NAME (by default its first sheet)
+      --decimal-comma      read activities such as 3,7 as 3.7 (not with the comma separator)
       --date-order ORDER   mdy (month first, the default) or dmy for dates such as 03/02/2020
       --nuclides FILE      add the radionuclides of FILE, a CSV file with the columns
                            radionuclide, half_life, half_life_unit (s, min, h, d or y),
@@ -180,6 +185,10 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
             return fail("--column takes NAME=HEADER, NAME one of " + columnNameList() + "; not '" +
                         std::string(value) + "'");
         options.inventory.columns.push_back({*column, std::string(value.substr(equals + 1))});
+    } else if (name == "--sheet") {
+        if (value.empty())
+            return fail("--sheet needs the name of a sheet");
+        options.inventory.sheet = value;
     } else if (name == "--date-order") {
         if (value != "mdy" && value != "dmy")
             return fail("--date-order takes mdy or dmy, not '" + std::string(value) + "'");
@@ -195,11 +204,12 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
 }
 
 Arguments readArguments(std::span<const std::string_view> words) {
-    constexpr std::array<std::string_view, 12> withValue{
+    constexpr std::array<std::string_view, 13> withValue{
         "-o",           "--output",          "--locations",
         "--as-of",      "--separator",       "--column",
         "--date-order", "--nuclides",        "--leak-test-interval",
-        "--calendar",   "--leak-test-rules", "--inventory-interval"};
+        "--calendar",   "--leak-test-rules", "--inventory-interval",
+        "--sheet"};
     Arguments arguments;
     std::optional<std::string_view> input;
     bool optionsEnded = false;
@@ -222,6 +232,8 @@ Arguments readArguments(std::span<const std::string_view> words) {
             arguments.listNuclides = true;
         } else if (word == "--nrc") {
             arguments.options.nrc = true;
+        } else if (word == "--decimal-comma") {
+            arguments.options.decimalComma = true;
         } else {
             const std::size_t equals = word.starts_with("--") ? word.find('=') : word.npos;
             const std::string_view name = word.substr(0, equals);
@@ -243,7 +255,8 @@ Arguments readArguments(std::span<const std::string_view> words) {
         }
     }
     if (!input && !arguments.help && !arguments.version && !arguments.listNuclides)
-        arguments.error = "no inventory given (a CSV file, or - for standard input)";
+        arguments.error =
+            "no inventory given (a CSV file, an .xlsx or .ods workbook, or - for standard input)";
     arguments.options.input = input.value_or(standardStream);
     return arguments;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "number_text.h"
 #include "plain_text.h"
 
 namespace dovrin {
@@ -66,6 +67,15 @@ std::string quotedFields(std::span<const std::string_view> fields, char separato
     return text;
 }
 
+// "9.99E+02 GBq": the number before the last blanks, the unit after them; with no blank, all
+// of it is the number, and the unit is missing.
+[[gnu::noinline]] void splitUnit(SourceText& source) {
+    const std::string_view both = trimBlanks(source.activity);
+    const std::size_t blank = both.find_last_of(blanks);
+    source.activity = trimBlanks(both.substr(0, blank));
+    source.unit = blank == std::string_view::npos ? std::string_view() : both.substr(blank + 1);
+}
+
 } // namespace
 
 std::optional<Column> columnNamed(std::string_view name) {
@@ -85,6 +95,8 @@ RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& colu
         texts.source.duties = {text(Column::lastLeakTest), text(Column::leakTestInterval),
                                text(Column::lastInventory), text(Column::inventoryInterval),
                                text(Column::workingLife)};
+    if (columns.unitWithActivity) [[unlikely]]
+        splitUnit(texts.source);
     return texts;
 }
 
@@ -121,24 +133,36 @@ HeaderReading mapColumns(std::span<const std::string_view> header,
             map.dutyColumns = map.dutyColumns || column >= Column::lastLeakTest;
         }
     }
+    const bool unitChosen =
+        std::ranges::find(choices, Column::unit, &ColumnChoice::column) != choices.end();
+    const auto mayShare = [unitChosen](std::size_t a, std::size_t b) {
+        return unitChosen && a == static_cast<std::size_t>(Column::activity) &&
+               b == static_cast<std::size_t>(Column::unit);
+    };
     for (std::size_t a = 0; a < columnNames.size(); ++a)
         for (std::size_t b = a + 1; b < columnNames.size(); ++b)
-            if (map.index[a] && map.index[a] == map.index[b])
+            if (map.index[a] && map.index[a] == map.index[b] && !mayShare(a, b))
                 return fail("column " + std::to_string(*map.index[a] + 1) + " (" +
                             quotedName(header[*map.index[a]]) + ") would be both the " +
                             std::string(columnNames[a]) + " and the " +
                             std::string(columnNames[b]));
+    map.unitWithActivity = map[Column::unit] && map[Column::unit] == map[Column::activity];
     return {map, {}};
 }
 
 InventoryReader::InventoryReader(csv::ByteSource& source, InventoryOptions options)
-    : csv_(source, options.separator)
+    : ownRows_(std::make_unique<CsvRows>(source, options.separator))
+    , rows_(*ownRows_)
+    , options_(std::move(options)) {}
+
+InventoryReader::InventoryReader(RowSource& rows, InventoryOptions options)
+    : rows_(rows)
     , options_(std::move(options)) {}
 
 bool InventoryReader::readHeader() {
-    const auto header = csv_.next();
+    const auto header = rows_.next();
     if (!header) {
-        const std::string readError = csv_.error();
+        const std::string readError = rows_.error();
         error_ = readError.empty() ? "the inventory is empty: it has no header row"
                                    : "the inventory cannot be read: " + readError;
         return false;
@@ -160,7 +184,7 @@ bool InventoryReader::readHeader() {
 }
 
 bool InventoryReader::next(InventoryRow& row) {
-    const auto record = csv_.next();
+    const auto record = rows_.next();
     if (!record)
         return false;
     row.number = record->number;
@@ -176,7 +200,10 @@ bool InventoryReader::next(InventoryRow& row) {
                       " never closes: the row is read up to its line end, quotes as text";
     else if (record->problem == csv::RecordProblem::textAfterQuote)
         row.problem = "text follows the closing quote in " + fieldName(record->problemField);
-    const std::string widthNote = widthProblem(record->fields, width, csv_.separator());
+    // A sheet's row ends at its last cell that is not empty: a short one is whole.
+    const bool whole = count < width && rows_.rowsEndAtLastCell();
+    const std::string widthNote =
+        whole ? std::string() : widthProblem(record->fields, width, rows_.separator());
     if (!widthNote.empty())
         row.problem += (row.problem.empty() ? "" : "; ") + widthNote;
     if (count >= width) {
@@ -191,13 +218,6 @@ bool InventoryReader::next(InventoryRow& row) {
     row.location = texts.location;
     row.id = texts.id;
     return true;
-}
-
-std::optional<PlainLine> InventoryReader::nextPlainLine() {
-    const auto line = csv_.nextPlainLine();
-    if (!line)
-        return std::nullopt;
-    return PlainLine{csv_.recordNumber(), *line};
 }
 
 std::string widthProblem(std::span<const std::string_view> fields, std::size_t width,

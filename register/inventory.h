@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -61,10 +62,13 @@ struct ColumnMap {
     std::optional<std::size_t> operator[](Column column) const {
         return index[static_cast<std::size_t>(column)];
     }
+    bool unitWithActivity = false; // the activity's column holds the unit too, "100 mCi"
 };
 
 // The header's columns, or why the inventory cannot be read: a required column missing, two
-// columns for one name, one column for two names, a chosen header that is not there.
+// columns for one name, one column for two names, a chosen header that is not there. The one
+// column that may have two names is the activity's, when the unit is chosen for it: each of
+// its fields is then a number and a unit ("9.99E+02 GBq").
 struct HeaderReading {
     std::optional<ColumnMap> columns;
     std::string error; // one line, when columns is empty
@@ -72,7 +76,8 @@ struct HeaderReading {
 HeaderReading mapColumns(std::span<const std::string_view> header,
                          std::span<const ColumnChoice> choices);
 
-// The texts of a row for the columns, by the map; an absent column gives an empty text.
+// The texts of a row for the columns, by the map; an absent column gives an empty text. A field
+// that holds the activity and its unit is split at its last run of blanks.
 struct RowTexts {
     SourceText source;
     std::string_view location;
@@ -90,6 +95,62 @@ inline std::string_view textOf(std::span<const std::string_view> fields, const C
 struct InventoryOptions {
     std::optional<char> separator; // none: recognised from the header line
     std::vector<ColumnChoice> columns;
+    std::string sheet; // the sheet of a workbook; empty: its first sheet
+};
+
+// A data row that is one line without quotes, not yet split into fields.
+struct PlainLine {
+    std::uint64_t number = 0; // as InventoryRow numbers it
+    std::string_view bytes;   // without its line end
+};
+
+// Where the rows of an inventory come from: CSV text, or a sheet of a workbook
+// (inventory_input.h). One call per row, whatever the number of fields.
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    // The next row; none at the end of the input, or when it cannot be read further (error()
+    // then says why). Its fields stay valid until the next call.
+    virtual std::optional<csv::Record> next() = 0;
+    virtual std::string error() const = 0;
+    // The separator of the input, which the output uses too.
+    virtual char separator() = 0;
+    // Whether the input began with a UTF-8 byte-order mark (known after the first next()).
+    virtual bool hadByteOrderMark() const = 0;
+    // The input read so far and its whole size (0 when unknown), for a progress bar.
+    virtual std::uint64_t bytesConsumed() const = 0;
+    virtual std::uint64_t bytesTotal() const = 0;
+    // Whether a row ends at its last field that is not empty, as a sheet's rows do: a row
+    // shorter than the header is then whole, its missing fields empty.
+    virtual bool rowsEndAtLastCell() const = 0;
+    // The next row when it is one line of CSV without quotes, not yet split; none when next()
+    // must read it.
+    virtual std::optional<PlainLine> nextPlainLine() { return std::nullopt; }
+};
+
+// The records of CSV text.
+class CsvRows final : public RowSource {
+public:
+    CsvRows(csv::ByteSource& source, std::optional<char> separator, std::uint64_t size = 0)
+        : reader_(source, separator)
+        , size_(size) {}
+    std::optional<csv::Record> next() override { return reader_.next(); }
+    std::string error() const override { return reader_.error(); }
+    char separator() override { return reader_.separator(); }
+    bool hadByteOrderMark() const override { return reader_.hadByteOrderMark(); }
+    std::uint64_t bytesConsumed() const override { return reader_.bytesConsumed(); }
+    std::uint64_t bytesTotal() const override { return size_; }
+    bool rowsEndAtLastCell() const override { return false; }
+    std::optional<PlainLine> nextPlainLine() override {
+        const auto line = reader_.nextPlainLine();
+        if (!line)
+            return std::nullopt;
+        return PlainLine{reader_.recordNumber(), *line};
+    }
+
+private:
+    csv::Reader reader_;
+    std::uint64_t size_;
 };
 
 // One data row of an inventory.
@@ -106,12 +167,6 @@ struct InventoryRow {
     std::string problem;
 };
 
-// A data row that is one line without quotes, not yet split into fields.
-struct PlainLine {
-    std::uint64_t number = 0; // as InventoryRow numbers it
-    std::string_view bytes;   // without its line end
-};
-
 // Why a row of that many fields does not fit a header of width fields (the extra fields
 // quoted); empty when it fits.
 std::string widthProblem(std::span<const std::string_view> fields, std::size_t width,
@@ -125,7 +180,9 @@ void splitPlainLine(std::string_view line, char separator, std::size_t width,
 // All views of a row stay valid until the next call of next() or nextPlainLine().
 class InventoryReader {
 public:
+    // The rows of CSV text, or of another source.
     InventoryReader(csv::ByteSource& source, InventoryOptions options);
+    InventoryReader(RowSource& rows, InventoryOptions options);
 
     // Reads the header row. False when the inventory cannot be read (empty, or bad columns):
     // error() then says why in one line.
@@ -135,25 +192,27 @@ public:
     // Valid once readHeader() has succeeded, for the reader's whole life.
     std::span<const std::string_view> header() const { return headerFields_; }
     const ColumnMap& columns() const { return columns_; }
-    char separator() { return csv_.separator(); }
+    char separator() { return rows_.separator(); }
     // Whether the input began with a UTF-8 byte-order mark, which the output then repeats.
-    bool hadByteOrderMark() const { return csv_.hadByteOrderMark(); }
+    bool hadByteOrderMark() const { return rows_.hadByteOrderMark(); }
 
     // The next data row; false at the end of the input. When the input could not be read to
     // its end, readError() says so after next() has returned false.
     bool next(InventoryRow& row);
-    std::string readError() const { return csv_.error(); }
+    std::string readError() const { return rows_.error(); }
 
     // The next data row when it is one plain line (see csv::Reader::nextPlainLine), for a
     // caller that splits it with splitPlainLine later, on another thread; none when next()
-    // must read the row.
-    std::optional<PlainLine> nextPlainLine();
+    // must read the row (always for a sheet).
+    std::optional<PlainLine> nextPlainLine() { return rows_.nextPlainLine(); }
 
-    // The bytes read so far, for a progress bar.
-    std::uint64_t bytesConsumed() const { return csv_.bytesConsumed(); }
+    // The bytes read so far and the input's size (0 when unknown), for a progress bar.
+    std::uint64_t bytesConsumed() const { return rows_.bytesConsumed(); }
+    std::uint64_t bytesTotal() const { return rows_.bytesTotal(); }
 
 private:
-    csv::Reader csv_;
+    std::unique_ptr<CsvRows> ownRows_; // when the reader reads CSV text of its own
+    RowSource& rows_;
     InventoryOptions options_;
     std::string error_;
     std::vector<std::string> headerTexts_;

@@ -1,8 +1,5 @@
 #include "run.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
@@ -13,6 +10,7 @@
 #include "batches.h"
 #include "calendar.h"
 #include "csv.h"
+#include "inventory_input.h"
 #include "output.h"
 #include "output_files.h"
 #include "plain_text.h"
@@ -100,13 +98,6 @@ RunResult failure(std::string error) {
     return result;
 }
 
-std::uint64_t sizeOf(std::FILE* file) {
-    struct stat status {};
-    return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)
-               ? static_cast<std::uint64_t>(status.st_size)
-               : 0;
-}
-
 } // namespace
 
 RunRadionuclides radionuclidesOfRun(const std::string& nuclidesFile) {
@@ -149,19 +140,16 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
 
     // The input.
     const bool fromStandardInput = options.input == standardStream;
-    std::error_code error;
-    if (!fromStandardInput && fs::is_directory(options.input, error))
-        return failure(quotedPath(options.input) + " is a folder, not an inventory");
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(
-        fromStandardInput ? nullptr : std::fopen(options.input.c_str(), "rb"), &std::fclose);
-    if (!fromStandardInput && !opened)
-        return failure("cannot open " + quotedPath(options.input) + ": " + systemError(errno));
-    std::FILE* const input = fromStandardInput ? standardInput : opened.get();
-    const std::uint64_t inputSize = sizeOf(input);
-    csv::FileSource source(input);
-    InventoryReader reader(source, options.inventory);
+    InventoryFile input;
+    if (!input.open(options.input, standardInput, options.inventory))
+        return failure(input.error());
+    InventoryReader reader(input.rows(), options.inventory);
     if (!reader.readHeader())
         return failure(reader.error());
+    if (options.decimalComma && !input.isWorkbook() && reader.separator() == ',')
+        return failure("--decimal-comma cannot read a file whose separator is the comma: \"3,7\" "
+                       "would be two fields (give --separator semicolon or tab if the file has "
+                       "another)");
 
     // The outputs, pending until the whole input is read.
     OutputFile results;
@@ -182,7 +170,7 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
 
     const char separator = reader.separator();
     const Evaluation evaluation{options.asOf.value_or(now), options.dateOrder,
-                                &radionuclides.table(), options.duties};
+                                &radionuclides.table(), options.duties, options.decimalComma};
     RunResult run;
     LocationTotals locations;
     {
@@ -238,7 +226,7 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         while (going && readRow()) {
             if (progress && reader.bytesConsumed() >= nextReport) {
                 nextReport = reader.bytesConsumed() + progressStep;
-                if (!progress(reader.bytesConsumed(), inputSize))
+                if (!progress(reader.bytesConsumed(), reader.bytesTotal()))
                     return failure("cancelled");
             }
         }

@@ -38,8 +38,9 @@ struct RunOptions {
     DateOrder dateOrder = DateOrder::monthFirst;
     std::string nuclides; // the user's radionuclides: a CSV file, or empty for none
     DutyRules duties;
-    std::string calendar; // the due dates as iCalendar: a file, "-", or empty for none
-    bool nrc = false;     // the US NRC's sums of fractions per location (--nrc)
+    std::string calendar;      // the due dates as iCalendar: a file, "-", or empty for none
+    bool nrc = false;          // the US NRC's sums of fractions per location (--nrc)
+    bool decimalComma = false; // activities "3,7" read as 3.7; refused for comma-separated text
 };
 
 // The radionuclides of a run: the built-in ones, and those of the user's file when one is named.
@@ -93,11 +94,12 @@ struct RunResult {
 // returning false cancels the run, which then leaves no file behind.
 using Progress = std::function<bool(std::uint64_t consumed, std::uint64_t total)>;
 
-// Reads the inventory and writes the output (and the totals per location and the calendar when
-// asked) exactly as dovrin-register does. Each file is written beside its final name and renamed
-// into place once complete: a run that fails leaves no file, and an existing file of that name as
-// it was. An output that is the input, or two outputs to one file, are refused. "-" reads standard
-// input and writes standard output, the two given here. now is the present moment.
+// Reads the inventory (CSV text, or a sheet of a workbook: see inventory_input.h) and writes the
+// output (and the totals per location and the calendar when asked) exactly as dovrin-register
+// does. Each file is written beside its final name and renamed into place once complete: a run
+// that fails leaves no file, and an existing file of that name as it was. An output that is the
+// input, or two outputs to one file, are refused. "-" reads standard input and writes standard
+// output, the two given here. now is the present moment.
 RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FILE* standardInput,
                               std::FILE* standardOutput, const Progress& progress = {});
 

@@ -212,6 +212,18 @@ void noteTwoCategories(SourceResult& result) {
              tableMoreSevere ? table : byAOverD, tableMoreSevere ? ", by the table" : ", by A/D"});
 }
 
+// The text with its one comma as a decimal point ("3,7" as "3.7"); unchanged when it has a
+// point, more than one comma, or does not fit the space (no activity text is that long).
+std::string_view withDecimalPoint(std::string_view text, std::array<char, 64>& space) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos || text.find(',', comma + 1) != std::string_view::npos ||
+        text.find('.') != std::string_view::npos || text.size() > space.size())
+        return text;
+    std::ranges::copy(text, space.begin());
+    space[comma] = '.';
+    return {space.data(), text.size()};
+}
+
 } // namespace
 
 void evaluateSource(const SourceText& source, const Evaluation& evaluation, SourceResult& result) {
@@ -229,7 +241,9 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
         addNote(note,
                 {"no source gives a D-value for ", radionuclide->name, ", so it has no category"});
 
-    const auto activity = readActivity(source.activity);
+    std::array<char, 64> pointSpace;
+    const auto activity = readActivity(
+        evaluation.decimalComma ? withDecimalPoint(source.activity, pointSpace) : source.activity);
     if (!activity)
         addNote(note, trimBlanks(source.activity).empty()
                           ? "activity: empty"

@@ -32,6 +32,7 @@ struct Evaluation {
     DateOrder dateOrder = DateOrder::monthFirst;      // how slash dates are read
     const RadionuclideTable* radionuclides = nullptr; // none: the built-in ones
     DutyRules duties{};
+    bool decimalComma = false; // an activity "3,7" reads as 3.7
 };
 
 // The first day, from the as-of moment on, at whose start decay has taken the source into

@@ -89,6 +89,10 @@ QStringList filesIn(const QString& folder) {
 
 constexpr char header[] = "radionuclide,activity,unit\n";
 
+QByteArray example(const char* name) {
+    return contents(QStringLiteral(DOVRIN_EXAMPLES "/") + QString::fromLatin1(name));
+}
+
 } // namespace
 
 class TestRegisterRun : public QObject {
@@ -103,6 +107,8 @@ private slots:
     void optionsReachTheRows();
     void summaryAndLocations_data();
     void summaryAndLocations();
+    void workbooksAsTheirCsv_data();
+    void workbooksAsTheirCsv();
     void failedRunLeavesFilesAlone_data();
     void failedRunLeavesFilesAlone();
     void finishedRunReplacesFiles();
@@ -131,6 +137,15 @@ void TestRegisterRun::exitStatus_data() {
         "dovrin-register: the header has no column 'activity'");
     row("two columns for one name", "unit,radionuclide,activity,Unit\n", {"INV"}, 2,
         "dovrin-register: columns 1 and 4 are both named 'unit'");
+    row("decimal comma with the comma separator", good, {"--decimal-comma", "INV"}, 2,
+        "dovrin-register: --decimal-comma cannot read a file whose separator is the comma");
+    row("workbook without the sheet named", example("inventory.xlsx"), {"--sheet", "Nope", "INV"},
+        2,
+        "dovrin-register: cannot read 'DIR/inv.csv': the workbook has no sheet 'Nope'; its "
+        "sheets: 'Inventory'");
+    row("damaged workbook", example("inventory.ods").left(1000), {"INV"}, 2,
+        "dovrin-register: cannot read 'DIR/inv.csv' as a workbook: it is not a zip archive, or a "
+        "truncated one");
     row("unknown option", good, {"--fast", "INV"}, 2, "dovrin-register: unknown option '--fast'");
     row("bad as-of", good, {"--as-of", "2026-13-01", "INV"}, 2, "dovrin-register: --as-of");
     row("no inventory", good, {}, 2, "dovrin-register: no inventory given");
@@ -284,6 +299,43 @@ void TestRegisterRun::optionsReachTheRows_data() {
         << QStringList{"--column", "recorded_category=Cat.", "-"}
         << QByteArray("radionuclide,activity,unit,Cat.\nCs-137,100,Bq,1\n")
         << "recorded_category_check=differs: by A/D Exempted now, Exempted initially";
+    QTest::newRow("value and unit in the activity's column")
+        << QStringList{"--column", "unit=Activity", "-"}
+        << QByteArray("radionuclide;Activity;unit\nCo-60; 9.99E+02  GBq ;Ci\n")
+        << "activity_tbq=0.999";
+    QTest::newRow("value without its unit")
+        << QStringList{"--column", "unit=Activity", "-"}
+        << QByteArray("radionuclide;Activity\nCo-60;999\n") << "exit 1";
+    const QByteArray comma = "radionuclide;activity;unit\nCo-60;3,7;GBq\n";
+    QTest::newRow("--decimal-comma")
+        << QStringList{"--decimal-comma", "-"} << comma << "activity_tbq=0.0037";
+    QTest::newRow("no decimal comma by default") << QStringList{"-"} << comma << "exit 1";
+}
+
+void TestRegisterRun::workbooksAsTheirCsv_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("standardInput");
+    const QString folder = QStringLiteral(DOVRIN_EXAMPLES);
+    QTest::newRow("xlsx") << QStringList{folder + "/inventory.xlsx"} << QByteArray();
+    QTest::newRow("ods") << QStringList{folder + "/inventory.ods"} << QByteArray();
+    QTest::newRow("xlsx, its sheet by name")
+        << QStringList{"--sheet", "Inventory", folder + "/inventory.xlsx"} << QByteArray();
+    QTest::newRow("ods on standard input") << QStringList{"-"} << example("inventory.ods");
+}
+
+// The register's output on the example inventory saved as a workbook is its output on the CSV,
+// byte for byte.
+void TestRegisterRun::workbooksAsTheirCsv() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, standardInput);
+    const QStringList asOf{"--as-of", "2026-12-07"};
+    const Outcome csv =
+        run(asOf + QStringList{QStringLiteral(DOVRIN_EXAMPLES "/inventory.csv")}, {});
+    QCOMPARE(csv.status, 0);
+    const Outcome workbook = run(asOf + arguments, {}, standardInput);
+    QCOMPARE(workbook.status, 0);
+    QCOMPARE(workbook.out, csv.out);
+    QCOMPARE(workbook.err, csv.err);
 }
 
 // The options change what is read and when the sources are evaluated.
