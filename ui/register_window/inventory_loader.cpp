@@ -1,14 +1,11 @@
 #include "inventory_loader.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <memory>
 #include <unordered_map>
 
 #include <QMetaObject>
 
+#include "inventory_input.h"
 #include "locations.h"
 
 namespace dovrin {
@@ -21,11 +18,6 @@ constexpr std::size_t largestBatchRows = 65536;
 // Rows looked at for dates written with slashes before the first batch is evaluated.
 constexpr std::size_t rowsCheckedForSlashDates = 1000;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 QStringList qtTexts(std::span<const std::string_view> fields) {
     QStringList list;
     for (const std::string_view field : fields)
@@ -33,14 +25,13 @@ QStringList qtTexts(std::span<const std::string_view> fields) {
     return list;
 }
 
-// The first record of the file, as the reader splits it.
+// The first record of the file (of a workbook: the first row of its sheet that is not empty),
+// as the reader splits it.
 QStringList firstRecord(const std::string& path, const InventoryOptions& options) {
-    const File file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    InventoryFile file;
+    if (!file.open(path, nullptr, options))
         return {};
-    csv::FileSource source(file.get());
-    csv::Reader reader(source, options.separator);
-    const auto record = reader.next();
+    const auto record = file.rows().next();
     return record ? qtTexts(record->fields) : QStringList{};
 }
 
@@ -105,15 +96,10 @@ public:
         , request_(request) {}
 
     void run(std::stop_token stop) {
-        std::error_code sizeError;
-        const auto size = std::filesystem::file_size(request_.path, sizeError);
-        fileSize_ = sizeError ? 0 : size;
-        const File file(std::fopen(request_.path.c_str(), "rb"));
-        if (!file)
-            return fail(QStringLiteral("It cannot be opened: %1.")
-                            .arg(QString::fromLocal8Bit(std::strerror(errno))));
-        csv::FileSource source(file.get());
-        InventoryReader reader(source, request_.options);
+        InventoryFile file;
+        if (!file.open(request_.path, nullptr, request_.options))
+            return fail(QString::fromStdString(file.error()));
+        InventoryReader reader(file.rows(), request_.options);
         if (!reader.readHeader())
             return askForColumns(reader.error());
         keepHeader(reader);
@@ -205,7 +191,7 @@ private:
         for (; notesSent_ < notes_.size(); ++notesSent_)
             batch_->notes.push_back(notes_[static_cast<std::uint32_t>(notesSent_)]);
         batch_->bytesRead = reader.bytesConsumed();
-        batch_->fileSize = fileSize_;
+        batch_->fileSize = reader.bytesTotal();
         loader_.deliver(job_, [&loader = loader_, batch = batch_] {
             emit loader.progress(batch->bytesRead, batch->fileSize);
             emit loader.batchRead(batch);
@@ -217,7 +203,6 @@ private:
     InventoryLoader& loader_;
     const std::uint64_t job_;
     const LoadRequest& request_;
-    std::uint64_t fileSize_ = 0;
     std::shared_ptr<InventoryTexts> texts_;
     LocationTotals totals_;
     LocationNumbers locationNumbers_;

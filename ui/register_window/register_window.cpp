@@ -13,6 +13,7 @@
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +35,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "charts.h"
+#include "inventory_input.h"
 #include "inventory_loader.h"
 #include "locations_model.h"
 #include "qt_text.h"
@@ -134,7 +136,7 @@ void RegisterWindow::createActions() {
     openAction_ = file->addAction(tr("&Open…"), this, [this] {
         const QString path = QFileDialog::getOpenFileName(
             this, tr("Open an inventory"), QFileInfo(path_).path(),
-            tr("Inventories (*.csv *.CSV *.txt *.tsv);;All files (*)"));
+            tr("Inventories (*.csv *.CSV *.txt *.tsv *.xlsx *.ods);;All files (*)"));
         if (!path.isEmpty())
             open(path);
     });
@@ -370,8 +372,36 @@ bool RegisterWindow::loading() const {
 
 void RegisterWindow::open(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    const auto sheet = chooseSheet(absolute);
+    if (!sheet)
+        return;
     const auto remembered = rememberedOptions(absolute);
-    startLoad(absolute, remembered.value_or(OpenOptions{}), !remembered.has_value());
+    OpenOptions options = remembered.value_or(OpenOptions{});
+    options.inventory.sheet = *sheet;
+    startLoad(absolute, options, !remembered.has_value());
+}
+
+std::optional<std::string> RegisterWindow::chooseSheet(const QString& path) {
+    std::string error;
+    const auto sheets = workbookSheets(QFile::encodeName(path).toStdString(), error);
+    if (!error.empty()) {
+        fail(path, QString::fromStdString(error));
+        return std::nullopt;
+    }
+    if (!sheets || sheets->size() < 2)
+        return std::string();
+    QStringList names;
+    for (const std::string& name : *sheets)
+        names << QString::fromStdString(name);
+    bool chosen = false;
+    const QString name = QInputDialog::getItem(
+        this, tr("Choose a sheet"),
+        tr("%1 has %n sheets. Which one is the inventory?", nullptr, static_cast<int>(names.size()))
+            .arg(QFileInfo(path).fileName()),
+        names, 0, false, &chosen);
+    if (!chosen)
+        return std::nullopt;
+    return name.toStdString();
 }
 
 void RegisterWindow::startLoad(const QString& path, const OpenOptions& options,
@@ -400,7 +430,8 @@ void RegisterWindow::askOptions(const QString& reason, const QStringList& header
     OpenOptionsDialog dialog(reason, header, pendingOptions_, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const OpenOptions options = dialog.options();
+    OpenOptions options = dialog.options();
+    options.inventory.sheet = pendingOptions_.inventory.sheet;
     rememberOptions(pendingPath_, options);
     startLoad(pendingPath_, options, false);
 }
@@ -519,7 +550,8 @@ void RegisterWindow::sourceSelected() {
 
 void RegisterWindow::showCounts() {
     if (!sources_->texts()) {
-        countsLabel_->setText(tr("No inventory open: open a CSV file or drop one here."));
+        countsLabel_->setText(tr(
+            "No inventory open: open a CSV file or an .xlsx or .ods workbook, or drop one here."));
         return;
     }
     const QLocale locale;

@@ -46,7 +46,7 @@ public:
     ~RegisterWindow() override;
 
     // Opens an inventory in the background; the window keeps what it shows until the file's
-    // header has been read.
+    // header has been read. A workbook of several sheets first asks which one to read.
     void open(const QString& path);
     // Writes the results as the command line does, or the report, in the background.
     void exportCsv(const QString& path);
@@ -77,6 +77,9 @@ private:
     void createControls();
     void createStatusBar();
     void bindLoader();
+    // The sheet to read of a workbook: empty for the first (or a file of another kind); none
+    // when the question was cancelled or the workbook cannot be read, which then fails.
+    std::optional<std::string> chooseSheet(const QString& path);
     void startLoad(const QString& path, const OpenOptions& options, bool askAboutSlashDates);
     void askOptions(const QString& reason, const QStringList& header);
     void keepBatch(LoadedBatch& batch);
