@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Writes a random inventory of sealed sources as CSV, the same for the same seed.
 
-Usage: make_inventory.py ROWS OUT.csv [--seed N] [--locations N]
+Usage: make_inventory.py ROWS OUT [--seed N] [--locations N] [--format csv|xlsx]
 
 Columns: id, location, radionuclide, activity, unit, manufactured, device. The radionuclides are
 all those with a decay constant; activities span six decades in each of the nine units; dates
 come ISO, month first with four- or two-digit years, or empty. The first rows visit every
 location once, so inventories of any size with the same seed and number of locations (and at
 least that many rows) share the same locations. Some locations and devices need quoting.
+
+With --format xlsx the same rows go to the one sheet of an .xlsx workbook, written by openpyxl's
+write-only mode (Debian's python3-openpyxl): the activities as number cells, the rest as text.
 """
 import argparse
 import csv
@@ -49,25 +52,47 @@ def date_text(rng):
     return f"{month}/{day}/{year % 100:02d}"
 
 
+HEADER = ("id", "location", "radionuclide", "activity", "unit", "manufactured", "device")
+
+
+def rows(count, seed, location_count):
+    rng = random.Random(seed)
+    locations = [f"Site {n:04d} {rng.choice(PLACES)}" for n in range(1, location_count + 1)]
+    for row in range(count):
+        location = locations[row] if row < len(locations) else rng.choice(locations)
+        yield (f"S{row + 1:07d}", location, rng.choice(RADIONUCLIDES), activity_text(rng),
+               rng.choice(UNITS), date_text(rng), rng.choice(DEVICES))
+
+
+def write_xlsx(path, inventory):
+    import openpyxl  # only for this format
+
+    workbook = openpyxl.Workbook(write_only=True)
+    sheet = workbook.create_sheet("Inventory")
+    sheet.append(HEADER)
+    for row in inventory:
+        sheet.append([float(text) if column == 3 else text or None
+                      for column, text in enumerate(row)])
+    workbook.save(path)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.partition("\n")[0])
     parser.add_argument("rows", type=int)
     parser.add_argument("out")
     parser.add_argument("--seed", type=int, default=20261207)
     parser.add_argument("--locations", type=int, default=500)
+    parser.add_argument("--format", choices=("csv", "xlsx"), default="csv")
     args = parser.parse_args()
 
-    rng = random.Random(args.seed)
-    locations = [f"Site {n:04d} {rng.choice(PLACES)}" for n in range(1, args.locations + 1)]
+    inventory = rows(args.rows, args.seed, args.locations)
+    if args.format == "xlsx":
+        write_xlsx(args.out, inventory)
+        return
     with open(args.out, "w", newline="", encoding="utf-8") as out:
         writer = csv.writer(out, lineterminator="\n")
-        writer.writerow(("id", "location", "radionuclide", "activity", "unit", "manufactured",
-                         "device"))
-        for row in range(args.rows):
-            location = locations[row] if row < len(locations) else rng.choice(locations)
-            writer.writerow((f"S{row + 1:07d}", location, rng.choice(RADIONUCLIDES),
-                             activity_text(rng), rng.choice(UNITS), date_text(rng),
-                             rng.choice(DEVICES)))
+        writer.writerow(HEADER)
+        writer.writerows(inventory)
 
 
 if __name__ == "__main__":
