@@ -203,6 +203,13 @@ void XmlHandler::finish() {
 
 std::optional<std::string_view> XmlAttributes::find(std::string_view space,
                                                     std::string_view local) const {
+    if (space.empty()) {
+        // A name without a namespace is the whole name, which has no separator.
+        for (const char** attribute = list_; *attribute != nullptr; attribute += 2)
+            if (std::string_view(attribute[0]) == local)
+                return std::string_view(attribute[1]);
+        return std::nullopt;
+    }
     for (const char** attribute = list_; *attribute != nullptr; attribute += 2)
         if (splitName(attribute[0]).is(space, local))
             return std::string_view(attribute[1]);
