@@ -4,6 +4,7 @@
 // once with a count of repeats; the runs of empty cells and rows that fill a sheet to its last
 // column and row are not data, and are passed over without being expanded.
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,7 @@ constexpr std::string_view calcSpace =
     "urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0";
 
 constexpr std::string_view contentPart = "content.xml";
+constexpr std::uint64_t farRow = 1ull << 48;
 
 // A count of repeats: 1 when absent or not a count; far beyond any sheet at most, so that
 // adding counts cannot overflow.
@@ -188,7 +190,9 @@ private:
     void endRow() {
         inRow_ = false;
         if (builder_.empty()) {
-            nextRow_ += rowRepeats_; // empty rows, perhaps the ones that fill the sheet
+            // Empty rows, perhaps the ones that fill the sheet; far past the last row at most,
+            // so that no count of them can overflow.
+            nextRow_ = std::min(nextRow_ + rowRepeats_, farRow);
             return;
         }
         const std::uint64_t last = nextRow_ + rowRepeats_ - 1;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "sheet_cells.h"
@@ -467,10 +468,13 @@ public:
                         relations, error))
             return false;
         from1904_ = list.from1904;
+        std::unordered_map<std::string_view, const Relations::Relation*> byId;
+        for (const auto& relation : relations.relations)
+            byId.emplace(relation.id, &relation);
         for (const auto& sheet : list.sheets) {
-            for (const auto& relation : relations.relations)
-                if (relation.id == sheet.relation && relation.type.ends_with("/worksheet"))
-                    sheets_.push_back({sheet.name, relation.part});
+            const auto found = byId.find(sheet.relation);
+            if (found != byId.end() && found->second->type.ends_with("/worksheet"))
+                sheets_.push_back({sheet.name, found->second->part});
         }
         sharedStringsPart_ =
             relations.partOfType("/sharedStrings").value_or("xl/sharedStrings.xml");
