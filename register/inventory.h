@@ -95,7 +95,7 @@ inline std::string_view textOf(std::span<const std::string_view> fields, const C
 struct InventoryOptions {
     std::optional<char> separator; // none: recognised from the header line
     std::vector<ColumnChoice> columns;
-    std::string sheet; // the sheet of a workbook; empty: its first sheet
+    std::string sheet{}; // the sheet of a workbook; empty: its first sheet
 };
 
 // A data row that is one line without quotes, not yet split into fields.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "number_text.h"
 #include "plain_text.h"
 #include "workbook_parts.h"
 
@@ -27,7 +28,8 @@ std::unique_ptr<Workbook> openArchive(std::shared_ptr<const Archive> archive, co
         const auto type = archive->readAll("mimetype", longestType, error);
         if (!type)
             return nullptr;
-        if (*type != odsType && *type != odsTemplateType) {
+        const std::string_view name = trimBlanks(*type); // a line end after it is harmless
+        if (name != odsType && name != odsTemplateType) {
             error =
                 "it is an OpenDocument file of type " + quotedText(*type) + ", not a spreadsheet";
             return nullptr;
