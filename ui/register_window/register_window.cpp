@@ -638,7 +638,7 @@ void RegisterWindow::exportReport(const QString& path) {
         QFileInfo(path).canonicalFilePath() == QFileInfo(path_).canonicalFilePath())
         error = tr("It would be written over the inventory.");
     else
-        error = writeReportPdf(reportHtml(*sources_, path_),
+        error = writeReportPdf(makeReport(*sources_, path_, clock_()),
                                tr("Inventory %1").arg(QFileInfo(path_).fileName()), path);
     if (!error.isEmpty())
         QMessageBox::warning(this, tr("Dovrin Register"),
@@ -651,12 +651,13 @@ void RegisterWindow::print() {
         return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(tr("Inventory %1").arg(QFileInfo(path_).fileName()));
+    printer.setPageSize(reportPageSize(QLocale()));
     printer.setPageOrientation(QPageLayout::Landscape);
     QPrintDialog dialog(&printer, this);
     dialog.setObjectName(QStringLiteral("printDialog"));
     dialog.setAccessibleName(tr("Print the report"));
     if (dialog.exec() == QDialog::Accepted)
-        printReport(reportHtml(*sources_, path_), printer);
+        printReport(makeReport(*sources_, path_, clock_()), printer);
 }
 
 void RegisterWindow::dragEnterEvent(QDragEnterEvent* event) {
