@@ -1,13 +1,17 @@
 // The register window on real widgets: opening inventories, sorting and filtering the sources,
-// the as-of date, and the window staying responsive while a large file loads.
+// the as-of date, the window staying responsive while a large file loads, its headings whole at
+// its default size, and its layout kept between runs.
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSplitter>
+#include <QStyleOptionHeader>
 
 #include "locations_model.h"
 #include "register_window_under_test.h"
@@ -24,6 +28,14 @@ const QByteArray smallInventory = "id,location,radionuclide,activity,unit,manufa
                                   "C,Lab 2,Cobalt,1,TBq,2020-01-01\n"
                                   "D,Lab 2,Ir-192,10,Ci,2026-06-01\n"
                                   "E,Store,Am-241/Be,0.5,TBq,\n";
+
+// Sources at locations with long names.
+const QByteArray longInventory =
+    "id,location,radionuclide,activity,unit,manufactured\n"
+    "Y,St Brigid's Hospital nuclear medicine and radiotherapy store,Ir-192,100,Ci,2026-11-02\n"
+    "T,Northline Inspection radiography van 3 (north depot),Ir-192,100,Ci,2016-01-01\n"
+    "C,St Brigid's Hospital blood bank irradiator room,Cs-137,2500,Ci,2011-03-15\n"
+    "F,Gauge store,Am-241/Be,40,mCi,\n";
 
 } // namespace
 
@@ -43,7 +55,11 @@ class TestRegisterWindow : public QObject {
     QString counts() { return window_->findChild<QLabel*>(QStringLiteral("countsLabel"))->text(); }
     int column(const QString& heading) {
         for (int section = 0; section < sources().model()->columnCount(); ++section)
-            if (sources().model()->headerData(section, Qt::Horizontal).toString() == heading)
+            if (sources()
+                    .model()
+                    ->headerData(section, Qt::Horizontal)
+                    .toString()
+                    .replace(u'\n', u' ') == heading)
                 return section;
         return -1;
     }
@@ -326,6 +342,72 @@ private slots:
         QCOMPARE(
             window_->findChild<QWidget*>(QStringLiteral("decayChart"))->accessibleDescription(),
             title);
+    }
+
+    // At the default size every heading of both tables fits its section, beside the room of
+    // the sort mark, in the bold font of a header whose rows are selected.
+    void headingsFit_data() {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("sources") << QStringLiteral("sourcesView");
+        QTest::newRow("locations") << QStringLiteral("locationsView");
+    }
+    void headingsFit() {
+        QFETCH(QString, table);
+        QVERIFY(openAndWait(writeFile(folder_, QStringLiteral("long.csv"), longInventory)));
+        auto* view = window_->findChild<QTableView*>(table);
+        QHeaderView* header = view->horizontalHeader();
+        QFont bold = header->font();
+        bold.setBold(true);
+        const QFontMetrics metrics(bold);
+        QVERIFY(view->model()->columnCount() > 0);
+        for (int section = 0; section < view->model()->columnCount(); ++section) {
+            if (header->isSectionHidden(section)) // the US NRC's, while its box is not ticked
+                continue;
+            const QString heading = view->model()->headerData(section, Qt::Horizontal).toString();
+            int needed = 0;
+            for (const QString& line : heading.split(u'\n'))
+                needed = std::max(needed, metrics.horizontalAdvance(line));
+            QStyleOptionHeader option;
+            option.initFrom(header);
+            option.state |= QStyle::State_Horizontal;
+            option.rect = QRect(0, 0, header->sectionSize(section), header->height());
+            option.sortIndicator = QStyleOptionHeader::SortDown;
+            const int room =
+                header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header).width();
+            QVERIFY2(needed <= room,
+                     qPrintable(
+                         QStringLiteral("%1: %2 pixels in %3").arg(heading).arg(needed).arg(room)));
+            QVERIFY(!view->model()
+                         ->headerData(section, Qt::Horizontal, Qt::ToolTipRole)
+                         .toString()
+                         .isEmpty());
+        }
+    }
+
+    // The window opens at the size, the panes and the column widths it was closed with; the
+    // columns the person did not touch fit their headings.
+    void remembersLayout() {
+        QSettings().clear();
+        QVERIFY(openAndWait(small_));
+        const int location = column(QStringLiteral("location"));
+        window_->resize(1000, 700);
+        auto* panes = window_->findChild<QSplitter*>(QStringLiteral("mainSplitter"));
+        panes->setSizes({200, 400});
+        const QList<int> paneSizes = panes->sizes();
+        sources().horizontalHeader()->resizeSection(location, 333);
+        window_->close();
+
+        window_ = std::make_unique<dovrin::RegisterWindow>([] { return midnight; });
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        QVERIFY(openAndWait(small_));
+        QCOMPARE(window_->size(), QSize(1000, 700));
+        QCOMPARE(window_->findChild<QSplitter*>(QStringLiteral("mainSplitter"))->sizes(),
+                 paneSizes);
+        QCOMPARE(sources().columnWidth(location), 333);
+        const int id = column(QStringLiteral("id"));
+        QCOMPARE(sources().columnWidth(id), sources().horizontalHeader()->sectionSizeHint(id));
+        QSettings().clear();
     }
 };
 

@@ -56,7 +56,8 @@ QVariant LocationsModel::data(const QModelIndex& index, int role) const {
     const bool raisedHere = total.raisedByAggregation();
     switch (index.column()) {
     case name:
-        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == sortRole)
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == sortRole ||
+            role == Qt::ToolTipRole) // whole in the tooltip, where the column is narrower
             return total.location.empty() ? tr("(no location)") : fromBytes(total.location);
         return {};
     case sources:
@@ -142,10 +143,13 @@ QVariant LocationsModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant LocationsModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+    if (orientation != Qt::Horizontal || section < 0 ||
         section >= static_cast<int>(headings.size()))
         return {};
-    return tr(headings[static_cast<std::size_t>(section)]);
+    const QString heading = tr(headings[static_cast<std::size_t>(section)]);
+    if (role == Qt::DisplayRole) // on two lines, whole in the tooltip
+        return headingLines(heading);
+    return role == Qt::ToolTipRole ? QVariant(heading) : QVariant{};
 }
 
 } // namespace dovrin

@@ -3,10 +3,12 @@
 // The register's texts and dates as Qt shows them: its UTF-8 texts as QString, and its
 // std::chrono days and moments as QDate. The register itself stays free of Qt.
 
+#include <algorithm>
 #include <chrono>
 
 #include <QDate>
 #include <QString>
+#include <Qt>
 
 #include <string_view>
 
@@ -21,6 +23,25 @@ inline QString fromBytes(std::string_view text) {
 // The same, escaped for a rich-text document such as the report.
 inline QString htmlFromBytes(std::string_view text) {
     return fromBytes(text).toHtmlEscaped();
+}
+
+// A heading on two lines, broken at the blank that makes the longer line shortest, so that a
+// column need not be as wide as its heading; a short heading stays on one line.
+inline QString headingLines(const QString& heading) {
+    constexpr qsizetype shortHeading = 10;
+    if (heading.size() <= shortHeading)
+        return heading;
+    qsizetype best = -1;
+    for (qsizetype blank = heading.indexOf(u' '); blank >= 0;
+         blank = heading.indexOf(u' ', blank + 1))
+        if (best < 0 ||
+            std::max(blank, heading.size() - blank) < std::max(best, heading.size() - best))
+            best = blank;
+    if (best < 0)
+        return heading;
+    QString lines = heading;
+    lines[best] = u'\n';
+    return lines;
 }
 
 inline QDate qDate(std::chrono::year_month_day date) {

@@ -42,6 +42,7 @@
 #include "report.h"
 #include "run.h"
 #include "sources_model.h"
+#include "table_columns.h"
 
 namespace dovrin {
 
@@ -50,6 +51,12 @@ namespace {
 constexpr int mostRecentFiles = 8;
 const QString recentKey = QStringLiteral("recentInventories");
 const QString nrcKey = QStringLiteral("showNrcFractions");
+// The window's size, its panes and its columns as they were last closed.
+const QString geometryKey = QStringLiteral("registerWindow/geometry");
+const QString mainSplitterKey = QStringLiteral("registerWindow/mainSplitter");
+const QString lowerSplitterKey = QStringLiteral("registerWindow/lowerSplitter");
+const QString sourcesColumnsKey = QStringLiteral("registerWindow/sourcesColumns");
+const QString locationsColumnsKey = QStringLiteral("registerWindow/locationsColumns");
 
 // The answers given for a file, kept under a key made of its path.
 QString optionsKey(const QString& path) {
@@ -125,7 +132,8 @@ RegisterWindow::RegisterWindow(Clock clock, QWidget* parent)
     bindLoader();
     setExportsEnabled(false);
     showCounts();
-    resize(1200, 800);
+    resize(1280, 800);
+    readSettings();
 }
 
 RegisterWindow::~RegisterWindow() = default;
@@ -257,6 +265,8 @@ void RegisterWindow::createControls() {
     locationsView_->setSelectionMode(QAbstractItemView::SingleSelection);
     locationsView_->setTabKeyNavigation(false);
     locationsView_->verticalHeader()->hide();
+    locationsView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    locationsView_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     locationsView_->setWordWrap(false);
     connect(locationsView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RegisterWindow::locationSelected);
@@ -277,10 +287,18 @@ void RegisterWindow::createControls() {
         named(new LocationsChart(chartTabs_), "locationsChart", tr("Sum of A/D of each location"));
     chartTabs_->addTab(decayChart_, tr("&Decay"));
     chartTabs_->addTab(locationsChart_, tr("Locations &A/D"));
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    // The pictures' pane below the sources takes half the height: room for the title, the axes
+    // and the notes of a chart.
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setSizes({500, 500});
     lower->setStretchFactor(0, 1);
     lower->setStretchFactor(1, 1);
+    lower->setSizes({620, 660});
+    mainSplitter_ = split;
+    lowerSplitter_ = lower;
+    keepResizedColumns(*sourcesView_, sourcesWidths_);
+    keepResizedColumns(*locationsView_, locationsWidths_);
     setCentralWidget(central);
 
     setTabOrder(asOfBox_, categoryBox_);
@@ -321,6 +339,7 @@ void RegisterWindow::bindLoader() {
                 sourcesFilter_->setLocation(std::nullopt);
                 locations_->setLocations({});
                 sources_->setInventory(std::move(texts), std::move(results));
+                fitTable(*sourcesView_, sourcesWidths_);
                 decayChart_->showNothing(tr("Select a source to see its decay."));
                 locationsChart_->showLocations({});
                 rememberRecent(path_);
@@ -439,8 +458,11 @@ void RegisterWindow::askOptions(const QString& reason, const QStringList& header
 void RegisterWindow::keepBatch(LoadedBatch& batch) {
     const bool first = sources_->rowCount() == 0;
     sources_->append(batch);
-    if (first && sources_->rowCount() > 0 && !sourcesView_->currentIndex().isValid())
-        sourcesView_->selectRow(0);
+    if (first && sources_->rowCount() > 0) {
+        fitTable(*sourcesView_, sourcesWidths_); // to the first rows' texts
+        if (!sourcesView_->currentIndex().isValid())
+            sourcesView_->selectRow(0);
+    }
     showCounts();
 }
 
@@ -450,6 +472,7 @@ void RegisterWindow::loadFinished(std::vector<LocationTotal> locations) {
     endProgress();
     sources_->setLocations(locations);
     locations_->setLocations(locations);
+    fitTable(*locationsView_, locationsWidths_);
     locationsChart_->showLocations(locations);
     allLocationsButton_->setEnabled(true);
     setExportsEnabled(true);
@@ -694,7 +717,44 @@ void RegisterWindow::dropEvent(QDropEvent* event) {
 
 void RegisterWindow::closeEvent(QCloseEvent* event) {
     loader_->cancel();
+    writeSettings();
     QMainWindow::closeEvent(event);
+}
+
+// The columns as the person made them, the others as wide as their headings and, up to a
+// limit, their texts; what the window does to them is not the person's doing.
+void RegisterWindow::fitTable(QTableView& view, const ColumnWidths& widths) {
+    fittingColumns_ = true;
+    fitColumns(view, widths, fontMetrics().averageCharWidth() * 32);
+    fittingColumns_ = false;
+}
+
+void RegisterWindow::keepResizedColumns(QTableView& view, ColumnWidths& widths) {
+    connect(view.horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this, &view, &widths](int column, int, int width) {
+                if (!fittingColumns_)
+                    widths.insert(columnKey(view, column), width);
+            });
+}
+
+// As Qt's application example keeps its window: the size, the panes and the columns as they
+// were last closed; the defaults on a first run or when a setting cannot be read.
+void RegisterWindow::readSettings() {
+    const QSettings settings;
+    restoreGeometry(settings.value(geometryKey).toByteArray());
+    mainSplitter_->restoreState(settings.value(mainSplitterKey).toByteArray());
+    lowerSplitter_->restoreState(settings.value(lowerSplitterKey).toByteArray());
+    sourcesWidths_ = widthsOf(settings.value(sourcesColumnsKey).toMap());
+    locationsWidths_ = widthsOf(settings.value(locationsColumnsKey).toMap());
+}
+
+void RegisterWindow::writeSettings() {
+    QSettings settings;
+    settings.setValue(geometryKey, saveGeometry());
+    settings.setValue(mainSplitterKey, mainSplitter_->saveState());
+    settings.setValue(lowerSplitterKey, lowerSplitter_->saveState());
+    settings.setValue(sourcesColumnsKey, settingsOf(sourcesWidths_));
+    settings.setValue(locationsColumnsKey, settingsOf(locationsWidths_));
 }
 
 } // namespace dovrin

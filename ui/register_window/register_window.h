@@ -12,6 +12,7 @@
 
 #include "open_options_dialog.h"
 #include "stored_inventory.h"
+#include "table_columns.h"
 
 class QAction;
 class QCheckBox;
@@ -23,6 +24,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSortFilterProxyModel;
+class QSplitter;
 class QTableView;
 class QTabWidget;
 
@@ -101,6 +103,10 @@ private:
     void print();
     void setExportsEnabled(bool enabled);
     void fail(const QString& path, const QString& reason);
+    void readSettings();
+    void writeSettings();
+    void fitTable(QTableView& view, const ColumnWidths& widths);
+    void keepResizedColumns(QTableView& view, ColumnWidths& widths);
 
     Clock clock_;
     QString path_;        // the inventory shown, or the one being opened
@@ -131,6 +137,12 @@ private:
     QCheckBox* nrcBox_;
     QTableView* sourcesView_;
     QTableView* locationsView_;
+    QSplitter* mainSplitter_;
+    QSplitter* lowerSplitter_;
+    // The widths the person gave columns, under their headings, also of columns not shown.
+    ColumnWidths sourcesWidths_;
+    ColumnWidths locationsWidths_;
+    bool fittingColumns_ = false;
     QTabWidget* chartTabs_;
     DecayChart* decayChart_;
     LocationsChart* locationsChart_;

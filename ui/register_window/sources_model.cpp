@@ -187,10 +187,15 @@ QVariant SourcesModel::headerData(int section, Qt::Orientation orientation, int 
         return {};
     if (orientation == Qt::Vertical) // as a spreadsheet numbers the row: the header is row 1
         return role == Qt::DisplayRole ? QVariant(QLocale().toString(section + 2)) : QVariant{};
-    if (const auto result = resultColumn(section))
-        return role == Qt::DisplayRole ? QVariant(fromBytes(resultColumnTable[*result].heading))
-                                       : QVariant(fromBytes(resultColumns[*result]));
-    return fromBytes(texts_->header[static_cast<std::size_t>(section)]);
+    // On two lines, whole in the tooltip, with the column's name in the CSV export.
+    if (const auto result = resultColumn(section)) {
+        const QString heading = fromBytes(resultColumnTable[*result].heading);
+        return role == Qt::DisplayRole ? headingLines(heading)
+                                       : tr("%1 (%2 in the CSV export)")
+                                             .arg(heading, fromBytes(resultColumns[*result]));
+    }
+    const QString heading = fromBytes(texts_->header[static_cast<std::size_t>(section)]);
+    return role == Qt::DisplayRole ? headingLines(heading) : heading;
 }
 
 int SourcesModel::compare(int column, std::size_t left, std::size_t right) const {
