@@ -1,10 +1,13 @@
 // The register window on real widgets: opening inventories, sorting and filtering the sources,
-// the as-of date, the window staying responsive while a large file loads, its headings whole at
+// the as-of date, the window staying responsive while a large file loads, its texts whole at
 // its default size, and its layout kept between runs.
 
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +15,8 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStyleOptionHeader>
+#include <QTabWidget>
+#include <QTextDocument>
 
 #include "locations_model.h"
 #include "register_window_under_test.h"
@@ -29,13 +34,62 @@ const QByteArray smallInventory = "id,location,radionuclide,activity,unit,manufa
                                   "D,Lab 2,Ir-192,10,Ci,2026-06-01\n"
                                   "E,Store,Am-241/Be,0.5,TBq,\n";
 
-// Sources at locations with long names.
+// Sources whose pictures span a year, ten years of a short half-life, centuries, and none, at
+// locations with long names.
 const QByteArray longInventory =
     "id,location,radionuclide,activity,unit,manufactured\n"
     "Y,St Brigid's Hospital nuclear medicine and radiotherapy store,Ir-192,100,Ci,2026-11-02\n"
     "T,Northline Inspection radiography van 3 (north depot),Ir-192,100,Ci,2016-01-01\n"
     "C,St Brigid's Hospital blood bank irradiator room,Cs-137,2500,Ci,2011-03-15\n"
     "F,Gauge store,Am-241/Be,40,mCi,\n";
+
+// The texts of a chart's scene as they are drawn: each with the band its glyphs take in the
+// view (from the top of the capitals to the foot of the descenders), the text it shows, the
+// width its font needs for its longest line and the width it is given.
+struct DrawnText {
+    QRectF box;
+    QString text;
+    qreal needed = 0;
+    qreal room = 0;
+    bool visible = true;
+};
+
+QList<DrawnText> drawnTexts(const QChartView& view) {
+    QList<DrawnText> texts;
+    for (QGraphicsItem* item : view.scene()->items()) {
+        DrawnText drawn;
+        QFont font;
+        qreal margin = 0;
+        if (auto* rich = dynamic_cast<QGraphicsTextItem*>(item)) {
+            drawn.text = rich->toPlainText();
+            font = rich->font();
+            margin = rich->document()->documentMargin();
+        } else if (auto* simple = dynamic_cast<QGraphicsSimpleTextItem*>(item)) {
+            drawn.text = simple->text();
+            font = simple->font();
+        } else {
+            continue;
+        }
+        if (drawn.text.isEmpty())
+            continue;
+        const QFontMetricsF metrics(font);
+        const QStringList lines =
+            drawn.text.replace(QChar::LineSeparator, u'\n').split(u'\n'); // a <br> reads as \n
+        for (const QString& line : lines)
+            drawn.needed = std::max(drawn.needed, metrics.horizontalAdvance(line));
+        drawn.room = item->boundingRect().width() - 2 * margin;
+        drawn.visible = item->isVisible();
+        const QRectF whole = item->sceneBoundingRect().adjusted(margin, margin, -margin, -margin);
+        drawn.box = item->rotation() != 0 // an axis' title, read upwards
+                        ? whole
+                        : QRectF(whole.left(), whole.top() + metrics.ascent() - metrics.capHeight(),
+                                 whole.width(),
+                                 metrics.lineSpacing() * static_cast<qreal>(lines.size() - 1) +
+                                     metrics.capHeight() + metrics.descent());
+        texts << drawn;
+    }
+    return texts;
+}
 
 } // namespace
 
@@ -381,6 +435,56 @@ private slots:
                          ->headerData(section, Qt::Horizontal, Qt::ToolTipRole)
                          .toString()
                          .isEmpty());
+        }
+    }
+
+    // At the default size every text of the pictures is drawn whole: no label is elided or
+    // hidden, each has the width its font needs, none covers another, and all lie within the
+    // picture; over a year, ten years of a short half-life, centuries, a source that does not
+    // decay, and the locations with long names.
+    void chartTextsFit_data() {
+        QTest::addColumn<QString>("id");
+        QTest::newRow("a year") << QStringLiteral("Y");
+        QTest::newRow("ten years of Ir-192") << QStringLiteral("T");
+        QTest::newRow("centuries") << QStringLiteral("C");
+        QTest::newRow("no decay") << QStringLiteral("F");
+        QTest::newRow("locations") << QString();
+    }
+    void chartTextsFit() {
+        QFETCH(QString, id);
+        QVERIFY(openAndWait(writeFile(folder_, QStringLiteral("long.csv"), longInventory)));
+        const int ids = column(QStringLiteral("id"));
+        for (int row = 0; row < sources().model()->rowCount(); ++row)
+            if (sources().model()->index(row, ids).data().toString() == id)
+                sources().selectRow(row);
+        auto* tabs = window_->findChild<QTabWidget*>(QStringLiteral("chartTabs"));
+        tabs->setCurrentIndex(id.isEmpty() ? 1 : 0);
+        auto* chart = qobject_cast<QChartView*>(tabs->currentWidget());
+        QCoreApplication::processEvents(); // the chart's layout
+        if (id.isEmpty()) // the locations' picture drawn again for its room: all four fit
+            QTRY_COMPARE(chart->chart()->title(), QStringLiteral("Sum of A/D of each location"));
+        const QList<DrawnText> texts = drawnTexts(*chart);
+        QVERIFY(texts.size() > 8);
+        const QRectF picture = chart->sceneRect();
+        for (qsizetype one = 0; one < texts.size(); ++one) {
+            const DrawnText& text = texts[one];
+            const QString what = QStringLiteral("\"%1\" at %2,%3")
+                                     .arg(text.text)
+                                     .arg(text.box.x())
+                                     .arg(text.box.y());
+            QVERIFY2(text.visible, qPrintable(what + QStringLiteral(" is hidden")));
+            QVERIFY2(!text.text.endsWith(QStringLiteral("...")),
+                     qPrintable(what + QStringLiteral(" is elided")));
+            QVERIFY2(
+                text.needed <= text.room + 1,
+                qPrintable(
+                    what +
+                    QStringLiteral(" needs %1 pixels, has %2").arg(text.needed).arg(text.room)));
+            QVERIFY2(picture.contains(text.box), qPrintable(what + QStringLiteral(" is cut")));
+            for (qsizetype other = one + 1; other < texts.size(); ++other)
+                QVERIFY2(
+                    !text.box.intersects(texts[other].box),
+                    qPrintable(what + QStringLiteral(" covers \"%1\"").arg(texts[other].text)));
         }
     }
 

@@ -5,15 +5,16 @@
 #include <numeric>
 
 #include <QBarCategoryAxis>
-#include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QGraphicsRectItem>
+#include <QGraphicsSimpleTextItem>
 #include <QHorizontalBarSeries>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
-#include <QScatterSeries>
 
 #include "categorise.h"
 #include "category_thresholds.h"
@@ -22,6 +23,7 @@
 #include "output.h"
 #include "qt_text.h"
 #include "radionuclides.h"
+#include "sources_model.h"
 
 namespace dovrin {
 
@@ -35,6 +37,7 @@ void replaceChart(QChartView& view, QChart* chart) {
 }
 
 constexpr int curvePoints = 240;
+const QString logLabelFormat = QStringLiteral("%g");
 
 QString numberText(double value) {
     std::array<char, 32> space{};
@@ -56,53 +59,109 @@ QString isoDate(std::chrono::year_month_day date) {
 QChart* newChart(const QString& title) {
     auto* chart = new QChart;
     chart->setTitle(title);
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->hide(); // each line is named beside it
     chart->setMargins(QMargins(4, 4, 4, 4));
     return chart;
 }
 
-// A dashed line from one point to another with its text above the point at labelAt.
-void addLevel(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, QPointF from, QPointF to,
-              QPointF labelAt, const QString& text, const QColor& colour) {
-    auto* line = new QLineSeries;
-    line->setName(text);
-    line->append(from);
-    line->append(to);
+int floorDiv(int a, int b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+int ceilDiv(int a, int b) {
+    return -floorDiv(-a, b);
+}
+
+// Labels on a logarithmic axis every step decades, from 10^(step * first) to 10^(step * last).
+struct LogSteps {
+    int step = 1, first = 0, last = 1;
+    int labels() const { return last - first + 1; }
+    double low() const { return std::pow(10.0, step * first); }
+    double high() const { return std::pow(10.0, step * last); }
+};
+
+// The fewest decades between labels that keep at most fit labels on an axis from 10^lowDecade
+// to 10^highDecade; whatever the room, 3 labels at most one step apart.
+LogSteps logSteps(int lowDecade, int highDecade, int fit) {
+    const int decades = std::max(1, highDecade - lowDecade);
+    LogSteps steps;
+    for (steps.step = 1;; ++steps.step) {
+        steps.first = floorDiv(lowDecade, steps.step);
+        steps.last = std::max(ceilDiv(highDecade, steps.step), steps.first + 1);
+        if (steps.labels() <= std::max(fit, 3) || steps.step >= decades)
+            return steps;
+    }
+}
+
+// Sets the axis to the steps unless it has them; the range is widened by a hair so that
+// rounding cannot drop the label at either end.
+void applySteps(QLogValueAxis& axis, const LogSteps& steps) {
+    const double base = std::pow(10.0, steps.step);
+    const double low = steps.low() / 1.000001, high = steps.high() * 1.000001;
+    if (axis.base() == base && axis.min() == low && axis.max() == high)
+        return;
+    axis.setBase(base);
+    axis.setRange(low, high);
+}
+
+// The room a label of the axis takes along it: its text and a gap as wide as a line is high.
+qreal widestLabel(const QAbstractAxis& axis, const QStringList& labels) {
+    const QFontMetricsF metrics(axis.labelsFont());
+    qreal widest = 0;
+    for (const QString& label : labels)
+        widest = std::max(widest, metrics.horizontalAdvance(label));
+    return widest + metrics.height();
+}
+
+qreal labelHeight(const QAbstractAxis& axis) {
+    return QFontMetricsF(axis.labelsFont()).height() * 1.8;
+}
+
+// As many date labels as their room along the axis holds, from 2 to 6.
+void fitDateAxis(QDateTimeAxis& axis, qreal room) {
+    QStringList samples;
+    for (int month = 1; month <= 12; ++month)
+        samples << QDateTime(QDate(2000, month, 28), QTime(0, 0)).toString(axis.format());
+    const int ticks = std::clamp(1 + static_cast<int>(room / widestLabel(axis, samples)), 2, 6);
+    if (axis.tickCount() != ticks)
+        axis.setTickCount(ticks);
+}
+
+QPen dashed(const QColor& colour) {
     QPen pen(colour);
     pen.setStyle(Qt::DashLine);
     pen.setWidthF(1.5);
-    line->setPen(pen);
-    auto* label = new QScatterSeries;
-    label->append(labelAt);
-    label->setMarkerSize(1);
-    label->setColor(colour);
-    label->setPointLabelsFormat(text);
-    label->setPointLabelsVisible(true);
-    label->setPointLabelsColor(colour.darker(150));
-    label->setPointLabelsClipping(false);
-    for (QXYSeries* series : {static_cast<QXYSeries*>(line), static_cast<QXYSeries*>(label)}) {
-        chart->addSeries(series);
-        series->attachAxis(x);
-        series->attachAxis(y);
-    }
-    for (QLegendMarker* marker : chart->legend()->markers(label))
-        marker->setVisible(false);
-    for (QLegendMarker* marker : chart->legend()->markers(line))
-        marker->setVisible(false);
+    return pen;
 }
 
-void addMoment(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, qreal at, qreal low, qreal high,
-               const QString& text, const QColor& colour) {
+// A line of the chart's values from one point to another.
+QLineSeries* addLine(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, QPointF from, QPointF to,
+                     const QPen& pen) {
     auto* line = new QLineSeries;
-    line->setName(text);
-    line->append(at, low);
-    line->append(at, high);
-    QPen pen(colour);
-    pen.setWidthF(2);
+    line->append(from);
+    line->append(to);
     line->setPen(pen);
     chart->addSeries(line);
     line->attachAxis(x);
     line->attachAxis(y);
+    return line;
+}
+
+const QColor boundColour(0xb0, 0x30, 0x30);
+
+// A label as a person reads it: "Category 2", "Exempted", "Not assigned".
+QString categoryName(std::string_view label) {
+    return label == labels::exempted || label == labels::notAssigned
+               ? fromBytes(label)
+               : QCoreApplication::translate("DecayChart", "Category %1").arg(fromBytes(label));
+}
+
+// The chart's first axis of that kind along that orientation, or none.
+template <class Axis> Axis* axisOf(const QChart& chart, Qt::Orientation orientation) {
+    for (QAbstractAxis* axis : chart.axes(orientation))
+        if (auto* found = qobject_cast<Axis*>(axis))
+            return found;
+    return nullptr;
 }
 
 } // namespace
@@ -110,14 +169,32 @@ void addMoment(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, qreal at, qrea
 DecayChart::DecayChart(QWidget* parent)
     : QChartView(parent) {
     setRenderHint(QPainter::Antialiasing);
+    // Room for the title, three labels on each axis and the notes of two moments.
+    setMinimumSize(fontMetrics().averageCharWidth() * 48, fontMetrics().height() * 14);
     showNothing(tr("Select a source to see its decay."));
 }
 
+QSize DecayChart::sizeHint() const {
+    return {fontMetrics().averageCharWidth() * 80, fontMetrics().height() * 22};
+}
+
 void DecayChart::showNothing(const QString& why) {
-    auto* chart = newChart(why);
-    chart->legend()->hide();
-    replaceChart(*this, chart);
+    notes_.clear();
+    curve_ = nullptr;
+    replaceChart(*this, newChart(why));
     setAccessibleDescription(why);
+}
+
+void DecayChart::addNote(const QString& text, QPointF at, bool moment, const QColor& colour) {
+    auto* backdrop = new QGraphicsRectItem(chart());
+    backdrop->setPen(Qt::NoPen);
+    backdrop->setBrush(QColor(255, 255, 255, 210));
+    backdrop->setZValue(100);
+    auto* item = new QGraphicsSimpleTextItem(text, chart());
+    item->setBrush(colour.darker(130));
+    item->setFont(font());
+    item->setZValue(101);
+    notes_.push_back({item, backdrop, at, moment});
 }
 
 void DecayChart::showSource(const DecayedSource& source) {
@@ -156,20 +233,32 @@ void DecayChart::showSource(const DecayedSource& source) {
         showNothing(tr("An activity of zero cannot be drawn on a logarithmic scale."));
         return;
     }
-    const double low = lowest / 10, high = highest * 10;
+    // Whole decades around the curve, at least one on either side of a flat one.
+    lowDecade_ = static_cast<int>(std::floor(std::log10(lowest)));
+    highDecade_ = static_cast<int>(std::ceil(std::log10(highest)));
+    if (highDecade_ - lowDecade_ < 2) {
+        --lowDecade_;
+        ++highDecade_;
+    }
+    const double low = std::pow(10.0, lowDecade_), high = std::pow(10.0, highDecade_);
 
-    auto* chart = newChart(tr("Decay of %1").arg(fromBytes(source.radionuclide)));
+    notes_.clear();
+    const QString title = tr("Decay of %1").arg(fromBytes(source.radionuclide));
+    auto* chart = newChart(source.name.isEmpty() ? title : tr("%1: %2").arg(source.name, title));
+    replaceChart(*this, chart);
+    curve_ = curve;
     auto* x = new QDateTimeAxis;
-    x->setFormat(QStringLiteral("MMM yyyy"));
+    // Years alone when the picture spans many, so that each label stays short.
+    x->setFormat(end - start > duration_cast<milliseconds>(years{6}) ? QStringLiteral("yyyy")
+                                                                     : QStringLiteral("MMM yyyy"));
     x->setTickCount(5);
     x->setTitleText(tr("Date"));
     x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chartTime(start))),
                 QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chartTime(end))));
     auto* y = new QLogValueAxis;
-    y->setBase(10);
-    y->setLabelFormat(QStringLiteral("%.0e"));
+    y->setLabelFormat(logLabelFormat);
     y->setTitleText(tr("Activity (TBq)"));
-    y->setRange(low, high);
+    applySteps(*y, logSteps(lowDecade_, highDecade_, 5));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     chart->addSeries(curve);
@@ -183,18 +272,17 @@ void DecayChart::showSource(const DecayedSource& source) {
     // for a radionuclide without one, where its categories by A/D begin (D times the band).
     const qreal left = chartTime(start), right = chartTime(end);
     const auto drawBound = [&](double bound, const QString& text) {
-        if (bound >= low && bound <= high)
-            addLevel(chart, x, y, {left, bound}, {right, bound},
-                     {left + (right - left) * 0.8, bound}, text, QColor(0xb0, 0x30, 0x30));
+        if (bound >= low && bound <= high) {
+            addLine(chart, x, y, {left, bound}, {right, bound}, dashed(boundColour));
+            addNote(text, {right, bound}, false, boundColour);
+        }
     };
     const auto rows = radionuclide->rows;
     for (const ThresholdRow& row : rows)
         if (row.lower.kind != BoundKind::none)
             drawBound(row.lower.value,
                       tr("%1 from %2%3 TBq")
-                          .arg(row.label == labels::exempted || row.label == labels::notAssigned
-                                   ? fromBytes(row.label)
-                                   : tr("Category %1").arg(fromBytes(row.label)),
+                          .arg(categoryName(row.label),
                                row.lower.kind == BoundKind::exclusive ? QStringLiteral("above ")
                                                                       : QString(),
                                numberText(row.lower.value)));
@@ -208,40 +296,159 @@ void DecayChart::showSource(const DecayedSource& source) {
             drawBound(*exemption, tr("%1 at or below %2 TBq")
                                       .arg(fromBytes(labels::exempted), numberText(*exemption)));
     }
-    addMoment(chart, x, y, chartTime(source.asOf), low, high,
-              tr("As of %1").arg(isoDate(dayOf(source.asOf))), QColor(0x20, 0x90, 0x40));
+    const auto drawMoment = [&](LocalTime moment, const QString& text, const QColor& colour) {
+        QPen pen(colour);
+        pen.setWidthF(2);
+        addLine(chart, x, y, {chartTime(moment), low}, {chartTime(moment), high}, pen);
+        addNote(text, {chartTime(moment), high}, true, colour);
+    };
+    drawMoment(source.asOf, tr("As of %1").arg(isoDate(dayOf(source.asOf))),
+               QColor(0x20, 0x90, 0x40));
     if (source.nextChange)
-        addMoment(chart, x, y, chartTime(LocalTime{local_days{source.nextChange->on}}), low, high,
-                  tr("%1 from %2")
-                      .arg(fromBytes(source.nextChange->label), isoDate(source.nextChange->on)),
-                  QColor(0xd0, 0x70, 0x00));
-    replaceChart(*this, chart);
+        drawMoment(LocalTime{local_days{source.nextChange->on}},
+                   tr("%1 from %2")
+                       .arg(categoryName(source.nextChange->label), isoDate(source.nextChange->on)),
+                   QColor(0xd0, 0x70, 0x00));
+    connect(chart, &QChart::plotAreaChanged, this, &DecayChart::fitToPlot);
     setAccessibleDescription(chart->title());
+}
+
+void DecayChart::fitToPlot(const QRectF& plot) {
+    if (!curve_ || plot.isEmpty())
+        return;
+    auto* y = axisOf<QLogValueAxis>(*chart(), Qt::Vertical);
+    auto* x = axisOf<QDateTimeAxis>(*chart(), Qt::Horizontal);
+    if (y)
+        applySteps(*y, logSteps(lowDecade_, highDecade_,
+                                static_cast<int>(plot.height() / labelHeight(*y))));
+    if (x)
+        fitDateAxis(*x, plot.width());
+    placeNotes(plot);
+}
+
+// The bounds' notes first, above their lines or else below; then each moment's on the first
+// row from the top where it covers no other note, on the right of its line or else on its left.
+void DecayChart::placeNotes(const QRectF& plot) {
+    constexpr qreal gap = 4;
+    std::vector<QRectF> placed;
+    const auto place = [&](const Note& note, QPointF corner) {
+        const QRectF box(corner, note.text->boundingRect().size());
+        note.text->setPos(corner);
+        note.backdrop->setRect(box.adjusted(-2, 0, 2, 0));
+        placed.push_back(box.adjusted(-gap / 2, -1, gap / 2, 1));
+    };
+    const auto free = [&](const QRectF& box) {
+        return std::none_of(placed.begin(), placed.end(),
+                            [&](const QRectF& other) { return other.intersects(box); });
+    };
+    for (const bool moments : {false, true})
+        for (const Note& note : notes_) {
+            if (note.moment != moments)
+                continue;
+            const QPointF point = chart()->mapToPosition(note.at, curve_);
+            const QSizeF size = note.text->boundingRect().size();
+            if (!note.moment) {
+                const qreal above = point.y() - size.height() - 1;
+                place(note, {plot.right() - gap - size.width(),
+                             above >= plot.top() ? above : point.y() + 1});
+                continue;
+            }
+            const qreal right = point.x() + gap, left = point.x() - gap - size.width();
+            const qreal x = right + size.width() <= plot.right() ? right : left;
+            QPointF corner(x, plot.top() + gap);
+            for (qreal y = plot.top() + gap; y + size.height() <= plot.bottom();
+                 y += size.height() / 2) {
+                if (free(QRectF(QPointF(x, y), size))) {
+                    corner.setY(y);
+                    break;
+                }
+            }
+            place(note, corner);
+        }
+}
+
+std::optional<DecayedSource> decayedSource(const SourcesModel& sources, std::size_t row) {
+    const InventoryResults& results = *sources.results();
+    const StoredResult& result = results.rows[row];
+    if (!result.categorised)
+        return std::nullopt;
+    DecayedSource source;
+    source.radionuclide = nuclideText(result.radionuclide);
+    source.initialTBq = result.activityTBq;
+    source.asOf = results.evaluation.asOf;
+    source.nextChange = restoreResult(result, results.notes[result.note]).nextChange;
+    if (const auto column = sources.texts()->columns[Column::manufactured])
+        source.manufactured = readDate(sources.texts()->fields(row)[*column],
+                                       dayOf(source.asOf).year(), results.evaluation.dateOrder);
+    return source;
 }
 
 LocationsChart::LocationsChart(QWidget* parent)
     : QChartView(parent) {
     setRenderHint(QPainter::Antialiasing);
+    setMinimumSize(fontMetrics().averageCharWidth() * 48, fontMetrics().height() * 14);
     showLocations({});
 }
 
-void LocationsChart::showLocations(const std::vector<LocationTotal>& locations) {
-    std::vector<const LocationTotal*> shown;
-    for (const LocationTotal& total : locations)
-        shown.push_back(&total);
-    std::stable_sort(shown.begin(), shown.end(),
-                     [](const auto* a, const auto* b) { return a->sumAOverD > b->sumAOverD; });
-    if (shown.size() > mostBars)
-        shown.resize(mostBars);
+QSize LocationsChart::sizeHint() const {
+    return {fontMetrics().averageCharWidth() * 80, fontMetrics().height() * 22};
+}
 
-    auto* chart = newChart(shown.size() < locations.size()
-                               ? tr("Sum of A/D of the %1 highest of %2 locations")
-                                     .arg(shown.size())
-                                     .arg(locations.size())
-                               : QString());
+void LocationsChart::showLocations(const std::vector<LocationTotal>& locations) {
+    locations_ = locations;
+    std::stable_sort(locations_.begin(), locations_.end(),
+                     [](const auto& a, const auto& b) { return a.sumAOverD > b.sumAOverD; });
+    draw(std::min(locations_.size(), mostBars));
+}
+
+// The name of a location's bar; a name wider than room is broken at the blank that makes its
+// longer line shortest. The labels are rich text.
+QString LocationsChart::barName(const LocationTotal& total, qreal room) const {
+    const QFontMetricsF metrics(font());
+    QString name = total.location.empty() ? tr("(no location)") : fromBytes(total.location);
+    if (total.raisedByAggregation()) // in front, where a long name's eliding spares it
+        name.prepend(QStringLiteral("▲ "));
+    qsizetype best = -1;
+    qreal bestWidth = metrics.horizontalAdvance(name);
+    if (bestWidth > room)
+        for (qsizetype blank = name.indexOf(u' '); blank >= 0;
+             blank = name.indexOf(u' ', blank + 1)) {
+            const qreal width = std::max(metrics.horizontalAdvance(name.left(blank)),
+                                         metrics.horizontalAdvance(name.mid(blank + 1)));
+            if (width < bestWidth) {
+                best = blank;
+                bestWidth = width;
+            }
+        }
+    return best < 0 ? name.toHtmlEscaped()
+                    : name.left(best).toHtmlEscaped() + QStringLiteral("<br>") +
+                          name.mid(best + 1).toHtmlEscaped();
+}
+
+// The names of the bars shown, from the bottom up.
+QStringList LocationsChart::barNames(qreal room) const {
+    QStringList names;
+    for (std::size_t bar = bars_; bar-- > 0;)
+        names << barName(locations_[bar], room);
+    return names;
+}
+
+// Qt Charts gives the axes on one side of a chart at most 4 tenths of its width (maxAxisPortion
+// in its layout, cartesianchartlayout.cpp).
+qreal LocationsChart::nameRoom() const {
+    return width() * 0.4 - fontMetrics().height() * 2;
+}
+
+void LocationsChart::draw(std::size_t bars) {
+    bars_ = bars;
+    auto* chart = newChart(
+        locations_.empty() ? QString()
+        : bars_ < locations_.size()
+            ? tr("Sum of A/D of the %1 highest of %2 locations").arg(bars_).arg(locations_.size())
+            : tr("Sum of A/D of each location"));
     replaceChart(*this, chart);
     setAccessibleDescription(chart->title());
-    if (shown.empty())
+    if (bars_ == 0)
         return;
 
     // A logarithmic axis has no zero: a sum below its floor is drawn at the floor.
@@ -249,40 +456,87 @@ void LocationsChart::showLocations(const std::vector<LocationTotal>& locations) 
     double highest = 1e4;
     auto* sums = new QBarSet(tr("Sum of A/D"));
     sums->setColor(QColor(0x40, 0x70, 0xc0));
-    QStringList names;
-    std::reverse(shown.begin(), shown.end()); // the first category is drawn at the bottom
-    for (const LocationTotal* total : shown) {
-        sums->append(std::max(total->sumAOverD, floorLevel));
-        highest = std::max(highest, total->sumAOverD * 10);
-        QString name = total->location.empty() ? tr("(no location)") : fromBytes(total->location);
-        if (total->raisedByAggregation()) // in front, where a long name's eliding spares it
-            name.prepend(QStringLiteral("▲ "));
-        names << name;
+    for (std::size_t bar = bars_; bar-- > 0;) { // the highest sum at the top
+        sums->append(std::max(locations_[bar].sumAOverD, floorLevel));
+        highest = std::max(highest, locations_[bar].sumAOverD * 10);
     }
-    // Horizontal bars, so that the locations' names read across, the highest sum at the top.
-    auto* bars = new QHorizontalBarSeries;
-    bars->append(sums);
-    chart->addSeries(bars);
+    names_ = barNames(nameRoom());
+    // Horizontal bars, so that the locations' names read across.
+    auto* series = new QHorizontalBarSeries;
+    series->append(sums);
+    chart->addSeries(series);
     auto* namesAxis = new QBarCategoryAxis;
-    namesAxis->append(names);
+    namesAxis->append(names_);
     auto* sumAxis = new QLogValueAxis;
-    sumAxis->setBase(10);
-    sumAxis->setLabelFormat(QStringLiteral("%g"));
+    sumAxis->setLabelFormat(logLabelFormat);
     sumAxis->setTitleText(tr("Sum of A/D"));
-    sumAxis->setRange(floorLevel, highest);
+    lowDecade_ = static_cast<int>(std::floor(std::log10(floorLevel)));
+    highDecade_ = static_cast<int>(std::ceil(std::log10(highest)));
+    applySteps(*sumAxis, logSteps(lowDecade_, highDecade_, 5));
     chart->addAxis(sumAxis, Qt::AlignBottom);
     chart->addAxis(namesAxis, Qt::AlignLeft);
-    bars->attachAxis(sumAxis);
-    bars->attachAxis(namesAxis);
-    chart->legend()->hide();
+    series->attachAxis(sumAxis);
+    series->attachAxis(namesAxis);
 
-    // The lower ends of the categories of A/D.
-    const qreal bottom = -0.5, top = static_cast<qreal>(shown.size()) - 0.5;
-    for (const AOverDBand& band : aOverDBands)
-        if (std::isfinite(band.atLeast))
-            addLevel(chart, sumAxis, namesAxis, {band.atLeast, bottom}, {band.atLeast, top},
-                     {band.atLeast, top}, tr("cat. %1").arg(fromBytes(band.label)),
-                     QColor(0xb0, 0x30, 0x30));
+    // The lower end of each category of A/D, a dashed line through the bars, named on an axis
+    // above them that runs along the same powers of ten.
+    auto* bands = new QCategoryAxis;
+    bands->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    bands->setTitleText(tr("Lower end of each category"));
+    bands->setLabelsColor(boundColour.darker(130));
+    bands->setGridLineVisible(false);
+    bands->setLineVisible(false);
+    bands->setStartValue(std::log10(sumAxis->min()));
+    const qreal bottom = -0.5, top = static_cast<qreal>(bars_) - 0.5;
+    for (auto band = aOverDBands.rbegin(); band != aOverDBands.rend(); ++band)
+        if (std::isfinite(band->atLeast)) {
+            bands->append(fromBytes(band->label), std::log10(band->atLeast));
+            addLine(chart, sumAxis, namesAxis, {band->atLeast, bottom}, {band->atLeast, top},
+                    dashed(boundColour));
+        }
+    bands->setRange(std::log10(sumAxis->min()), std::log10(sumAxis->max()));
+    chart->addAxis(bands, Qt::AlignTop);
+
+    connect(chart, &QChart::plotAreaChanged, this, &LocationsChart::fitToPlot);
+}
+
+// Draws again, later and not within the chart's own signal, when the picture has room for
+// another number of bars or the names break otherwise; else labels the sums every so many
+// decades as their room needs, and the bands with them.
+void LocationsChart::fitToPlot(const QRectF& plot) {
+    if (plot.isEmpty() || redrawing_ || bars_ == 0)
+        return;
+    // Each bar has room for its name and a gap; the names of all the bars it might show are
+    // measured, so that showing fewer or more does not change the room of each.
+    const std::size_t candidates = std::min(locations_.size(), mostBars);
+    qsizetype lines = 1;
+    for (std::size_t bar = 0; bar < candidates; ++bar)
+        lines =
+            std::max(lines, barName(locations_[bar], nameRoom()).count(QStringLiteral("<br>")) + 1);
+    const qreal perBar = fontMetrics().height() * (static_cast<qreal>(lines) + 0.6);
+    const auto fit = std::max<std::size_t>(1, static_cast<std::size_t>(plot.height() / perBar));
+    const std::size_t wanted = std::min(candidates, fit);
+    if (wanted != bars_ || barNames(nameRoom()) != names_) {
+        redrawing_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this, wanted] {
+                redrawing_ = false;
+                draw(wanted);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    auto* sums = axisOf<QLogValueAxis>(*chart(), Qt::Horizontal);
+    auto* bands = axisOf<QCategoryAxis>(*chart(), Qt::Horizontal);
+    if (!sums || !bands)
+        return;
+    QStringList labels;
+    for (int decade = lowDecade_; decade <= highDecade_; ++decade)
+        labels << QString::asprintf("%g", std::pow(10.0, decade));
+    applySteps(*sums, logSteps(lowDecade_, highDecade_,
+                               static_cast<int>(plot.width() / widestLabel(*sums, labels))));
+    bands->setRange(std::log10(sums->min()), std::log10(sums->max()));
 }
 
 } // namespace dovrin

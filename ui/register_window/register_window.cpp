@@ -558,17 +558,7 @@ void RegisterWindow::sourceSelected() {
                                      .arg(fromBytes(sources_->results()->notes[result.note])));
         return;
     }
-    const InventoryResults& results = *sources_->results();
-    DecayedSource source;
-    source.radionuclide = nuclideText(result.radionuclide);
-    source.initialTBq = result.activityTBq;
-    source.asOf = results.evaluation.asOf;
-    const SourceResult restored = restoreResult(result, results.notes[result.note]);
-    source.nextChange = restored.nextChange;
-    if (const auto column = sources_->texts()->columns[Column::manufactured])
-        source.manufactured = readDate(sources_->texts()->fields(row)[*column],
-                                       dayOf(source.asOf).year(), results.evaluation.dateOrder);
-    decayChart_->showSource(source);
+    decayChart_->showSource(*decayedSource(*sources_, row));
 }
 
 void RegisterWindow::showCounts() {
