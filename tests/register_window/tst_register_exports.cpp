@@ -1,16 +1,18 @@
-// The register window's exports: the CSV as the command line writes it, the PDF report, and
-// neither ever written over the inventory.
+// The register window's exports: the CSV as the command line writes it, the PDF report with its
+// numbers whole and its pages counted, and neither ever written over the inventory.
 
 #include <cstdio>
 
 #include <QComboBox>
 #include <QInputDialog>
+#include <QLocale>
 #include <QProcess>
 #include <QSignalSpy>
 
 #include "command_line.h"
 #include "csv.h"
 #include "register_window_under_test.h"
+#include "report.h"
 #include "sources_model.h"
 #include "zip_writer.h"
 
@@ -25,6 +27,21 @@ const QByteArray inventory = "id,location,radionuclide,activity,unit,manufacture
                              "D,Lab 2,Se-75,2,Ci,2026-06-01,\n"
                              "E,Store,Am-241/Be,0.5,TBq,,x\n"
                              "F,Store,Co-60,1e-8,TBq,1/2/2026\n";
+
+// What a program prints for its arguments, or nothing when it fails.
+QString programOutput(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The report's text, laid out as on its pages.
+QString reportText(const QString& pdf) {
+    return programOutput(QStringLiteral("pdftotext"),
+                         {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+}
 
 QByteArray contents(const QString& path) {
     QFile file(path);
@@ -194,18 +211,17 @@ private slots:
         QVERIFY(openAndWait(path));
         const QString pdf = folder_.filePath(QStringLiteral("report.pdf"));
         QVERIFY(exportAndWait([&] { window_->exportReport(pdf); }));
-        QProcess info;
-        info.start(QStringLiteral("pdfinfo"), {pdf});
-        QVERIFY(info.waitForFinished(30000));
-        QCOMPARE(info.exitCode(), 0);
-        QVERIFY(info.readAllStandardOutput().contains("Pages:"));
-        QProcess text;
-        text.start(QStringLiteral("pdftotext"),
-                   {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-        QVERIFY(text.waitForFinished(30000));
-        const QString words = QString::fromUtf8(text.readAllStandardOutput());
+        const QString info = programOutput(QStringLiteral("pdfinfo"), {pdf});
+        const QString pages =
+            QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1);
+        QVERIFY2(!pages.isEmpty(), qPrintable(info));
+        const QString words = reportText(pdf);
         QVERIFY2(words.contains(QStringLiteral("report-inventory.csv")), qPrintable(words));
         QVERIFY(words.contains(QStringLiteral("2026-12-07")));
+        QVERIFY(words.contains(QStringLiteral("Made 2026-12-07 00:00"))); // by the window's clock
+        QVERIFY(words.contains(QStringLiteral("page 1 of %1").arg(pages)));
+        QVERIFY(words.contains(QStringLiteral("page %1 of %1").arg(pages)));
+        QVERIFY(words.contains(QRegularExpression(QStringLiteral("full\\s+precision"))));
         QVERIFY(words.contains(QStringLiteral("Store")));
         // A (category 2) and E (3) come before B (4), whatever the file's order.
         const qsizetype severe = words.indexOf(QStringLiteral("Sources of categories 1 to 3"));
@@ -222,6 +238,111 @@ private slots:
         };
         QVERIFY(rowOf(QStringLiteral("A"), severe) < others);
         QVERIFY(rowOf(QStringLiteral("B"), severe) > others);
+    }
+
+    // The report writes the current activity of every source of categories 1 to 3 of the
+    // example inventory as one token with its unit, on the source's line, within the rounding
+    // of three significant digits of the value the window holds; its headings are whole.
+    void reportActivitiesWhole() {
+        QSettings().clear();
+        DialogAnswerer answerer; // its slash dates give the month first
+        answerer.answer = [](QDialog& dialog) {
+            dialog.findChild<QComboBox*>(QStringLiteral("dateOrderBox"))->setCurrentIndex(0);
+            dialog.accept();
+        };
+        QVERIFY(openAndWait(QStringLiteral(DOVRIN_EXAMPLES "/inventory.csv")));
+        const QString pdf = folder_.filePath(QStringLiteral("example.pdf"));
+        QVERIFY(exportAndWait([&] { window_->exportReport(pdf); }));
+        const QString words = reportText(pdf);
+        const qsizetype severe = words.indexOf(QStringLiteral("Sources of categories 1 to 3"));
+        QVERIFY(severe >= 0);
+        // The table is as wide as its page: no heading is broken inside a word.
+        QVERIFY(words.indexOf(QRegularExpression(QStringLiteral("\\bradionuclide\\b")), severe) >
+                0);
+
+        auto* table = window_->findChild<QTableView*>(QStringLiteral("sourcesView"));
+        const QAbstractItemModel& sources = *table->model();
+        const auto column = [&](const QString& heading) {
+            for (int section = 0; section < sources.columnCount(); ++section)
+                if (sources.headerData(section, Qt::Horizontal).toString().replace(u'\n', u' ') ==
+                    heading)
+                    return section;
+            return -1;
+        };
+        const int ids = column(QStringLiteral("id"));
+        const int activities = column(QStringLiteral("Current activity (TBq)"));
+        const int categories = column(QStringLiteral("Category by A/D"));
+        static const QHash<QString, double> units{{QStringLiteral("Bq"), 1},
+                                                  {QStringLiteral("kBq"), 1e3},
+                                                  {QStringLiteral("MBq"), 1e6},
+                                                  {QStringLiteral("GBq"), 1e9},
+                                                  {QStringLiteral("TBq"), 1e12}};
+        static const QRegularExpression token(
+            QStringLiteral("(?<![\\d.])(\\d+(?:\\.\\d+)?)[ \\x{00a0}](k?Bq|[MGT]Bq)\\b"));
+        int checked = 0;
+        for (int row = 0; row < sources.rowCount(); ++row) {
+            const QString category = sources.index(row, categories).data().toString();
+            if (category != u"1" && category != u"2" && category != u"3")
+                continue;
+            const QString id = sources.index(row, ids).data().toString();
+            const double exact =
+                sources.index(row, activities).data(Qt::ToolTipRole).toString().toDouble() * 1e12;
+            const QRegularExpression line(
+                QStringLiteral("\\n[^\\n]*\\b%1\\b[^\\n]*").arg(QRegularExpression::escape(id)));
+            const QString shown = line.match(words, severe).captured(0);
+            bool found = false;
+            for (auto match = token.globalMatch(shown); match.hasNext() && !found;) {
+                const auto written = match.next();
+                const double value = written.captured(1).toDouble() * units[written.captured(2)];
+                found = std::abs(value - exact) <= exact * 0.005;
+            }
+            QVERIFY2(found,
+                     qPrintable(QStringLiteral("%1 (%2 Bq) in: %3").arg(id).arg(exact).arg(shown)));
+            ++checked;
+        }
+        QCOMPARE(checked, 7); // H-01, H-02, H-03, R-01 to R-04
+    }
+
+    // The report's numbers: three significant digits, an activity in the unit of becquerel its
+    // rounded value reaches, joined to it by a no-break space.
+    void reportNumbers_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("activity");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("A/D") << 642.92154049896 << false << "643";
+        QTest::newRow("A/D above a thousand") << 1197.03142985764 << false << "1200";
+        QTest::newRow("small A/D") << 0.0051004 << false << "0.00510";
+        QTest::newRow("tiny A/D") << 7.4e-7 << false << "7.40×10⁻⁷";
+        QTest::newRow("TBq") << 64.2921540498963 << true << "64.3 TBq";
+        QTest::newRow("MBq") << 1.7498e-4 << true << "175 MBq";
+        QTest::newRow("rounded up to the next unit") << 0.9996 << true << "1.00 TBq";
+        QTest::newRow("above a thousand TBq") << 12345.0 << true << "12300 TBq";
+        QTest::newRow("below a becquerel") << 5e-13 << true << "0.500 Bq";
+    }
+    void reportNumbers() {
+        QFETCH(double, value);
+        QFETCH(bool, activity);
+        QFETCH(QString, text);
+        QCOMPARE(activity ? dovrin::activityText(value) : dovrin::threeDigits(value),
+                 QString(text).replace(u' ', QChar(0x00a0)));
+    }
+
+    // The report's paper: US Letter in the territories where it is the usual paper, A4 in the
+    // others, whatever their units of measurement.
+    void reportPaper_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<int>("paper");
+        QTest::newRow("United States") << "en_US" << int(QPageSize::Letter);
+        QTest::newRow("Canada, in French") << "fr_CA" << int(QPageSize::Letter);
+        QTest::newRow("Mexico") << "es_MX" << int(QPageSize::Letter);
+        QTest::newRow("United Kingdom") << "en_GB" << int(QPageSize::A4);
+        QTest::newRow("Liberia, US units") << "en_LR" << int(QPageSize::A4);
+        QTest::newRow("Germany") << "de_DE" << int(QPageSize::A4);
+    }
+    void reportPaper() {
+        QFETCH(QString, locale);
+        QFETCH(int, paper);
+        QCOMPARE(int(dovrin::reportPageSize(QLocale(locale)).id()), paper);
     }
 };
 

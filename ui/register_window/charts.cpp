@@ -15,6 +15,7 @@
 #include <QHorizontalBarSeries>
 #include <QLineSeries>
 #include <QLogValueAxis>
+#include <QPainter>
 
 #include "categorise.h"
 #include "category_thresholds.h"
@@ -394,6 +395,13 @@ QSize LocationsChart::sizeHint() const {
     return {fontMetrics().averageCharWidth() * 80, fontMetrics().height() * 22};
 }
 
+// Each bar has room for a name on two lines and a gap; the title and the axes above and below
+// take about eight lines.
+int LocationsChart::heightFor(std::size_t bars, const QFont& font) {
+    const int line = QFontMetrics(font).height();
+    return static_cast<int>(bars) * line * 5 / 2 + line * 8 + 40;
+}
+
 void LocationsChart::showLocations(const std::vector<LocationTotal>& locations) {
     locations_ = locations;
     std::stable_sort(locations_.begin(), locations_.end(),
@@ -537,6 +545,26 @@ void LocationsChart::fitToPlot(const QRectF& plot) {
     applySteps(*sums, logSteps(lowDecade_, highDecade_,
                                static_cast<int>(plot.width() / widestLabel(*sums, labels))));
     bands->setRange(std::log10(sums->min()), std::log10(sums->max()));
+}
+
+QImage chartPicture(QChartView& view, QSize size) {
+    // Shown, but not on the screen, so that the view lays itself out as it would there.
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.resize(size);
+    view.show();
+    // The layout, the axes fitted to it and a chart drawn again for its room, each in turn.
+    for (int pass = 0; pass < 4; ++pass) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::sendPostedEvents(&view, QEvent::MetaCall);
+    }
+    constexpr qreal sharpness = 2;
+    QImage picture(size * sharpness, QImage::Format_RGB32);
+    picture.setDevicePixelRatio(sharpness);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    view.scene()->render(&painter, QRectF(QPointF(), size), view.sceneRect());
+    return picture;
 }
 
 } // namespace dovrin

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <QChartView>
+#include <QImage>
 
 #include "locations.h"
 #include "source.h"
@@ -73,6 +74,8 @@ public:
     // mostBars of them.
     void showLocations(const std::vector<LocationTotal>& locations);
     QSize sizeHint() const override;
+    // The height at which the picture holds bars bars.
+    static int heightFor(std::size_t bars, const QFont& font);
 
 private:
     void draw(std::size_t bars);
@@ -87,5 +90,9 @@ private:
     QStringList names_;                  // as the bars show them, from the bottom up
     bool redrawing_ = false;
 };
+
+// The chart as it is drawn at size (in device-independent pixels), at twice as many pixels, for
+// a picture in the report.
+QImage chartPicture(QChartView& view, QSize size);
 
 } // namespace dovrin

@@ -95,6 +95,8 @@ QVariant LocationsModel::data(const QModelIndex& index, int role) const {
             return QString::fromStdString(formatScientific(sum).value_or(""));
         if (role == Qt::ToolTipRole)
             return exactText(sum);
+        if (role == numberRole)
+            return sum;
         if (role == Qt::TextAlignmentRole)
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};

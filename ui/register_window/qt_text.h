@@ -25,6 +25,10 @@ inline QString htmlFromBytes(std::string_view text) {
     return fromBytes(text).toHtmlEscaped();
 }
 
+// The role under which the tables give a cell's number at full precision, for the report to
+// write it in its own form; cells without a number give none.
+inline constexpr int numberRole = Qt::UserRole + 1;
+
 // A heading on two lines, broken at the blank that makes the longer line shortest, so that a
 // column need not be as wide as its heading; a short heading stays on one line.
 inline QString headingLines(const QString& heading) {

@@ -1,12 +1,22 @@
 #pragma once
 
-// The report for an inspector: the inventory, the as-of date, the sources per category, the
-// locations with their aggregates, and the sources, those of categories 1 to 3 first.
+// The report for an inspector: a title block (the inventory, the as-of moment, when and by which
+// version it was made), the sources per category, the locations with their aggregates and their
+// picture, the sources of categories 1 to 3 with pictures of their decay, then the others.
+// Numbers are written to three significant digits with their unit, in columns of their own; the
+// CSV export keeps them whole. Every page names the inventory and says "page N of M".
 
+#include <utility>
+#include <vector>
+
+#include <QImage>
+#include <QPageSize>
 #include <QString>
 
+#include "decay.h"
+
+class QLocale;
 class QPagedPaintDevice;
-class QTextDocument;
 
 namespace dovrin {
 
@@ -16,14 +26,39 @@ class SourcesModel;
 // rest are counted, and the CSV export holds them all. A report of a hundred pages is read; one
 // of ten thousand is not, and takes minutes to lay out.
 inline constexpr int mostSourcesListed = 2000;
+// The sources of categories 1 to 3 drawn, the first in the table's order.
+inline constexpr int mostDecayPictures = 12;
 
-// The report as rich text. sources must hold a complete inventory.
-QString reportHtml(const SourcesModel& sources, const QString& path);
+// The report's rich text, its pictures under the names the text gives them, and the line at
+// the top of each page.
+struct Report {
+    QString html;
+    std::vector<std::pair<QString, QImage>> pictures;
+    QString running;
+    QString madeBy; // when and by which version, at the foot of each page
+};
 
-// Lays the report out on the pages of device.
-void printReport(const QString& html, QPagedPaintDevice& device);
+// The report on the complete inventory at path, made at the moment made, without the columns
+// of the locations' table that the window hides.
+Report makeReport(const SourcesModel& sources, const QString& path, LocalTime made,
+                  std::vector<int> hiddenLocationColumns = {});
 
-// Writes the report as a PDF file, complete or not at all; the reason when it was not written.
-QString writeReportPdf(const QString& html, const QString& title, const QString& path);
+// A number to three significant digits, "643", "0.0643"; an activity in TBq with the unit of
+// becquerel that keeps it short, "64.3 TBq", "175 MBq", its number and unit joined by a
+// no-break space.
+QString threeDigits(double value);
+QString activityText(double tbq);
+
+// The paper of the report in the locale's territory: US Letter where it is the usual paper,
+// A4 elsewhere.
+QPageSize reportPageSize(const QLocale& locale);
+
+// Lays the report out on the pages of device, each with the running line at its top and its
+// number and the number of pages at its foot; the number of pages.
+int printReport(const Report& report, QPagedPaintDevice& device);
+
+// Writes the report as a PDF file, landscape on the locale's paper, complete or not at all; the
+// reason when it was not written.
+QString writeReportPdf(const Report& report, const QString& title, const QString& path);
 
 } // namespace dovrin

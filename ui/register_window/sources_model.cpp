@@ -177,6 +177,8 @@ QVariant SourcesModel::data(const QModelIndex& index, int role) const {
         if (kind == ResultKind::number)
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};
+    case numberRole:
+        return number ? QVariant(*number) : QVariant{};
     default:
         return {};
     }
