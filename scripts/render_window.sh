@@ -8,9 +8,11 @@
 #   calculator: tests/ui/window_picture, the calculator window after one source was categorised
 #               (a practice, Co-60, an activity in Ci, a date and both categories, on the tests'
 #               fixed clock); checked by scripts/check_window_picture.py; docs/window.png.
-#   register:   tests/register_window/register_window_picture, the register window with
-#               examples/inventory.csv open and a source's decay drawn; checked for its size at
-#               each scale and for a picture with content; docs/register-window.png.
+#   register:   tests/register_window/register_window_picture, the register window at its
+#               default size with examples/inventory.csv open and a source selected, its decay
+#               drawn; checked for its size at each scale and for a picture with content;
+#               docs/register-window.png. Its report of that inventory, exported as a PDF: the
+#               first page, checked for its page numbers; docs/register-report.png.
 #
 # To add a window: write grab_NAME (under Xvfb: grab_window for each scale) and check_NAME (check
 # the grabs and write the picture), and add NAME to pictures.
@@ -28,14 +30,14 @@ source "$(dirname "$self")/common.sh"
 pictures=(calculator register)
 scales=(1 2)
 
-# Under Xvfb: starts PROGRAM at SCALE, waits for its "ready", then grabs its window as SHOT (a
-# PPM) once the picture stops changing, and ends the program.
+# Under Xvfb: starts PROGRAM at SCALE with its ARGUMENTS, waits for its "ready", then grabs its
+# window as SHOT (a PPM) once the picture stops changing, and ends the program.
 grab_window() {
     local shot=$1 scale=$2 program=$3 pid window tries previous=$1.previous
     local said=$out_dir/said-$scale
     env -u QT_SCREEN_SCALE_FACTORS -u QT_ENABLE_HIGHDPI_SCALING -u QT_STYLE_OVERRIDE \
         XDG_RUNTIME_DIR="$out_dir/runtime" QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$scale" \
-        "$program" >"$said" &
+        "$program" "${@:4}" >"$said" &
     pid=$!
     for ((tries = 0; tries < 120; tries++)); do
         grep -qsx ready "$said" && break
@@ -91,10 +93,12 @@ check_calculator() {
 }
 
 grab_register() {
-    local scale
+    local scale report
     for scale in "${scales[@]}"; do
+        report=()
+        [ "$scale" = 1 ] && report=(--report "$out_dir/register-report.pdf")
         grab_window "$out_dir/register-$scale.ppm" "$scale" \
-            "$build_dir/tests/register_window/register_window_picture"
+            "$build_dir/tests/register_window/register_window_picture" "${report[@]}"
     done
 }
 
@@ -111,6 +115,18 @@ check_register() {
             keep_and_fail register "the register window shows only $colours colours at scale $scale"
     done
     write_picture "$out_dir/register-1.ppm" docs/register-window.png
+    check_report
+}
+
+# The report's first page at 100 dots per inch: it names itself the first of the report's pages.
+check_report() {
+    local pdf=$out_dir/register-report.pdf pages
+    [ -s "$pdf" ] || fail "the register window wrote no report"
+    pages=$(pdfinfo "$pdf" | sed -n 's/^Pages: *//p')
+    pdftotext -layout -f 1 -l 1 "$pdf" - | grep -q "page 1 of $pages" ||
+        fail "the report's first page does not say \"page 1 of $pages\""
+    pdftoppm -png -r 100 -f 1 -l 1 -singlefile "$pdf" "$out_dir/register-report"
+    write_picture "$out_dir/register-report.png" docs/register-report.png
 }
 
 if [ "${1:-}" = --grab ]; then

@@ -1,9 +1,10 @@
 // Not a test: the register window as a person sees it with the example inventory open, for the
-// picture in docs/ (scripts/render_window.sh). It opens the real window with the tests' fixed
-// clock and settings of its own, opens examples/inventory.csv (answering that its slash dates
-// give the month first), selects a radiography source so that its decay is drawn, prints "ready"
-// and keeps the window open until it is ended. Arguments: the id of another source to select,
-// and "locations" to show the locations' picture instead.
+// pictures in docs/ (scripts/render_window.sh). It opens the real window at its default size
+// with the tests' fixed clock and settings of its own, opens examples/inventory.csv (answering
+// that its slash dates give the month first), selects a radiography source so that its decay is
+// drawn, prints "ready" and keeps the window open until it is ended. Arguments: the id of
+// another source to select, "locations" to show the locations' picture instead, and
+// "--report FILE" to export the report as FILE first.
 
 #include <cstdio>
 
@@ -24,7 +25,6 @@ int main(int argc, char* argv[]) {
     };
 
     dovrin::RegisterWindow window([] { return testing::midnight; });
-    window.resize(1280, 800);
     window.show();
     window.activateWindow(); // Xvfb runs no window manager to activate it
     QSignalSpy loaded(&window, &dovrin::RegisterWindow::inventoryLoaded);
@@ -33,7 +33,13 @@ int main(int argc, char* argv[]) {
         std::fputs("register_window_picture: the example inventory did not open\n", stderr);
         return 1;
     }
-    const QStringList arguments = QApplication::arguments().mid(1);
+    QStringList arguments = QApplication::arguments().mid(1);
+    QString report;
+    if (const qsizetype option = arguments.indexOf(QStringLiteral("--report"));
+        option >= 0 && option + 1 < arguments.size()) {
+        report = arguments.at(option + 1);
+        arguments.remove(option, 2);
+    }
     QString selected = QStringLiteral("R-04");
     for (const QString& argument : arguments)
         if (argument != u"locations")
@@ -42,12 +48,13 @@ int main(int argc, char* argv[]) {
     for (int row = 0; row < sources->model()->rowCount(); ++row)
         if (sources->model()->index(row, 0).data().toString() == selected)
             sources->selectRow(row);
-    // Columns as wide as their texts, but none wider than a long name needs, so that the
-    // results show beside the inputs.
-    for (auto* table : {sources, window.findChild<QTableView*>(QStringLiteral("locationsView"))}) {
-        table->resizeColumnsToContents();
-        for (int column = 0; column < table->model()->columnCount(); ++column)
-            table->setColumnWidth(column, std::min(table->columnWidth(column), 200));
+    if (!report.isEmpty()) {
+        QSignalSpy exported(&window, &dovrin::RegisterWindow::exported);
+        window.exportReport(report);
+        if (exported.isEmpty() || !exported.first().at(1).toBool()) {
+            std::fputs("register_window_picture: the report was not written\n", stderr);
+            return 1;
+        }
     }
     sources->setFocus();
     if (arguments.contains(QStringLiteral("locations")))
