@@ -242,7 +242,7 @@ private slots:
 
     // The report writes the current activity of every source of categories 1 to 3 of the
     // example inventory as one token with its unit, on the source's line, within the rounding
-    // of three significant digits of the value the window holds.
+    // of three significant digits of the value the window holds; its headings are whole.
     void reportActivitiesWhole() {
         QSettings().clear();
         DialogAnswerer answerer; // its slash dates give the month first
@@ -250,12 +250,15 @@ private slots:
             dialog.findChild<QComboBox*>(QStringLiteral("dateOrderBox"))->setCurrentIndex(0);
             dialog.accept();
         };
-        QVERIFY(openAndWait(QStringLiteral(DOVRIN_SOURCE_DIR "/examples/inventory.csv")));
+        QVERIFY(openAndWait(QStringLiteral(DOVRIN_EXAMPLES "/inventory.csv")));
         const QString pdf = folder_.filePath(QStringLiteral("example.pdf"));
         QVERIFY(exportAndWait([&] { window_->exportReport(pdf); }));
         const QString words = reportText(pdf);
         const qsizetype severe = words.indexOf(QStringLiteral("Sources of categories 1 to 3"));
         QVERIFY(severe >= 0);
+        // The table is as wide as its page: no heading is broken inside a word.
+        QVERIFY(words.indexOf(QRegularExpression(QStringLiteral("\\bradionuclide\\b")), severe) >
+                0);
 
         auto* table = window_->findChild<QTableView*>(QStringLiteral("sourcesView"));
         const QAbstractItemModel& sources = *table->model();

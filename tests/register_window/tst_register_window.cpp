@@ -415,8 +415,8 @@ private slots:
         const QFontMetrics metrics(bold);
         QVERIFY(view->model()->columnCount() > 0);
         for (int section = 0; section < view->model()->columnCount(); ++section) {
-            if (header->isSectionHidden(section))
-                continue; // the NRC's columns until their check box is ticked
+            if (header->isSectionHidden(section)) // the US NRC's, while its box is not ticked
+                continue;
             const QString heading = view->model()->headerData(section, Qt::Horizontal).toString();
             int needed = 0;
             for (const QString& line : heading.split(u'\n'))

@@ -670,7 +670,7 @@ void RegisterWindow::exportReport(const QString& path) {
         QFileInfo(path).canonicalFilePath() == QFileInfo(path_).canonicalFilePath())
         error = tr("It would be written over the inventory.");
     else
-        error = writeReportPdf(makeReport(*sources_, path_, clock_()),
+        error = writeReportPdf(makeReport(*sources_, path_, clock_(), hiddenLocationColumns()),
                                tr("Inventory %1").arg(QFileInfo(path_).fileName()), path);
     if (!error.isEmpty())
         QMessageBox::warning(this, tr("Dovrin Register"),
@@ -689,7 +689,16 @@ void RegisterWindow::print() {
     dialog.setObjectName(QStringLiteral("printDialog"));
     dialog.setAccessibleName(tr("Print the report"));
     if (dialog.exec() == QDialog::Accepted)
-        printReport(makeReport(*sources_, path_, clock_()), printer);
+        printReport(makeReport(*sources_, path_, clock_(), hiddenLocationColumns()), printer);
+}
+
+// The columns of the locations' table the report leaves out, as the window does.
+std::vector<int> RegisterWindow::hiddenLocationColumns() const {
+    std::vector<int> hidden;
+    for (int column = 0; column < locations_->columnCount(); ++column)
+        if (locationsView_->isColumnHidden(column))
+            hidden.push_back(column);
+    return hidden;
 }
 
 void RegisterWindow::dragEnterEvent(QDragEnterEvent* event) {

@@ -106,6 +106,7 @@ private:
     void readSettings();
     void writeSettings();
     void fitTable(QTableView& view, const ColumnWidths& widths);
+    std::vector<int> hiddenLocationColumns() const;
     void keepResizedColumns(QTableView& view, ColumnWidths& widths);
 
     Clock clock_;

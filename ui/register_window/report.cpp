@@ -5,11 +5,13 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <numeric>
 #include <optional>
 
 #include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -32,6 +34,7 @@ namespace {
 const QString programName = QStringLiteral("Dovrin Register " DOVRIN_VERSION);
 const QString reportTitle = QStringLiteral("Security categories of sealed radioactive sources");
 const QChar noBreak(0x00a0);
+constexpr qreal pageMargin = 12; // millimetres on every side
 
 QString text(const char* english) {
     return QCoreApplication::translate("Report", english);
@@ -149,11 +152,10 @@ struct ReportInputs {
     QString path;
     LocalTime made;
     QLocale locale;
+    std::vector<int> hiddenLocationColumns;
     std::vector<std::size_t> severe, others;
+    qreal width = 0; // of the page within its margins, in points
 };
-
-const QString tableStart =
-    QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">");
 
 QString count(const ReportInputs& in, std::size_t number) {
     return in.locale.toString(static_cast<qulonglong>(number));
@@ -162,20 +164,6 @@ QString count(const ReportInputs& in, std::size_t number) {
 // A column's heading on one line, broken only between its words.
 QString headingOf(const QAbstractItemModel& model, int column) {
     return model.headerData(column, Qt::Horizontal).toString().replace(u'\n', u' ');
-}
-
-// The heading row of a table, repeated at the top of each page it runs onto; the headings of
-// the columns listed in right over their right-aligned numbers.
-QString headingRow(const QStringList& headings, const std::vector<bool>& right = {}) {
-    QString row = QStringLiteral("<thead><tr>");
-    for (qsizetype column = 0; column < headings.size(); ++column)
-        row += QStringLiteral("<th align=\"%1\" valign=\"bottom\">%2</th>")
-                   .arg(static_cast<std::size_t>(column) < right.size() &&
-                                right[static_cast<std::size_t>(column)]
-                            ? QStringLiteral("right")
-                            : QStringLiteral("left"),
-                        headings[column].toHtmlEscaped());
-    return row + QStringLiteral("</tr></thead>");
 }
 
 // Whether a column of the model holds numbers, aligned to the right.
@@ -188,20 +176,184 @@ bool alignedRight(const QAbstractItemModel& model, int column) {
            (first.isValid() && first.data(numberRole).isValid());
 }
 
+// A cell of a table: its text, whether it is never broken (a number with its unit), where it
+// is aligned and its colour.
+struct Cell {
+    QString text;
+    bool whole = false;
+    bool right = false;
+    QString colour; // a colour's name, or none
+};
+
 // A cell as the window's table shows it, in its colour; a number in the report's form,
 // right-aligned and never broken.
-QString cellOf(const QModelIndex& index, const std::function<QString(double)>& numberText) {
+Cell cellOf(const QModelIndex& index, const std::function<QString(double)>& numberText) {
     const QVariant number = index.data(numberRole);
     const QVariant alignment = index.data(Qt::TextAlignmentRole);
-    const bool right = alignment.isValid() && (alignment.value<Qt::Alignment>() & Qt::AlignRight);
-    QString attributes;
-    if (right || number.isValid())
-        attributes += QStringLiteral(" align=\"right\" style=\"white-space: nowrap\"");
+    Cell cell;
+    cell.right = number.isValid() ||
+                 (alignment.isValid() && (alignment.value<Qt::Alignment>() & Qt::AlignRight));
+    cell.whole = cell.right;
+    cell.text = number.isValid() ? numberText(number.toDouble()) : index.data().toString();
     if (const QVariant colour = index.data(Qt::BackgroundRole); colour.canConvert<QColor>())
-        attributes += QStringLiteral(" bgcolor=\"%1\"").arg(colour.value<QColor>().name());
-    const QString shown =
-        number.isValid() ? numberText(number.toDouble()) : index.data().toString();
-    return QStringLiteral("<td%1>%2</td>").arg(attributes, shown.toHtmlEscaped());
+        cell.colour = colour.value<QColor>().name();
+    return cell;
+}
+
+// A table of the report: its headings, its rows, and under each row a note across it. Its
+// first keys columns name the row.
+struct Table {
+    QStringList headings;
+    std::vector<bool> right;
+    std::size_t keys = 0;
+    std::vector<std::vector<Cell>> rows;
+    std::vector<QString> notes; // none, or one for each row
+};
+
+const QString tableStart = QStringLiteral(
+    "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%%\" style=\"font-size: "
+    "%1pt\">");
+
+// The room a text takes in points at a font size, measured as on a printer's page.
+qreal pointsOf(const QString& words, qreal size, bool bold) {
+    static const QImage page = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(47244); // 1200 dots per inch, as QPdfWriter draws
+        image.setDotsPerMeterY(47244);
+        return image;
+    }();
+    QFont font = QGuiApplication::font();
+    font.setPointSizeF(size);
+    font.setBold(bold);
+    return QFontMetricsF(font, &page).horizontalAdvance(words) * 72 / 1200;
+}
+
+// The narrowest each column's texts can be at a font size without breaking a word or a whole
+// cell, and the widest they need to break nothing, in points. Beside its text a cell has its
+// padding, 3 CSS pixels on either side, which the width Qt gives a column includes, and its
+// borders, a pixel on either side, which Qt adds to that width.
+struct ColumnRoom {
+    qreal narrowest = 0, widest = 0;
+};
+constexpr qreal cellPadding = 2 * 3 * 72.0 / 96;
+constexpr qreal cellEdges = cellPadding + 2 * 72.0 / 96;
+
+std::vector<ColumnRoom> roomOf(const Table& table, const std::vector<std::size_t>& columns,
+                               qreal size) {
+    std::vector<ColumnRoom> rooms;
+    for (const std::size_t column : columns) {
+        ColumnRoom room;
+        const QString& heading = table.headings[static_cast<qsizetype>(column)];
+        room.widest = pointsOf(heading, size, true);
+        for (const QString& word : heading.split(u' '))
+            room.narrowest = std::max(room.narrowest, pointsOf(word, size, true));
+        for (const auto& row : table.rows) {
+            const Cell& cell = row[column];
+            room.widest = std::max(room.widest, pointsOf(cell.text, size, false));
+            const QStringList words = cell.whole ? QStringList{cell.text} : cell.text.split(u' ');
+            for (const QString& word : words)
+                room.narrowest = std::max(room.narrowest, pointsOf(word, size, false));
+        }
+        // A point and a half more, lest the rounding of Qt's layout break the longest word.
+        rooms.push_back({room.narrowest + 1.5, room.widest + 1.5});
+    }
+    return rooms;
+}
+
+// The narrowest the whole table can be, its columns' edges and the table's border included.
+qreal narrowest(const std::vector<ColumnRoom>& rooms) {
+    return std::accumulate(
+        rooms.begin(), rooms.end(), qreal{0},
+        [](qreal sum, const ColumnRoom& room) { return sum + room.narrowest + cellEdges; });
+}
+
+// The width of each column in CSS pixels, its padding and border included: its narrowest and a
+// part of the rest of the page's width as large as the room it would take beyond that, so that
+// no column is narrower than its longest word. (Qt's own sharing of a wide table's width breaks
+// words before it must; it keeps a column's width when given one.) A few points are kept spare
+// for the table's own border.
+std::vector<qreal> columnWidths(const std::vector<ColumnRoom>& rooms, qreal width) {
+    constexpr qreal spareForBorder = 4;
+    const qreal texts = width - spareForBorder - cellEdges * static_cast<qreal>(rooms.size());
+    qreal least = 0, beyond = 0;
+    for (const ColumnRoom& room : rooms) {
+        least += room.narrowest;
+        beyond += room.widest - room.narrowest;
+    }
+    const qreal spare = std::max<qreal>(0, texts - least);
+    std::vector<qreal> widths;
+    for (const ColumnRoom& room : rooms) {
+        const qreal extra = beyond > 0 ? spare * (room.widest - room.narrowest) / beyond
+                                       : spare / static_cast<qreal>(rooms.size());
+        widths.push_back((room.narrowest + extra + cellPadding) * 96 / 72);
+    }
+    return widths;
+}
+
+// The table with the columns listed at a font size, each column of its width; the headings
+// repeat at the top of each page it runs onto.
+QString tableHtml(const Table& table, const std::vector<std::size_t>& columns, qreal size,
+                  qreal width) {
+    const std::vector<qreal> widths = columnWidths(roomOf(table, columns, size), width);
+    QString html = tableStart.arg(size) + QStringLiteral("<thead><tr>");
+    for (std::size_t place = 0; place < columns.size(); ++place) {
+        const std::size_t column = columns[place];
+        html += QStringLiteral("<th align=\"%1\" valign=\"bottom\" width=\"%2\">%3</th>")
+                    .arg(table.right[column] ? QStringLiteral("right") : QStringLiteral("left"))
+                    .arg(widths[place], 0, 'f', 1)
+                    .arg(table.headings[static_cast<qsizetype>(column)].toHtmlEscaped());
+    }
+    html += QStringLiteral("</tr></thead>");
+    for (std::size_t row = 0; row < table.rows.size(); ++row) {
+        html += QStringLiteral("<tr>");
+        for (const std::size_t column : columns) {
+            const Cell& cell = table.rows[row][column];
+            html +=
+                QStringLiteral("<td%1%2%3>%4</td>")
+                    .arg(cell.right ? QStringLiteral(" align=\"right\"") : QString(),
+                         cell.whole ? QStringLiteral(" style=\"white-space: nowrap\"") : QString(),
+                         cell.colour.isEmpty() ? QString()
+                                               : QStringLiteral(" bgcolor=\"%1\"").arg(cell.colour),
+                         cell.text.toHtmlEscaped());
+        }
+        html += QStringLiteral("</tr>");
+        if (!table.notes.empty() && !table.notes[row].isEmpty())
+            html += QStringLiteral("<tr><td></td><td colspan=\"%1\"><i>%2</i></td></tr>")
+                        .arg(columns.size() - 1)
+                        .arg(table.notes[row].toHtmlEscaped());
+    }
+    return html + QStringLiteral("</table>");
+}
+
+// The table as wide as the page's width in points: at the largest font size at which no word
+// is broken; if none, its columns after the keys shared among as few parts as keep each whole,
+// each part with the keys, one under the other.
+QString fittedTable(const Table& table, qreal width) {
+    std::vector<std::size_t> all(static_cast<std::size_t>(table.headings.size()));
+    std::iota(all.begin(), all.end(), std::size_t{0});
+    static constexpr std::array sizes{8.0, 7.5, 7.0, 6.5};
+    for (const qreal size : sizes)
+        if (narrowest(roomOf(table, all, size)) <= width)
+            return tableHtml(table, all, size, width);
+    const std::size_t others = all.size() - table.keys;
+    for (std::size_t parts = 2; parts <= others; ++parts) {
+        std::vector<std::vector<std::size_t>> columns(parts);
+        for (std::size_t part = 0; part < parts; ++part) {
+            columns[part].assign(all.begin(), all.begin() + static_cast<long>(table.keys));
+            for (std::size_t other = others * part / parts; other < others * (part + 1) / parts;
+                 ++other)
+                columns[part].push_back(table.keys + other);
+        }
+        if (std::ranges::all_of(columns, [&](const auto& part) {
+                return narrowest(roomOf(table, part, sizes.back())) <= width;
+            })) {
+            QString html;
+            for (const auto& part : columns)
+                html += tableHtml(table, part, sizes.back(), width) + QStringLiteral("<p></p>");
+            return html;
+        }
+    }
+    return tableHtml(table, all, sizes.back(), width); // a column too wide alone for the page
 }
 
 // A picture for the text, under a name of its own.
@@ -243,10 +395,11 @@ QString categoriesSection(const ReportInputs& in) {
             ++byAOverD[place(result.categoryByAOverD)];
         }
     QString html = QStringLiteral("<h2>%1</h2>").arg(text("Sources per category")) +
-                   QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">") +
-                   headingRow({text("Category"), text("By the category table (current activity)"),
-                               text("By A/D")},
-                              {false, true, true});
+                   QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
+                                  "<thead><tr><th align=\"left\">%1</th><th align=\"right\">%2</th>"
+                                  "<th align=\"right\">%3</th></tr></thead>")
+                       .arg(text("Category"), text("By the category table (current activity)"),
+                            text("By A/D"));
     for (std::size_t index = 0; index <= categoryLabels.size(); ++index) {
         const std::string_view label =
             index < categoryLabels.size() ? categoryLabels[index] : std::string_view{};
@@ -261,7 +414,7 @@ QString categoriesSection(const ReportInputs& in) {
     return html + QStringLiteral("</table>");
 }
 
-// Every column of the window's locations table, and the picture of the highest sums.
+// The columns the window's locations table shows, and the picture of the highest sums.
 QString locationsSection(const ReportInputs& in, Report& report) {
     QString html = QStringLiteral("<h2>%1</h2><p>%2</p>")
                        .arg(text("Locations"),
@@ -270,20 +423,22 @@ QString locationsSection(const ReportInputs& in, Report& report) {
                                  "together raises the category above each one alone."));
     LocationsModel locations;
     locations.setLocations(in.results.locations);
-    QStringList headings;
-    std::vector<bool> right;
-    for (int column = 0; column < locations.columnCount(); ++column) {
-        headings << headingOf(locations, column);
-        right.push_back(alignedRight(locations, column));
+    std::vector<int> columns;
+    for (int column = 0; column < locations.columnCount(); ++column)
+        if (std::ranges::find(in.hiddenLocationColumns, column) == in.hiddenLocationColumns.end())
+            columns.push_back(column);
+    Table table;
+    table.keys = 1;
+    for (const int column : columns) {
+        table.headings << headingOf(locations, column);
+        table.right.push_back(alignedRight(locations, column));
     }
-    html += tableStart + headingRow(headings, right);
     for (int row = 0; row < locations.rowCount(); ++row) {
-        html += QStringLiteral("<tr>");
-        for (int column = 0; column < locations.columnCount(); ++column)
-            html += cellOf(locations.index(row, column), threeDigits);
-        html += QStringLiteral("</tr>");
+        table.rows.emplace_back();
+        for (const int column : columns)
+            table.rows.back().push_back(cellOf(locations.index(row, column), threeDigits));
     }
-    html += QStringLiteral("</table>");
+    html += fittedTable(table, in.width);
     if (locations.rowCount() == 0)
         return html;
     LocationsChart chart;
@@ -303,7 +458,8 @@ bool holdsActivities(const SourcesModel& sources, int column) {
 }
 
 // The sources of rows in a table: the row, the source's id, location and radionuclide, and
-// every result but the note, which is written under the row.
+// every result the window's table shows but the note, which is written under the row; a column
+// empty in every row, such as a duty the inventory does not record, is left out.
 QString sourcesTable(const ReportInputs& in, const std::vector<std::size_t>& rows) {
     const SourcesModel& sources = in.sources;
     std::vector<int> columns;
@@ -312,35 +468,39 @@ QString sourcesTable(const ReportInputs& in, const std::vector<std::size_t>& row
             columns.push_back(static_cast<int>(*index));
     const auto inputs = static_cast<int>(sources.inputColumns());
     const int note = inputs + static_cast<int>(indexOf(ResultColumn::note));
-    for (const ResultColumnInfo& result : resultColumnTable)
-        if (result.column != ResultColumn::note)
-            columns.push_back(inputs + static_cast<int>(indexOf(result.column)));
+    const auto filled = [&](int column) {
+        return std::ranges::any_of(rows, [&](std::size_t row) {
+            return !sources.index(static_cast<int>(row), column).data().toString().isEmpty();
+        });
+    };
+    const auto inputsListed = static_cast<long>(columns.size());
+    for (int column = inputs; column < sources.columnCount(); ++column)
+        if (column != note && filled(column))
+            columns.push_back(column);
 
     // The cells give each activity its unit, which the heading need not repeat.
-    QStringList headings{text("Row")};
-    std::vector<bool> right{true};
+    Table table;
+    table.headings << text("Row");
+    table.right.push_back(true);
+    table.keys = static_cast<std::size_t>(inputsListed) + 1; // the row and the source's names
     for (const int column : columns) {
         const auto result = sources.resultColumn(column);
-        right.push_back(result && resultColumnTable[*result].kind == ResultKind::number);
+        table.right.push_back(result && resultColumnTable[*result].kind == ResultKind::number);
         QString heading = headingOf(sources, column);
         if (holdsActivities(sources, column))
             heading.remove(QStringLiteral(" (TBq)"));
-        headings << heading;
+        table.headings << heading;
     }
-    QString html = tableStart + headingRow(headings, right);
     for (const std::size_t row : rows) {
         const auto at = static_cast<int>(row);
-        html += QStringLiteral("<tr><td align=\"right\">%1</td>").arg(count(in, row + 2));
+        table.rows.push_back({Cell{count(in, row + 2), true, true, {}}});
         for (const int column : columns)
-            html += cellOf(sources.index(at, column),
-                           holdsActivities(sources, column) ? activityText : threeDigits);
-        html += QStringLiteral("</tr>");
-        if (const QString noteText = sources.index(at, note).data().toString(); !noteText.isEmpty())
-            html += QStringLiteral("<tr><td></td><td colspan=\"%1\"><i>%2</i></td></tr>")
-                        .arg(columns.size())
-                        .arg(noteText.toHtmlEscaped());
+            table.rows.back().push_back(
+                cellOf(sources.index(at, column),
+                       holdsActivities(sources, column) ? activityText : threeDigits));
+        table.notes.push_back(sources.index(at, note).data().toString());
     }
-    return html + QStringLiteral("</table>");
+    return fittedTable(table, in.width);
 }
 
 // At most mostSourcesListed of the rows, and how many more there are.
@@ -406,8 +566,14 @@ QString numbersSection() {
 
 } // namespace
 
-Report makeReport(const SourcesModel& sources, const QString& path, LocalTime made) {
-    ReportInputs in{sources, *sources.results(), path, made, QLocale(), {}, {}};
+Report makeReport(const SourcesModel& sources, const QString& path, LocalTime made,
+                  std::vector<int> hiddenLocationColumns) {
+    ReportInputs in{
+        sources, *sources.results(), path, made, QLocale(), std::move(hiddenLocationColumns), {},
+        {}};
+    // Landscape: the paper's height across.
+    in.width =
+        reportPageSize(in.locale).size(QPageSize::Point).height() - 2 * pageMargin * 72 / 25.4;
     for (std::size_t row = 0; row < in.results.rows.size(); ++row) {
         const StoredResult& result = in.results.rows[row];
         const bool severe =
@@ -488,7 +654,8 @@ QString writeReportPdf(const Report& report, const QString& title, const QString
         writer.setCreator(programName);
         writer.setPageSize(reportPageSize(QLocale()));
         writer.setPageOrientation(QPageLayout::Landscape);
-        writer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+        writer.setPageMargins(QMarginsF(pageMargin, pageMargin, pageMargin, pageMargin),
+                              QPageLayout::Millimeter);
         if (printReport(report, writer) == 0)
             return text("The report could not be laid out on the page.");
     }

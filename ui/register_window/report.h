@@ -38,8 +38,10 @@ struct Report {
     QString madeBy; // when and by which version, at the foot of each page
 };
 
-// The report on the complete inventory at path, made at the moment made.
-Report makeReport(const SourcesModel& sources, const QString& path, LocalTime made);
+// The report on the complete inventory at path, made at the moment made, without the columns
+// of the locations' table that the window hides.
+Report makeReport(const SourcesModel& sources, const QString& path, LocalTime made,
+                  std::vector<int> hiddenLocationColumns = {});
 
 // A number to three significant digits, "643", "0.0643"; an activity in TBq with the unit of
 // becquerel that keeps it short, "64.3 TBq", "175 MBq", its number and unit joined by a
