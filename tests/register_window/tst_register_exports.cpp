@@ -242,8 +242,8 @@ private slots:
         QVERIFY(words.contains(QStringLiteral("page %1 of %1").arg(pages)));
         QVERIFY(words.contains(QRegularExpression(QStringLiteral("full\\s+precision"))));
         QVERIFY(words.contains(QStringLiteral("Store")));
-        QVERIFY(words.indexOf(QStringLiteral("Due within 30 days")) <
-                words.indexOf(QStringLiteral("Sources of categories 1 to 3")));
+        const qsizetype due = words.indexOf(QStringLiteral("Due within 30 days"));
+        QVERIFY(due >= 0 && due < words.indexOf(QStringLiteral("Sources of categories 1 to 3")));
         // A (category 2) and E (3) come before B (4), whatever the file's order.
         const qsizetype severe = words.indexOf(QStringLiteral("Sources of categories 1 to 3"));
         const qsizetype others = words.indexOf(QStringLiteral("The other sources"));
