@@ -327,6 +327,32 @@ private slots:
         QCOMPARE(shownColumn(sources(), column(QStringLiteral("id"))), ids);
     }
 
+    // The due filter counts from the as-of day 2026-12-07: a day before it is overdue; an exempt
+    // source owes no leak test; any of the three duties counts.
+    void dueFilter_data() {
+        QTest::addColumn<QString>("due");
+        QTest::addColumn<QStringList>("ids");
+        QTest::newRow("all") << "All sources" << QStringList{"P", "Q", "R", "S"};
+        QTest::newRow("overdue") << "Overdue" << QStringList{"P"};
+        QTest::newRow("30 days") << "Due within 30 days" << QStringList{"P", "R"};
+        QTest::newRow("90 days") << "Due within 90 days" << QStringList{"P", "R", "S"};
+    }
+    void dueFilter() {
+        QFETCH(QString, due);
+        QFETCH(QStringList, ids);
+        const QString path = writeFile(
+            folder_, QStringLiteral("due.csv"),
+            "id,location,radionuclide,activity,unit,manufactured,last_leak_test,working_life\n"
+            "P,Lab,Cs-137,1,TBq,2020-01-01,2026-06-06,\n"   // leak test due 2026-12-06
+            "Q,Lab,Co-60,1,MBq,2020-01-01,2026-06-06,\n"    // exempt
+            "R,Lab,Cs-137,1,TBq,2016-12-07,2026-12-01,10\n" // working life ends 2026-12-07
+            "S,Lab,Cs-137,1,TBq,2020-01-01,2026-08-01,\n"); // leak test due 2027-02-01
+        QVERIFY(openAndWait(path));
+        auto* dueBox = window_->findChild<QComboBox*>(QStringLiteral("dueBox"));
+        dueBox->setCurrentIndex(dueBox->findText(due));
+        QCOMPARE(shownColumn(sources(), column(QStringLiteral("id"))), ids);
+    }
+
     // The locations pane shows the US NRC's columns while its check box is ticked, which the
     // settings keep for the next window. Lab 1 holds a category 2 quantity: 0.35 TBq of Co-60 is
     // 1.17 times its category 2 threshold.

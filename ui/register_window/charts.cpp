@@ -377,7 +377,7 @@ std::optional<DecayedSource> decayedSource(const SourcesModel& sources, std::siz
     source.radionuclide = nuclideText(result.radionuclide);
     source.initialTBq = result.activityTBq;
     source.asOf = results.evaluation.asOf;
-    source.nextChange = restoreResult(result, results.notes[result.note]).nextChange;
+    source.nextChange = restoreResult(result, results.notes).nextChange;
     if (const auto column = sources.texts()->columns[Column::manufactured])
         source.manufactured = readDate(sources.texts()->fields(row)[*column],
                                        dayOf(source.asOf).year(), results.evaluation.dateOrder);

@@ -239,7 +239,7 @@ void InventoryLoader::reevaluate(std::shared_ptr<const InventoryTexts> texts,
             if (unreadable != texts->unreadable.end() && *unreadable == index) {
                 ++unreadable; // not well formed: its error stays
                 const StoredResult& kept = current->rows[index];
-                result = restoreResult(kept, current->notes[kept.note]);
+                result = restoreResult(kept, current->notes);
             } else {
                 result = evaluateRow(row.source, {}, evaluation);
             }

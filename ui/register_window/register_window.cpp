@@ -212,6 +212,25 @@ void RegisterWindow::createControls() {
         showCounts();
     });
 
+    dueBox_ = named(new QComboBox(central), "dueBox", tr("Due"));
+    dueBox_->addItem(tr("All sources"), static_cast<int>(SourcesFilter::DueWindow::any));
+    dueBox_->addItem(tr("Overdue"), static_cast<int>(SourcesFilter::DueWindow::overdue));
+    dueBox_->addItem(tr("Due within 30 days"),
+                     static_cast<int>(SourcesFilter::DueWindow::within30Days));
+    dueBox_->addItem(tr("Due within 90 days"),
+                     static_cast<int>(SourcesFilter::DueWindow::within90Days));
+    dueBox_->setToolTip(tr("The sources with a leak test, an inventory or the end of the working "
+                           "life overdue, or due within the days from the as-of day on"));
+    auto* dueLabel = named(new QLabel(tr("D&ue:"), central), "dueLabel", tr("Due"));
+    dueLabel->setBuddy(dueBox_);
+    filters->addWidget(dueLabel);
+    filters->addWidget(dueBox_);
+    connect(dueBox_, &QComboBox::currentIndexChanged, this, [this] {
+        sourcesFilter_->setDue(
+            static_cast<SourcesFilter::DueWindow>(dueBox_->currentData().toInt()));
+        showCounts();
+    });
+
     findBox_ = named(new QLineEdit(central), "findBox", tr("Find"));
     findBox_->setPlaceholderText(tr("Rows holding this text"));
     findBox_->setClearButtonEnabled(true);
@@ -302,7 +321,8 @@ void RegisterWindow::createControls() {
     setCentralWidget(central);
 
     setTabOrder(asOfBox_, categoryBox_);
-    setTabOrder(categoryBox_, findBox_);
+    setTabOrder(categoryBox_, dueBox_);
+    setTabOrder(dueBox_, findBox_);
     setTabOrder(findBox_, allLocationsButton_);
     setTabOrder(allLocationsButton_, sourcesView_);
     setTabOrder(sourcesView_, nrcBox_);

@@ -133,6 +133,7 @@ private:
 
     QDateEdit* asOfBox_;
     QComboBox* categoryBox_;
+    QComboBox* dueBox_;
     QLineEdit* findBox_;
     QPushButton* allLocationsButton_;
     QCheckBox* nrcBox_;

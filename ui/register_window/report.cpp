@@ -10,6 +10,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
+#include <QDate>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
@@ -382,6 +383,69 @@ QString titleSection(const ReportInputs& in) {
            QStringLiteral("</table>");
 }
 
+// One duty of a source that falls due soon.
+struct DueDuty {
+    std::int32_t day; // days since 1970-01-01
+    std::size_t row;
+    const char* duty;
+    DueStatus status;
+};
+
+// The duties overdue or due within dueSoonDays of the as-of day, the earliest first.
+std::vector<DueDuty> dutiesDueSoon(const InventoryResults& results) {
+    std::vector<DueDuty> due;
+    for (std::size_t row = 0; row < results.rows.size(); ++row) {
+        const StoredDuties& duties = results.rows[row].duties;
+        const auto add = [&](std::int32_t day, StatusCode status, const char* duty) {
+            const auto known = static_cast<DueStatus>(status);
+            if (day != noDueDay && known != DueStatus::notDue)
+                due.push_back({day, row, duty, known});
+        };
+        if (!duties.leakTestExemption) // an exempt source owes no leak test
+            add(duties.leakTestDay, duties.leakTestStatus, "Leak test");
+        add(duties.inventoryDay, duties.inventoryStatus, "Inventory");
+        add(duties.workingLifeEndDay, duties.workingLifeEndStatus, "End of working life");
+    }
+    std::ranges::stable_sort(due, {}, &DueDuty::day);
+    return due;
+}
+
+QString dueSection(const ReportInputs& in) {
+    QString html = QStringLiteral("<h2>%1</h2>").arg(text("Due within 30 days"));
+    const std::vector<DueDuty> due = dutiesDueSoon(in.results);
+    if (due.empty())
+        return html + QStringLiteral("<p>%1</p>").arg(text("None."));
+    const auto cell = [&in](std::size_t row, Column column) {
+        const auto index = in.sources.texts()->columns[column];
+        return index ? in.sources.index(static_cast<int>(row), static_cast<int>(*index))
+                           .data()
+                           .toString()
+                           .toHtmlEscaped()
+                     : QString();
+    };
+    html +=
+        tableStart + headingRow({text("Row"), text("Id"), text("Location"), text("Radionuclide"),
+                                 text("Duty"), text("Due"), text("Status")},
+                                {true});
+    const std::size_t listed = std::min<std::size_t>(due.size(), mostSourcesListed);
+    const QDate epoch(1970, 1, 1);
+    for (std::size_t item = 0; item < listed; ++item) {
+        const DueDuty& duty = due[item];
+        html += QStringLiteral("<tr><td align=\"right\">%1</td><td>%2</td><td>%3</td><td>%4</td>"
+                               "<td>%5</td><td>%6</td><td>%7</td></tr>")
+                    .arg(count(in, duty.row + 2), cell(duty.row, Column::id),
+                         cell(duty.row, Column::location), cell(duty.row, Column::radionuclide),
+                         text(duty.duty), epoch.addDays(duty.day).toString(Qt::ISODate),
+                         fromBytes(statusText(duty.status)));
+    }
+    html += QStringLiteral("</table>");
+    if (listed < due.size())
+        html += QStringLiteral("<p>%1</p>")
+                    .arg(text("%1 more are not listed here; the CSV export holds every due date.")
+                             .arg(count(in, due.size() - listed)));
+    return html;
+}
+
 QString categoriesSection(const ReportInputs& in) {
     std::array<std::size_t, categoryLabels.size() + 1> byTable{}, byAOverD{};
     const auto place = [](LabelCode code) {
@@ -588,6 +652,7 @@ Report makeReport(const SourcesModel& sources, const QString& path, LocalTime ma
     // The sections in their order; each is a function of what it reads.
     report.html = QStringLiteral("<html><body style=\"font-size: 8pt\">");
     report.html += titleSection(in);
+    report.html += dueSection(in);
     report.html += categoriesSection(in);
     report.html += locationsSection(in, report);
     report.html += severeSourcesSection(in, report);

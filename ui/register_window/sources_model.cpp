@@ -51,6 +51,11 @@ std::optional<double> shownNumber(const StoredResult& stored, std::optional<std:
     }
 }
 
+// A due day for numbersOrdered; none for noDueDay.
+std::optional<double> dueDay(std::int32_t day) {
+    return day == noDueDay ? std::nullopt : std::optional<double>(day);
+}
+
 } // namespace
 
 QColor categoryColour(std::string_view label) {
@@ -131,7 +136,7 @@ std::string SourcesModel::cellText(std::size_t row, int column) const {
     if (!result)
         return std::string(texts_->fields(row)[static_cast<std::size_t>(column)]);
     const StoredResult& stored = results_->rows[row];
-    const SourceResult restored = restoreResult(stored, results_->notes[stored.note]);
+    const SourceResult restored = restoreResult(stored, results_->notes);
     std::array<char, resultFieldsSpace> space{};
     return std::string(resultFields(restored, space)[*result]);
 }
@@ -243,6 +248,14 @@ int SourcesModel::compare(int column, std::size_t left, std::size_t right) const
         return numbersOrdered(
             a.nextLabelByAOverD ? std::optional<double>(a.nextChangeByAOverDDay) : std::nullopt,
             b.nextLabelByAOverD ? std::optional<double>(b.nextChangeByAOverDDay) : std::nullopt);
+    case ResultColumn::leakTestDue:
+        return numbersOrdered(dueDay(a.duties.leakTestDay), dueDay(b.duties.leakTestDay));
+    case ResultColumn::inventoryDue:
+        return numbersOrdered(dueDay(a.duties.inventoryDay), dueDay(b.duties.inventoryDay));
+    case ResultColumn::workingLifeEnds:
+        return numbersOrdered(dueDay(a.duties.workingLifeEndDay),
+                              dueDay(b.duties.workingLifeEndDay));
+    case ResultColumn::leakTestStatus:
     case ResultColumn::recordedCategoryCheck:
         return cellText(left, column).compare(cellText(right, column));
     default:
@@ -266,6 +279,27 @@ void SourcesFilter::setText(const QString& text) {
     invalidateRowsFilter();
 }
 
+void SourcesFilter::setDue(DueWindow due) {
+    due_ = due;
+    invalidateRowsFilter();
+}
+
+bool SourcesFilter::dueAccepts(const StoredDuties& duties) const {
+    if (due_ == DueWindow::any)
+        return true;
+    const auto today = static_cast<std::int32_t>(
+        std::chrono::floor<std::chrono::days>(sources_->results()->evaluation.asOf)
+            .time_since_epoch()
+            .count());
+    const std::int32_t last = due_ == DueWindow::overdue        ? today - 1
+                              : due_ == DueWindow::within30Days ? today + 30
+                                                                : today + 90;
+    // An exempt source owes no leak test.
+    const std::int32_t leakTest = duties.leakTestExemption ? noDueDay : duties.leakTestDay;
+    return std::ranges::any_of(std::array{leakTest, duties.inventoryDay, duties.workingLifeEndDay},
+                               [last](std::int32_t day) { return day != noDueDay && day <= last; });
+}
+
 void SourcesFilter::setLocation(std::optional<std::uint32_t> location) {
     location_ = location;
     invalidateRowsFilter();
@@ -281,6 +315,8 @@ bool SourcesFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
     if (category_.label != 0 && (!result.categorised || result.categoryByAOverD != category_.label))
         return false;
     if (location_ && texts.rows[row].location != *location_)
+        return false;
+    if (!dueAccepts(result.duties))
         return false;
     if (text_.isEmpty())
         return true;

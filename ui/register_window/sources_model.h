@@ -62,10 +62,15 @@ public:
         LabelCode label = 0; // 0 with errors false: every row
     };
 
+    // The due filter: every row, or those with a duty overdue or due within a number of days
+    // of the as-of day (a leak test, an inventory or the end of the working life).
+    enum class DueWindow { any, overdue, within30Days, within90Days };
+
     explicit SourcesFilter(SourcesModel* sources, QObject* parent = nullptr);
 
     void setCategory(Category category);
     void setText(const QString& text);
+    void setDue(DueWindow due);
     void setLocation(std::optional<std::uint32_t> location);
     std::optional<std::uint32_t> location() const { return location_; }
 
@@ -74,8 +79,11 @@ protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
+    bool dueAccepts(const StoredDuties& duties) const;
+
     SourcesModel* sources_;
     Category category_;
+    DueWindow due_ = DueWindow::any;
     QByteArray text_; // in lower case
     std::optional<std::uint32_t> location_;
 };

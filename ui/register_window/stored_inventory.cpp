@@ -41,8 +41,54 @@ std::uint32_t NotePool::add(std::string_view note) {
     return index;
 }
 
+namespace {
+
+std::int32_t dayNumber(std::chrono::year_month_day day) {
+    return static_cast<std::int32_t>(std::chrono::sys_days{day}.time_since_epoch().count());
+}
+
+std::chrono::year_month_day dayOf(std::int32_t number) {
+    return std::chrono::sys_days{std::chrono::days{number}};
+}
+
+void storeDue(const Due& due, std::int32_t& day, StatusCode& status) {
+    if (!due.on)
+        return;
+    day = dayNumber(*due.on);
+    status = static_cast<StatusCode>(due.status);
+}
+
+Due restoreDue(std::int32_t day, StatusCode status) {
+    if (day == noDueDay)
+        return {};
+    return {dayOf(day), static_cast<DueStatus>(status)};
+}
+
+StoredDuties storeDuties(const Duties& duties, NotePool& notes) {
+    StoredDuties stored;
+    storeDue(duties.leakTest, stored.leakTestDay, stored.leakTestStatus);
+    storeDue(duties.inventory, stored.inventoryDay, stored.inventoryStatus);
+    storeDue(duties.workingLifeEnd, stored.workingLifeEndDay, stored.workingLifeEndStatus);
+    if (duties.leakTestExemption)
+        stored.leakTestExemption = notes.add(*duties.leakTestExemption);
+    return stored;
+}
+
+Duties restoreDuties(const StoredDuties& stored, const NotePool& notes) {
+    Duties duties;
+    duties.leakTest = restoreDue(stored.leakTestDay, stored.leakTestStatus);
+    duties.inventory = restoreDue(stored.inventoryDay, stored.inventoryStatus);
+    duties.workingLifeEnd = restoreDue(stored.workingLifeEndDay, stored.workingLifeEndStatus);
+    if (stored.leakTestExemption != 0)
+        duties.leakTestExemption = std::string_view(notes[stored.leakTestExemption]);
+    return duties;
+}
+
+} // namespace
+
 StoredResult storeResult(const SourceResult& result, NotePool& notes) {
     StoredResult stored;
+    stored.duties = storeDuties(result.duties, notes);
     stored.categorised = result.categorised;
     stored.note = notes.add(result.note);
     stored.radionuclide = nuclideCode(result.radionuclide);
@@ -56,9 +102,6 @@ StoredResult storeResult(const SourceResult& result, NotePool& notes) {
     stored.categoryByAOverD = labelCode(result.categoryByAOverD);
     stored.initialCategoryByAOverD = labelCode(result.initialCategoryByAOverD);
     stored.recordedCategoryDiffers = result.recordedCategoryDiffers;
-    const auto dayNumber = [](std::chrono::year_month_day day) {
-        return static_cast<std::int32_t>(std::chrono::sys_days{day}.time_since_epoch().count());
-    };
     if (result.nextChange) {
         stored.nextLabel = labelCode(result.nextChange->label);
         stored.nextChangeDay = dayNumber(result.nextChange->on);
@@ -70,10 +113,11 @@ StoredResult storeResult(const SourceResult& result, NotePool& notes) {
     return stored;
 }
 
-SourceResult restoreResult(const StoredResult& stored, const std::string& note) {
+SourceResult restoreResult(const StoredResult& stored, const NotePool& notes) {
     SourceResult result;
     result.categorised = stored.categorised;
-    result.note = note;
+    result.note = notes[stored.note];
+    result.duties = restoreDuties(stored.duties, notes);
     result.radionuclide = nuclideText(stored.radionuclide);
     if (!stored.categorised)
         return result;
@@ -89,9 +133,7 @@ SourceResult restoreResult(const StoredResult& stored, const std::string& note) 
     result.initialCategoryByAOverD = labelText(stored.initialCategoryByAOverD);
     result.recordedCategoryDiffers = stored.recordedCategoryDiffers;
     const auto change = [](LabelCode label, std::int32_t day) {
-        return label == 0
-                   ? std::optional<NextChange>{}
-                   : NextChange{labelText(label), std::chrono::sys_days{std::chrono::days{day}}};
+        return label == 0 ? std::optional<NextChange>{} : NextChange{labelText(label), dayOf(day)};
     };
     result.nextChange = change(stored.nextLabel, stored.nextChangeDay);
     result.nextChangeByAOverD = change(stored.nextLabelByAOverD, stored.nextChangeByAOverDDay);

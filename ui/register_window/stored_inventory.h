@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,8 +37,24 @@ static_assert(nuclides.size() < 255, "a radionuclide code is one byte");
 NuclideCode nuclideCode(std::string_view radionuclide);
 std::string_view nuclideText(NuclideCode code);
 
+// A due day as days since 1970-01-01, or noDueDay; a status as its DueStatus.
+inline constexpr std::int32_t noDueDay = std::numeric_limits<std::int32_t>::min();
+using StatusCode = std::uint8_t;
+
+// One source's duties: their due days and statuses, and the leak-test exemption's reason.
+struct StoredDuties {
+    std::int32_t leakTestDay = noDueDay;
+    std::int32_t inventoryDay = noDueDay;
+    std::int32_t workingLifeEndDay = noDueDay;
+    std::uint32_t leakTestExemption = 0; // place in the note pool; 0: not exempt
+    StatusCode leakTestStatus = 0;
+    StatusCode inventoryStatus = 0;
+    StatusCode workingLifeEndStatus = 0;
+};
+
 // One source's results; the labels and dates are those of SourceResult.
 struct StoredResult {
+    StoredDuties duties;
     double activityTBq = 0;
     double currentActivityTBq = 0;
     double aOverD = 0;
@@ -74,9 +91,9 @@ private:
 
 StoredResult storeResult(const SourceResult& result, NotePool& notes);
 
-// The result as the register gave it, for the register's own writers; note must outlive it. The
+// The result as the register gave it, for the register's own writers; notes must outlive it. The
 // sums' terms (A/E, the NRC's fractions) are not kept: the totals per location hold their sums.
-SourceResult restoreResult(const StoredResult& stored, const std::string& note);
+SourceResult restoreResult(const StoredResult& stored, const NotePool& notes);
 
 // Where a row's texts are: a block and the place in it where its fields begin.
 struct RowPlace {
