@@ -417,28 +417,35 @@ QString dueSection(const ReportInputs& in) {
         return html + QStringLiteral("<p>%1</p>").arg(text("None."));
     const auto cell = [&in](std::size_t row, Column column) {
         const auto index = in.sources.texts()->columns[column];
-        return index ? in.sources.index(static_cast<int>(row), static_cast<int>(*index))
-                           .data()
-                           .toString()
-                           .toHtmlEscaped()
-                     : QString();
+        Cell found;
+        if (index)
+            found.text =
+                in.sources.index(static_cast<int>(row), static_cast<int>(*index)).data().toString();
+        return found;
     };
-    html +=
-        tableStart + headingRow({text("Row"), text("Id"), text("Location"), text("Radionuclide"),
-                                 text("Duty"), text("Due"), text("Status")},
-                                {true});
+    const auto plain = [](const QString& words, bool right = false) {
+        Cell made;
+        made.text = words;
+        made.right = right;
+        made.whole = true;
+        return made;
+    };
+    Table table;
+    table.keys = 1;
+    table.headings << text("Row") << text("Id") << text("Location") << text("Radionuclide")
+                   << text("Duty") << text("Due") << text("Status");
+    table.right = {true, false, false, false, false, false, false};
     const std::size_t listed = std::min<std::size_t>(due.size(), mostSourcesListed);
     const QDate epoch(1970, 1, 1);
     for (std::size_t item = 0; item < listed; ++item) {
         const DueDuty& duty = due[item];
-        html += QStringLiteral("<tr><td align=\"right\">%1</td><td>%2</td><td>%3</td><td>%4</td>"
-                               "<td>%5</td><td>%6</td><td>%7</td></tr>")
-                    .arg(count(in, duty.row + 2), cell(duty.row, Column::id),
-                         cell(duty.row, Column::location), cell(duty.row, Column::radionuclide),
-                         text(duty.duty), epoch.addDays(duty.day).toString(Qt::ISODate),
-                         fromBytes(statusText(duty.status)));
+        table.rows.push_back({plain(count(in, duty.row + 2), true), cell(duty.row, Column::id),
+                              cell(duty.row, Column::location),
+                              cell(duty.row, Column::radionuclide), plain(text(duty.duty)),
+                              plain(epoch.addDays(duty.day).toString(Qt::ISODate)),
+                              plain(fromBytes(statusText(duty.status)))});
     }
-    html += QStringLiteral("</table>");
+    html += fittedTable(table, in.width);
     if (listed < due.size())
         html += QStringLiteral("<p>%1</p>")
                     .arg(text("%1 more are not listed here; the CSV export holds every due date.")
