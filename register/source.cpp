@@ -5,6 +5,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
+#include <memory>
 #include <span>
 
 #include "categories.h"
@@ -282,9 +283,11 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     const std::optional<double> exemption = radionuclide->exemptionTBq;
     const std::span<const ThresholdRow> rows = radionuclide->rows;
     double current = tbq->shownActivityTBq;
+    bool statedAfterAsOf = false; // decay-corrected backwards
     if (manufactured) {
-        const auto decayed = decayedActivityTBq(tbq->shownActivityTBq, constant,
-                                                elapsedDays(*manufactured, evaluation.asOf));
+        const double elapsed = elapsedDays(*manufactured, evaluation.asOf);
+        statedAfterAsOf = elapsed > 0;
+        const auto decayed = decayedActivityTBq(tbq->shownActivityTBq, constant, elapsed);
         if (!decayed) {
             note = "manufactured: " + quotedForNote(source.manufactured) +
                    " lies so far ahead that the decay exceeds the range of a double";
@@ -330,7 +333,7 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
         return;
     }
     char day[32];
-    if (LocalTime{local_days{*manufactured}} > evaluation.asOf)
+    if (statedAfterAsOf)
         addNote(note, {"activity stated for ", isoDate(*manufactured, day),
                        ", after the as-of moment: decay-corrected backwards, higher than stated"});
 
@@ -400,7 +403,9 @@ SourceResult evaluateSource(const SourceText& source, const Evaluation& evaluati
 void clearKeepingRoom(SourceResult& result) {
     std::string note = std::move(result.note);
     note.clear();
-    result = SourceResult{};
+    // Made anew in place: assigning a fresh result would build it aside and copy it over.
+    std::destroy_at(&result);
+    std::construct_at(&result);
     result.note = std::move(note);
 }
 
