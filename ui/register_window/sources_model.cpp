@@ -190,7 +190,8 @@ QVariant SourcesModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant SourcesModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (!texts_ || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!texts_ || (role != Qt::DisplayRole && role != Qt::ToolTipRole) || section < 0 ||
+        section >= (orientation == Qt::Vertical ? rowCount() : columnCount()))
         return {};
     if (orientation == Qt::Vertical) // as a spreadsheet numbers the row: the header is row 1
         return role == Qt::DisplayRole ? QVariant(QLocale().toString(section + 2)) : QVariant{};
