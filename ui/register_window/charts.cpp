@@ -387,7 +387,8 @@ std::optional<DecayedSource> decayedSource(const SourcesModel& sources, std::siz
 LocationsChart::LocationsChart(QWidget* parent)
     : QChartView(parent) {
     setRenderHint(QPainter::Antialiasing);
-    setMinimumSize(fontMetrics().averageCharWidth() * 48, fontMetrics().height() * 14);
+    // Room for the axes above and below the bars without eliding their labels (see heightFor).
+    setMinimumSize(fontMetrics().averageCharWidth() * 48, fontMetrics().height() * 16);
     showLocations({});
 }
 
@@ -396,10 +397,12 @@ QSize LocationsChart::sizeHint() const {
 }
 
 // Each bar has room for a name on two lines and a gap; the title and the axes above and below
-// take about eight lines.
+// take about eight lines. Qt Charts gives the axes above and below at most 4 tenths of the
+// chart's height (maxAxisPortion, as for its width): each with its labels and its title, of
+// two and a half lines, needs a chart of some 16 lines, lest it elide them; a picture has 20.
 int LocationsChart::heightFor(std::size_t bars, const QFont& font) {
     const int line = QFontMetrics(font).height();
-    return static_cast<int>(bars) * line * 5 / 2 + line * 8 + 40;
+    return std::max(static_cast<int>(bars) * line * 5 / 2 + line * 8 + 40, line * 20);
 }
 
 void LocationsChart::showLocations(const std::vector<LocationTotal>& locations) {

@@ -514,8 +514,11 @@ QString locationsSection(const ReportInputs& in, Report& report) {
         return html;
     LocationsChart chart;
     chart.showLocations(in.results.locations);
-    const QSize size(
-        900, std::min(LocationsChart::heightFor(LocationsChart::mostBars, chart.font()), 560));
+    // As tall as its bars need, at most a page's height.
+    const QSize size(900, std::min(LocationsChart::heightFor(std::min(in.results.locations.size(),
+                                                                      LocationsChart::mostBars),
+                                                             chart.font()),
+                                   560));
     return html + QStringLiteral("<p>") + addPicture(report, chartPicture(chart, size), size) +
            QStringLiteral("</p>");
 }
