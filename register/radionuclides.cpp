@@ -327,6 +327,9 @@ const Radionuclide* RadionuclideTable::find(std::string_view text) const {
     };
     if (name.empty())
         return nullptr;
+    // Most inventories write the names as the table does: one look-up, no parsing.
+    if (const auto exact = names_.find(name); exact != names_.end())
+        return &entries_[exact->second];
     if (isLetter(name.front())) {
         if (const auto* found = lookUp(keyOf(elementFirst(name))))
             return found;

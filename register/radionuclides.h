@@ -99,7 +99,7 @@ private:
     };
     // The key of each name ("tc-99m", and "ambe" for AmBe) -> its entry.
     std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> spellings_;
-    std::unordered_map<std::string_view, std::uint32_t> names_;
+    std::unordered_map<std::string_view, std::uint32_t, TextHash, std::equal_to<>> names_;
 };
 
 // The table a run uses as CSV: the columns of a user's file, then the decay constant the run
