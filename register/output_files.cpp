@@ -1,5 +1,6 @@
 #include "output_files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,6 +64,15 @@ mode_t newFileMode() {
     return 0644;
 }
 
+// Asks the kernel to start writing those bytes of the file to the disk, without waiting: only
+// a hint, where the system has it.
+void startWritingToDisk([[maybe_unused]] int descriptor, [[maybe_unused]] off_t from,
+                        [[maybe_unused]] off_t to) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    sync_file_range(descriptor, from, to - from, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 } // namespace
 
 // A file written beside its final name and renamed into place by commit(); removed when it
@@ -87,6 +97,18 @@ public:
     }
 
     std::FILE* file() const { return file_; }
+
+    // Starts writing the file to the disk once another few MiB are written, without waiting
+    // for it: finish() then waits for the last few only, where it would otherwise write a large
+    // output all at once. finish() reports any error.
+    void startWriteBack() {
+        constexpr off_t step = 4 << 20;
+        const off_t written = lseek(fileno(file_), 0, SEEK_CUR);
+        if (written - writeBackStarted_ < step)
+            return;
+        startWritingToDisk(fileno(file_), writeBackStarted_, written);
+        writeBackStarted_ = written;
+    }
 
     // Gives the file the permissions of the file it replaces (or of a new file), writes it to
     // the disk and closes it. False with error() on failure.
@@ -133,6 +155,7 @@ private:
     fs::path target_;
     std::string temporary_;
     std::FILE* file_ = nullptr;
+    off_t writeBackStarted_ = 0; // the bytes before it are being written to the disk
     std::string error_;
 };
 
@@ -185,6 +208,11 @@ bool OutputFile::finish() {
         return false;
     }
     return true;
+}
+
+void OutputFile::startWriteBack() {
+    if (pending_)
+        pending_->startWriteBack();
 }
 
 bool OutputFile::commit() {

@@ -207,7 +207,9 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
                 }
                 if (calendar)
                     calendar->write();
-                return write(batch.output);
+                const bool written = write(batch.output);
+                results.startWriteBack();
+                return written;
             });
         InventoryRow row;
         std::uint64_t nextReport = progressStep;
