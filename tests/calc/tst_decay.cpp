@@ -19,14 +19,6 @@ using namespace std::chrono;
 
 namespace {
 
-QString show(const std::optional<year_month_day>& date) {
-    if (!date)
-        return QStringLiteral("<no result>");
-    return QString::asprintf("%04d-%02u-%02u", static_cast<int>(date->year()),
-                             static_cast<unsigned>(date->month()),
-                             static_cast<unsigned>(date->day()));
-}
-
 LocalTime at(int y, unsigned m, unsigned d, int h = 0, int min = 0, int s = 0, int ms = 0) {
     return LocalTime{local_days{year{y} / month{m} / day{d}}} + hours{h} + minutes{min} +
            seconds{s} + milliseconds{ms};

@@ -42,14 +42,6 @@ std::string_view categoryByAOverDOf(const Radionuclide& known, double activityTB
     return exempted ? labels::exempted : categoriseAOverD(activityTBq / *known.dTBq);
 }
 
-QString show(const std::optional<year_month_day>& date) {
-    if (!date)
-        return QStringLiteral("<none>");
-    return QString::asprintf("%04d-%02u-%02u", static_cast<int>(date->year()),
-                             static_cast<unsigned>(date->month()),
-                             static_cast<unsigned>(date->day()));
-}
-
 QString label(const std::optional<std::string_view>& text) {
     return text ? dovrin::testing::show(*text) : QString();
 }
@@ -123,7 +115,7 @@ private slots:
     void manufactured_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<bool>("dayFirst");
-        QTest::addColumn<QString>("date"); // "error", or "<none>" when not decayed
+        QTest::addColumn<QString>("date"); // "error", or "<no result>" when not decayed
         const auto row = [](const char* text, bool dayFirst, const char* date) {
             QTest::addRow("%s %s", text, dayFirst ? "d/m" : "m/d")
                 << QByteArray(text) << dayFirst << QString(date);
@@ -138,7 +130,7 @@ private slots:
         row("13/02/2020", true, "2020-02-13");
         row("31/02/2020", true, "error");
         row("yesterday", false, "error");
-        row("  ", true, "<none>");
+        row("  ", true, "<no result>");
         // clang-format on
     }
     void manufactured() {
@@ -211,7 +203,7 @@ private slots:
         QTest::addColumn<QByteArray>("manufactured");
         QTest::addColumn<int>("hour"); // of the as-of moment on 2026-12-07
         QTest::addColumn<QString>("becomes");
-        QTest::addColumn<QString>("on"); // "<none>": no change
+        QTest::addColumn<QString>("on"); // "<no result>": no change
         QTest::addColumn<QString>("becomesByAOverD");
         QTest::addColumn<QString>("onByAOverD");
         const auto row = [](const char* tag, const char* radionuclide, const char* tbq,
@@ -229,11 +221,11 @@ private slots:
         row("by A/D, inclusive", "Se-75", "2", "2026-12-17", 0, "3", "2026-12-18", "3", "2026-12-18");
         row("first day is tomorrow", "Cf-252", "0.2", "2026-12-08", 10, "3", "2026-12-08", "3", "2026-12-09");
         row("by A/D, below the table", "Ir-192", "0.8", "2026-12-17", 0, "Not assigned", "2026-12-18", "3", "2026-12-18");
-        row("Exempted stays", "Co-60", "1e-8", "2020-01-01", 0, "", "<none>", "", "<none>");
-        row("category 5 by A/D stays", "Tm-170", "1", "2020-01-01", 0, "", "<none>", "", "<none>");
+        row("Exempted stays", "Co-60", "1e-8", "2020-01-01", 0, "", "<no result>", "", "<no result>");
+        row("category 5 by A/D stays", "Tm-170", "1", "2020-01-01", 0, "", "<no result>", "", "<no result>");
         row("A/D only, by its half-life", "P-32", "0.2", "2026-12-07", 0, "5", "2026-12-22", "5", "2026-12-22");
         row("A/D only, to Exempted", "Tc-99m", "2e-5", "2026-12-07", 0, "Exempted", "2026-12-08", "Exempted", "2026-12-08");
-        row("after 9999", "Ra-226", "100", "2020-01-01", 0, "", "<none>", "2", "4134-02-20");
+        row("after 9999", "Ra-226", "100", "2020-01-01", 0, "", "<no result>", "2", "4134-02-20");
         // clang-format on
     }
     void nextChange() {
@@ -305,18 +297,21 @@ private slots:
                               "(100 \u00B5Ci) on the due date (10 CFR 35.67(f))");
         row("due in 31 days", "Co-60", "2026-07-07", "", "10", false, "2027-01-07", "not due",
             "2026-12-07", "");
-        row("overdue", "Co-60", "2026-05-01", "", "", false, "2026-11-01", "overdue", "<none>", "");
+        row("overdue", "Co-60", "2026-05-01", "", "", false, "2026-11-01", "overdue", "<no result>",
+            "");
         row("exempt on the due day", "Co-60", "2026-05-01", "", "", true, "2026-11-01", exempt,
-            "<none>", "");
+            "<no result>", "");
         row("alpha not exempt", "Am-241", "2026-11-20", "1 day", "", true, "2026-11-21", "overdue",
-            "<none>", "");
-        row("bad interval", "Co-60", "2026-05-01", "6 mo", "10", true, "<none>", "", "2026-12-07",
+            "<no result>", "");
+        row("bad interval", "Co-60", "2026-05-01", "6 mo", "10", true, "<no result>", "",
+            "2026-12-07",
             "leak_test_interval: '6 mo' is not an interval (a whole number of months or days, as "
             "'6 months' or '180 days')");
-        row("bad date and life", "Co-60", "2026-13-01", "", "7.5", true, "<none>", "", "<none>",
+        row("bad date and life", "Co-60", "2026-13-01", "", "7.5", true, "<no result>", "",
+            "<no result>",
             "last_leak_test: '2026-13-01' is not a date (month/day/year or year-month-day); "
             "working_life: '7.5' is not a whole number of years from 1 to 100");
-        row("error row", "Xx-1", "2026-05-01", "", "10", true, "<none>", "", "<none>",
+        row("error row", "Xx-1", "2026-05-01", "", "10", true, "<no result>", "", "<no result>",
             "unknown radionuclide 'Xx-1'");
     }
     void duties() {

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +32,12 @@ inline QString show(double value) {
 
 inline QString show(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+inline QString show(std::chrono::year_month_day date) {
+    return QString::asprintf("%04d-%02u-%02u", static_cast<int>(date.year()),
+                             static_cast<unsigned>(date.month()),
+                             static_cast<unsigned>(date.day()));
 }
 
 template <typename T> QString show(const std::optional<T>& value) {
