@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes a random inventory of sealed sources as CSV, the same for the same seed.
 
 Usage: make_inventory.py ROWS OUT [--seed N] [--locations N] [--format csv|xlsx]

@@ -43,7 +43,7 @@ inventory() {
     local file=$work/inventory-$1-seed$seed-loc$locations.csv
     if [ ! -s "$file" ] || [ bench/make_inventory.py -nt "$file" ]; then
         echo "drawing $file" >&2
-        python3 bench/make_inventory.py "$1" "$file.part" --seed "$seed" \
+        system_python3 bench/make_inventory.py "$1" "$file.part" --seed "$seed" \
             --locations "$locations" || fail "bench/make_inventory.py failed"
         mv "$file.part" "$file"
     fi
@@ -55,7 +55,7 @@ workbook() {
     local file=$work/inventory-$1-seed$seed-loc$locations.xlsx
     if [ ! -s "$file" ] || [ bench/make_inventory.py -nt "$file" ]; then
         echo "drawing $file" >&2
-        python3 bench/make_inventory.py "$1" "$file.part" --seed "$seed" \
+        system_python3 bench/make_inventory.py "$1" "$file.part" --seed "$seed" \
             --locations "$locations" --format xlsx || fail "bench/make_inventory.py failed"
         mv "$file.part" "$file"
     fi

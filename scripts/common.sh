@@ -12,6 +12,12 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins 
 
 fail() { echo "error: $*" >&2; exit 1; }
 
+# Debian's own python3, which has the python3-* packages installed here; another python3 may come
+# first on the PATH (pyenv's, say) without them.
+system_python3() {
+    if [ -x /usr/bin/python3 ]; then /usr/bin/python3 "$@"; else python3 "$@"; fi
+}
+
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"
     elif command -v sudo >/dev/null; then sudo "$@"

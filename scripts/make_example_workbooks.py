@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes examples/inventory.xlsx and examples/inventory.ods from examples/inventory.csv.
 
 Usage: scripts/make_example_workbooks.py [CSV] [OUT_FOLDER]
