@@ -99,8 +99,8 @@ public:
     std::FILE* file() const { return file_; }
 
     // Starts writing the file to the disk once another few MiB are written, without waiting
-    // for it: finish() then waits for the last few only, where it would otherwise write a large
-    // output all at once. finish() reports any error.
+    // for it, so that finish() has the last few MiB and the file system's journal left to wait
+    // for rather than the whole output. finish() reports any error.
     void startWriteBack() {
         constexpr off_t step = 4 << 20;
         const off_t written = lseek(fileno(file_), 0, SEEK_CUR);

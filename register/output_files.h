@@ -32,7 +32,7 @@ public:
     const std::string& name() const { return name_; } // for messages
 
     // Starts writing to the disk what a temporary file holds so far, once every few MiB, so
-    // that finish() has little left to wait for; call it after each large write.
+    // that finish() has less left to wait for; call it after each large write.
     void startWriteBack();
     // Writes a temporary file to the disk, with the permissions of the file it replaces (or of
     // a new file), and closes it. False with error() on failure.
