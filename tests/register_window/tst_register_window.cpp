@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTextDocument>
 
+#include "charts.h"
 #include "locations_model.h"
 #include "register_window_under_test.h"
 
@@ -108,7 +109,8 @@ QString misfitText(const QChartView& view) {
         if (text.text.endsWith(QStringLiteral("...")))
             return what + QStringLiteral(" is elided");
         if (text.needed > text.room + 1)
-            return what + QStringLiteral(" needs %1 pixels, has %2").arg(text.needed).arg(text.room);
+            return what +
+                   QStringLiteral(" needs %1 pixels, has %2").arg(text.needed).arg(text.room);
         if (!picture.contains(text.box))
             return what + QStringLiteral(" is cut");
         for (qsizetype other = one + 1; other < texts.size(); ++other)
@@ -519,6 +521,34 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(chart->chart()->title(),
                                       QStringLiteral("Sum of A/D of each location"), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(misfitText(*chart), QString(), 20000);
+    }
+
+    // A date axis is labelled at round dates, at the finest step whose labels fit six to the
+    // room: not at dates spread evenly from the first moment drawn (2011, 2063, 2115).
+    void roundDateTicks_data() {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QString>("labels");
+        QTest::newRow("centuries")
+            << QDate(2011, 3, 15) << QDate(2207, 1, 7) << QStringLiteral("2050 2100 2150 2200");
+        QTest::newRow("ten years") << QDate(2016, 1, 1) << QDate(2027, 6, 1)
+                                   << QStringLiteral("2016 2018 2020 2022 2024 2026");
+        QTest::newRow("a year") << QDate(2026, 11, 2) << QDate(2028, 1, 1)
+                                << QStringLiteral("Jan 2027|Apr 2027|Jul 2027|Oct 2027|Jan 2028");
+        QTest::newRow("a month, no 31st beside the 1st")
+            << QDate(2026, 12, 1) << QDate(2027, 1, 3)
+            << QStringLiteral("2026-12-01 2026-12-11 2026-12-21 2027-01-01");
+    }
+    void roundDateTicks() {
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QString, labels);
+        const dovrin::DateTicks ticks =
+            dovrin::dateTicks(from, to, 360, [](const QString&) { return 60.0; });
+        QStringList texts;
+        for (const QDate& date : ticks.dates)
+            texts << date.toString(ticks.format);
+        QCOMPARE(texts.join(labels.contains(u'|') ? u'|' : u' '), labels);
     }
 
     // The window opens at the size, the panes and the column widths it was closed with; the

@@ -9,7 +9,6 @@
 #include <QCategoryAxis>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
 #include <QHorizontalBarSeries>
@@ -55,6 +54,59 @@ qreal chartTime(LocalTime moment) {
 
 QString isoDate(std::chrono::year_month_day date) {
     return qDate(date).toString(Qt::ISODate);
+}
+
+// A step between the round dates of an axis.
+struct DateStep {
+    enum Unit { day, month, year } unit;
+    int count;
+};
+constexpr DateStep dateSteps[] = {
+    {DateStep::day, 1},    {DateStep::day, 2},     {DateStep::day, 5},     {DateStep::day, 10},
+    {DateStep::month, 1},  {DateStep::month, 2},   {DateStep::month, 3},   {DateStep::month, 6},
+    {DateStep::year, 1},   {DateStep::year, 2},    {DateStep::year, 5},    {DateStep::year, 10},
+    {DateStep::year, 20},  {DateStep::year, 50},   {DateStep::year, 100},  {DateStep::year, 200},
+    {DateStep::year, 500}, {DateStep::year, 1000}, {DateStep::year, 2000}, {DateStep::year, 5000}};
+
+// The round dates of a step from one day to another: days 1, 1 + count, ... of each month that
+// leave a whole step before the next month's first; the first of every count-th month from
+// January; the first of January of years divisible by count.
+QList<QDate> roundDates(QDate from, QDate to, DateStep step) {
+    QList<QDate> dates;
+    const auto keep = [&](QDate date) {
+        if (date >= from && date <= to)
+            dates << date;
+    };
+    switch (step.unit) {
+    case DateStep::day:
+        for (QDate month(from.year(), from.month(), 1); month <= to; month = month.addMonths(1))
+            for (int day = 1; day <= month.daysInMonth() && day + step.count <= 32;
+                 day += step.count)
+                keep(QDate(month.year(), month.month(), day));
+        break;
+    case DateStep::month:
+        for (QDate month(from.year(), 1, 1); month <= to; month = month.addMonths(step.count))
+            keep(month);
+        break;
+    case DateStep::year:
+        for (int year = from.year() - from.year() % step.count; year <= to.year();
+             year += step.count)
+            keep(QDate(year, 1, 1));
+        break;
+    }
+    return dates;
+}
+
+QString dateFormat(DateStep::Unit unit) {
+    switch (unit) {
+    case DateStep::day:
+        return QStringLiteral("yyyy-MM-dd");
+    case DateStep::month:
+        return QStringLiteral("MMM yyyy");
+    case DateStep::year:
+        break;
+    }
+    return QStringLiteral("yyyy");
 }
 
 QChart* newChart(const QString& title) {
@@ -118,14 +170,33 @@ qreal labelHeight(const QAbstractAxis& axis) {
     return QFontMetricsF(axis.labelsFont()).height() * 1.8;
 }
 
-// As many date labels as their room along the axis holds, from 2 to 6.
-void fitDateAxis(QDateTimeAxis& axis, qreal room) {
-    QStringList samples;
-    for (int month = 1; month <= 12; ++month)
-        samples << QDateTime(QDate(2000, month, 28), QTime(0, 0)).toString(axis.format());
-    const int ticks = std::clamp(1 + static_cast<int>(room / widestLabel(axis, samples)), 2, 6);
-    if (axis.tickCount() != ticks)
-        axis.setTickCount(ticks);
+// The moment a date's midnight is drawn at, on the same scale as chartTime.
+qreal chartTime(QDate date) {
+    return static_cast<qreal>(QDateTime(date, QTime(0, 0)).toMSecsSinceEpoch());
+}
+
+// The round dates of a date axis as its labels, as many as their room along the axis holds.
+void fitDateAxis(QCategoryAxis& axis, qreal room) {
+    const QDate from = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(axis.min())).date();
+    const QDate to = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(axis.max())).date();
+    const DateTicks ticks = dateTicks(from, to, room, [&](const QString& format) {
+        QStringList samples;
+        for (int month = 1; month <= 12; ++month)
+            samples << QDate(2000, month, 28).toString(format);
+        return widestLabel(axis, samples);
+    });
+    QStringList labels;
+    for (const QDate& date : ticks.dates)
+        labels << date.toString(ticks.format);
+    if (axis.categoriesLabels() == labels)
+        return;
+    const qreal min = axis.min(), max = axis.max();
+    for (const QString& label : axis.categoriesLabels())
+        axis.remove(label);
+    axis.setStartValue(min - 1); // below a first label on the axis' first moment
+    for (qsizetype tick = 0; tick < ticks.dates.size(); ++tick)
+        axis.append(labels[tick], chartTime(ticks.dates[tick]));
+    axis.setRange(min, max);
 }
 
 QPen dashed(const QColor& colour) {
@@ -248,14 +319,12 @@ void DecayChart::showSource(const DecayedSource& source) {
     auto* chart = newChart(source.name.isEmpty() ? title : tr("%1: %2").arg(source.name, title));
     replaceChart(*this, chart);
     curve_ = curve;
-    auto* x = new QDateTimeAxis;
-    // Years alone when the picture spans many, so that each label stays short.
-    x->setFormat(end - start > duration_cast<milliseconds>(years{6}) ? QStringLiteral("yyyy")
-                                                                     : QStringLiteral("MMM yyyy"));
-    x->setTickCount(5);
+    // Dates as labels at round days, months or years (fitToPlot), on the values of chartTime.
+    auto* x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     x->setTitleText(tr("Date"));
-    x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chartTime(start))),
-                QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chartTime(end))));
+    x->setRange(chartTime(start), chartTime(end));
+    fitDateAxis(*x, fontMetrics().averageCharWidth() * 60.0);
     auto* y = new QLogValueAxis;
     y->setLabelFormat(logLabelFormat);
     y->setTitleText(tr("Activity (TBq)"));
@@ -318,7 +387,7 @@ void DecayChart::fitToPlot(const QRectF& plot) {
     if (!curve_ || plot.isEmpty())
         return;
     auto* y = axisOf<QLogValueAxis>(*chart(), Qt::Vertical);
-    auto* x = axisOf<QDateTimeAxis>(*chart(), Qt::Horizontal);
+    auto* x = axisOf<QCategoryAxis>(*chart(), Qt::Horizontal);
     if (y)
         applySteps(*y, logSteps(lowDecade_, highDecade_,
                                 static_cast<int>(plot.height() / labelHeight(*y))));
@@ -548,6 +617,28 @@ void LocationsChart::fitToPlot(const QRectF& plot) {
     applySteps(*sums, logSteps(lowDecade_, highDecade_,
                                static_cast<int>(plot.width() / widestLabel(*sums, labels))));
     bands->setRange(std::log10(sums->min()), std::log10(sums->max()));
+}
+
+DateTicks dateTicks(QDate from, QDate to, qreal room,
+                    const std::function<qreal(const QString& format)>& labelWidth) {
+    DateTicks ticks;
+    const auto span = static_cast<double>(from.daysTo(to));
+    for (const DateStep& step : dateSteps) {
+        ticks.format = dateFormat(step.unit);
+        // Steps whose dates are surely too many for the room are not counted one by one.
+        const double stepDays = step.count * (step.unit == DateStep::day     ? 1.0
+                                              : step.unit == DateStep::month ? 30.4
+                                                                             : 365.2);
+        if ((span / stepDays - 2) * labelWidth(ticks.format) > room)
+            continue;
+        ticks.dates = roundDates(from, to, step);
+        if (static_cast<qreal>(ticks.dates.size()) * labelWidth(ticks.format) <= room)
+            return ticks;
+    }
+    // Not even the coarsest step fits: its dates all the same, since an axis needs labels.
+    ticks.format = dateFormat(std::end(dateSteps)[-1].unit);
+    ticks.dates = roundDates(from, to, std::end(dateSteps)[-1]);
+    return ticks;
 }
 
 QImage chartPicture(QChartView& view, QSize size) {

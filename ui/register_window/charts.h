@@ -7,10 +7,12 @@
 // names take two lines.
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include <QChartView>
+#include <QDate>
 #include <QImage>
 
 #include "locations.h"
@@ -90,6 +92,17 @@ private:
     QStringList names_;                  // as the bars show them, from the bottom up
     bool redrawing_ = false;
 };
+
+// The round dates along a date axis from one day to another: every 1, 2, 5 or 10 days, every 1,
+// 2, 3 or 6 months, or every 1, 2, 5, 10, 20, 50, ... years, at the finest step whose labels fit
+// the room, each label as wide as labelWidth says for its format ("yyyy-MM-dd", "MMM yyyy" or
+// "yyyy").
+struct DateTicks {
+    QList<QDate> dates;
+    QString format;
+};
+DateTicks dateTicks(QDate from, QDate to, qreal room,
+                    const std::function<qreal(const QString& format)>& labelWidth);
 
 // The chart as it is drawn at size (in device-independent pixels), at twice as many pixels, for
 // a picture in the report.
