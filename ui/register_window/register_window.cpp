@@ -169,6 +169,25 @@ void RegisterWindow::createActions() {
     quitAction_ = file->addAction(tr("&Quit"), this, &QWidget::close);
     quitAction_->setShortcut(QKeySequence::Quit);
     quitAction_->setObjectName(QStringLiteral("quitAction"));
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    QAction* about = help->addAction(tr("&About Dovrin Register"), this, [this] {
+        QMessageBox::about(this, tr("About Dovrin Register"), aboutText());
+    });
+    about->setObjectName(QStringLiteral("aboutAction"));
+}
+
+// The version, the licence, and where the tables' values come from.
+QString RegisterWindow::aboutText() {
+    return tr("<p><b>Dovrin Register %1</b></p>"
+              "<p>Places each sealed radioactive source of an inventory in its security "
+              "category, with the totals of each location and the duties due.</p>"
+              "<p>The categories follow the IAEA's categorisation of radioactive sources "
+              "(RS-G-1.9). Every value of the tables (category bounds, D-values, half-lives, "
+              "exemption levels) is listed with its source in <i>%2</i>.</p>"
+              "<p>MIT License. Copyright © 2026 The Dovrin Calculator authors.</p>")
+        .arg(QStringLiteral(DOVRIN_VERSION), QStringLiteral(DOVRIN_DATA_DOC));
 }
 
 void RegisterWindow::createControls() {

@@ -76,6 +76,7 @@ protected:
 
 private:
     void createActions();
+    static QString aboutText();
     void createControls();
     void createStatusBar();
     void bindLoader();
