@@ -547,15 +547,24 @@ public:
             return problem(rowName + ": " + row.problem);
         if (id.empty())
             return problem(rowName + " has no id");
-        if (const auto first = transaction_.meet(id, row.number))
-            return problem("id '" + std::string(id) + "' on rows " + std::to_string(*first) +
-                           " and " + std::to_string(row.number));
-        if (problemCount_ > 0)
-            return true; // refused already: only the problems are looked for
+        if (startedEmpty_) {
+            // An id met twice is found as a source of this write already: no list of the ids
+            // met is kept. The write goes on, problems or not, so that every one is found.
+            if (!readAll(*transaction_.eventsOf(id), events_, error_))
+                return false;
+            if (!events_.empty())
+                return problem("id '" + std::string(id) + "' again on row " +
+                               std::to_string(row.number) + " (an id once per file)");
+        } else {
+            if (const auto first = transaction_.meet(id, row.number))
+                return problem("id '" + std::string(id) + "' on rows " + std::to_string(*first) +
+                               " and " + std::to_string(row.number));
+            if (problemCount_ > 0)
+                return true; // refused already: only the problems are looked for
+            if (!readAll(*transaction_.eventsOf(id), events_, error_))
+                return false;
+        }
         readRowValues(row, reading, values_);
-        events_.clear();
-        if (!startedEmpty_ && !readAll(*transaction_.eventsOf(id), events_, error_))
-            return false;
         foldSource(events_, std::nullopt, state_);
         row_ = row.number;
         if (!state_.held)
