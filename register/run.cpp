@@ -149,7 +149,7 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         return failure(radionuclides.error);
 
     // The input: a kept register's sources held on the day, or an inventory file.
-    if (options.input != standardStream && store::isRegisterFile(options.input))
+    if (options.input != standardStream && store::isDatabaseFile(options.input))
         return categoriseRegister(options, radionuclides, now, standardOutput, progress);
     if (options.knownAt)
         return failure("--known-at reads a register, and " +

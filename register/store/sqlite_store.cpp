@@ -665,13 +665,12 @@ std::optional<Holder> readHolder(sqlite3* db) {
 
 } // namespace
 
-bool isRegisterFile(const std::string& path) {
+bool isDatabaseFile(const std::string& path) {
     // Only a regular file: the first bytes of a pipe, once read, would be lost to the run.
     std::error_code code;
     if (!fs::is_regular_file(path, code))
         return false;
-    const auto header = readFileHeader(path);
-    return header && header->application == applicationId;
+    return readFileHeader(path).has_value();
 }
 
 Opening openRegisterFile(const std::string& path, Access access) {
@@ -697,10 +696,12 @@ Opening openRegisterFile(const std::string& path, Access access) {
     if (header->version != static_cast<std::uint32_t>(schemaVersion))
         return fail(name + " is a register of an unknown schema version (" +
                     std::to_string(header->version) + ")");
+    // Read and write, even to read: a write killed halfway leaves its journal behind, which the
+    // next connection must roll back before it reads. SQLite opens a file that cannot be
+    // written for reading alone.
     sqlite3* raw = nullptr;
-    const int flags = (access == Access::read ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
-                      SQLITE_OPEN_NOMUTEX;
-    const int status = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    const int status =
+        sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     Database db(raw);
     if (status != SQLITE_OK)
         return fail("cannot open " + name + ": " +
@@ -709,6 +710,8 @@ Opening openRegisterFile(const std::string& path, Access access) {
         return fail("cannot open " + name + " safely: " + databaseError(db.get()));
     if (std::string why = schemaProblem(db.get()); !why.empty())
         return fail(name + " is not a register: " + why);
+    if (access == Access::write && sqlite3_db_readonly(db.get(), "main") == 1)
+        return fail("cannot write to " + name + ": it is read-only");
     const auto holder = readHolder(db.get());
     if (!holder)
         return fail(name + " is not a register: it names no holder");
