@@ -487,6 +487,27 @@ struct ImportReading {
     std::array<std::optional<std::size_t>, fieldNames.size()> extras;
 };
 
+// "the columns 'a', 'b'" of the inventory that give no field of the register (its
+// recorded_category among them), which an import names so that nothing is dropped unsaid.
+std::string columnsNotKept(const InventoryReader& reader, const ImportReading& reading) {
+    std::string list;
+    std::size_t count = 0;
+    const std::span<const std::string_view> header = reader.header();
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        const bool read = std::ranges::find(reader.columns().index, std::optional(i)) !=
+                          reader.columns().index.end();
+        const auto recorded = reader.columns()[Column::recordedCategory];
+        const bool kept =
+            (read && recorded != std::optional(i)) ||
+            std::ranges::find(reading.extras, std::optional(i)) != reading.extras.end();
+        if (!kept) {
+            list += (list.empty() ? "'" : ", '") + std::string(header[i]) + "'";
+            ++count;
+        }
+    }
+    return count == 0 ? list : (count == 1 ? "the column " : "the columns ") + list;
+}
+
 // A date as the register keeps it, yyyy-mm-dd, when it can be read; else the text as it is, so
 // that the run gives the row the error the file would.
 std::string keptDate(std::string_view text, const ImportReading& reading) {
@@ -833,6 +854,8 @@ int import(std::span<const std::string_view> arguments, std::FILE* standardInput
     if (!copyFile(planFile.get(), standardOutput))
         return refuse(standardError, "cannot write the import's events: " + systemError(errno));
     std::fputs(import.summary().c_str(), standardError);
+    if (const std::string left = columnsNotKept(reader, reading); !left.empty())
+        std::fprintf(standardError, "not kept by the register: %s\n", left.c_str());
     return import.conflictsLeft() > 0 ? 1 : 0;
 }
 
