@@ -124,10 +124,12 @@ const SourceState* SourceFolder::next() {
     if (pending_ == nullptr)
         return nullptr;
     std::size_t count = 0;
-    const auto keep = [&](const Event& event) {
+    const auto keep = [&](Event& event) {
         if (count == events_.size())
             events_.emplace_back();
-        events_[count++] = event; // assigned, so that its strings keep their room
+        // Swapped rather than copied: the cursor fills the event left there next time, into
+        // room its strings already have.
+        std::swap(events_[count++], event);
     };
     keep(*pending_);
     while ((pending_ = cursor_->next()) != nullptr && pending_->source == events_.front().source)

@@ -43,7 +43,7 @@ private:
     std::unique_ptr<EventCursor> cursor_;
     std::optional<std::chrono::year_month_day> asOf_;
     std::vector<Event> events_; // their room kept from one source to the next
-    const Event* pending_ = nullptr;
+    Event* pending_ = nullptr;
     bool started_ = false;
     SourceState state_;
 };

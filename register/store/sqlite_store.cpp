@@ -316,7 +316,7 @@ public:
         statement_.reset();
         error_.clear();
     }
-    const Event* next() override {
+    Event* next() override {
         if (!statement_ || !error_.empty())
             return nullptr;
         const int status = statement_.step();
@@ -346,7 +346,7 @@ public:
     ~ReusedCursor() override { cursor_.restart(); }
     ReusedCursor(const ReusedCursor&) = delete;
     ReusedCursor& operator=(const ReusedCursor&) = delete;
-    const Event* next() override { return cursor_.next(); }
+    Event* next() override { return cursor_.next(); }
     std::string error() const override { return cursor_.error(); }
 
 private:

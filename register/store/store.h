@@ -136,12 +136,13 @@ struct Holder {
     std::string licence;
 };
 
-// Events one at a time; the event returned stays valid until the next call.
+// Events one at a time. The event returned is the caller's until the next call, to read or to
+// take (swap it away: the cursor fills whatever it finds there next time).
 class EventCursor {
 public:
     virtual ~EventCursor() = default;
     // The next event; none at the end or on an error (error() then says why).
-    virtual const Event* next() = 0;
+    virtual Event* next() = 0;
     virtual std::string error() const = 0;
 };
 
