@@ -58,6 +58,24 @@ void apply(const Event& event, const FieldValues& values, SourceState& state) {
     }
 }
 
+// Member by member: std::swap would move the whole event three times over.
+void swapEvents(Event& a, Event& b) {
+    std::swap(a.seq, b.seq);
+    a.source.swap(b.source);
+    std::swap(a.kind, b.kind);
+    std::swap(a.on, b.on);
+    std::swap(a.recordedAt, b.recordedAt);
+    a.by.swap(b.by);
+    a.reason.swap(b.reason);
+    a.document.swap(b.document);
+    std::swap(a.target, b.target);
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        a.values[i].swap(b.values[i]);
+        a.previous[i].swap(b.previous[i]);
+    }
+    std::swap(a.hash, b.hash);
+}
+
 } // namespace
 
 void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
@@ -129,7 +147,7 @@ const SourceState* SourceFolder::next() {
             events_.emplace_back();
         // Swapped rather than copied: the cursor fills the event left there next time, into
         // room its strings already have.
-        std::swap(events_[count++], event);
+        swapEvents(events_[count++], event);
     };
     keep(*pending_);
     while ((pending_ = cursor_->next()) != nullptr && pending_->source == events_.front().source)

@@ -212,8 +212,10 @@ bool readJson(std::string_view text, FieldValues& values) {
         if (!take('"'))
             return false;
         while (at < text.size()) {
-            const std::size_t end = text.find_first_of("\"\\", at);
-            if (end == std::string_view::npos)
+            std::size_t end = at; // a loop of its own: find_first_of searches its set for each byte
+            while (end < text.size() && text[end] != '"' && text[end] != '\\')
+                ++end;
+            if (end == text.size())
                 return false;
             out.append(text.substr(at, end - at));
             at = end + 1;
