@@ -717,8 +717,6 @@ Opening openRegisterFile(const std::string& path, Access access) {
     const auto holder = readHolder(db.get());
     if (!holder)
         return fail(name + " is not a register: it names no holder");
-    std::string ignored;
-    execute(db.get(), "PRAGMA cache_size = -16384", ignored); // 16 MiB, whatever the size
     opening.store = std::make_unique<SqliteStore>(std::move(db), *holder);
     return opening;
 }
