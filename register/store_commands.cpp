@@ -465,8 +465,9 @@ bool isRecordField(Field field) {
            field != Field::lastInventory;
 }
 
-// Where an inventory's row gives the register's fields that are no column of an inventory's
-// evaluation (status, device, ...): by their names in the header.
+// Where an inventory's row gives a source's fields that are no column of an inventory's
+// evaluation (status, device, ...): by their names in the header. The fields of other events
+// (a column "text", say) are not a source's.
 std::array<std::optional<std::size_t>, fieldNames.size()>
 extraColumns(std::span<const std::string_view> header) {
     std::array<std::optional<std::size_t>, fieldNames.size()> columns;
@@ -474,7 +475,8 @@ extraColumns(std::span<const std::string_view> header) {
         std::string name(trimBlanks(header[i]));
         std::ranges::transform(name, name.begin(), lowerCase);
         const auto field = fieldNamed(name);
-        if (field && !columnNamed(name))
+        if (field && !columnNamed(name) &&
+            std::ranges::find(sourceFields(), *field) != sourceFields().end())
             columns[static_cast<std::size_t>(*field)] = i;
     }
     return columns;
@@ -658,13 +660,20 @@ private:
         return true;
     }
 
-    Event newEvent(std::string_view id, Kind kind, std::chrono::year_month_day on) const {
-        Event event;
+    // The event to record next: one, made anew in place so that its texts keep their room.
+    Event& newEvent(std::string_view id, Kind kind, std::chrono::year_month_day on) {
+        Event& event = event_;
         event.source = id;
         event.kind = kind;
         event.on = on;
         event.by = by_;
+        event.reason.clear();
         event.document = document_;
+        event.target = 0;
+        for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+            event.values[i].clear();
+            event.previous[i].clear();
+        }
         return event;
     }
 
@@ -685,9 +694,8 @@ private:
     }
 
     bool receive(std::string_view id, const std::string& rowName) {
-        Event event = newEvent(id, Kind::receive, on_);
-        for (const Field field : sourceFields())
-            event[field] = values_[static_cast<std::size_t>(field)];
+        Event& event = newEvent(id, Kind::receive, on_);
+        event.values.swap(values_); // the row's own fields, read anew for the next row
         if (std::string why = eventProblem(event); !why.empty())
             return problem(rowName + ": " + why);
         return record(event, "");
@@ -706,7 +714,7 @@ private:
                     std::string(fieldNames[index]) + ": " + values_[index] + " is after today");
             return true;
         }
-        Event event = newEvent(id, kind, *day);
+        Event& event = newEvent(id, kind, *day);
         if (kind == Kind::inventoryCheck)
             event[Field::found] = "present";
         return record(event, std::string(fieldNames[index]) + ": " +
@@ -721,7 +729,7 @@ private:
             const std::string& value = values_[static_cast<std::size_t>(field)];
             if (value.empty() || value == state_.values[static_cast<std::size_t>(field)])
                 continue;
-            Event event = newEvent(id, kind, on_);
+            Event& event = newEvent(id, kind, on_);
             event[field] = value;
             if (std::string why = eventProblem(event); !why.empty())
                 return problem("row " + std::to_string(row_) + ": " + why);
@@ -751,7 +759,7 @@ private:
             planRow(std::to_string(row_), id, "conflict", "", detail);
             return true;
         }
-        Event event = newEvent(id, Kind::correct, on_);
+        Event& event = newEvent(id, Kind::correct, on_);
         event.values = changed;
         event.target = state_.receivedBy;
         event.reason = reason_;
@@ -771,6 +779,7 @@ private:
     csv::Writer plan_;
     std::uint64_t row_ = 0;
     FieldValues values_;
+    Event event_;
     std::vector<Event> events_;
     SourceState state_;
     std::array<std::uint64_t, kindNames.size()> recorded_{};
