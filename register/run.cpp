@@ -16,7 +16,6 @@
 #include "output.h"
 #include "output_files.h"
 #include "plain_text.h"
-#include "sqlite_store.h"
 
 namespace dovrin {
 
@@ -149,7 +148,7 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         return failure(radionuclides.error);
 
     // The input: a kept register's sources held on the day, or an inventory file.
-    if (options.input != standardStream && store::isDatabaseFile(options.input))
+    if (options.input != standardStream && store::isStoreLocation(options.input))
         return categoriseRegister(options, radionuclides, now, standardOutput, progress);
     if (options.knownAt)
         return failure("--known-at reads a register, and " +
@@ -307,7 +306,7 @@ RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& o
 // inventory by the same run as a file's.
 RunResult categoriseRegister(const RunOptions& options, const RunRadionuclides& radionuclides,
                              LocalTime now, std::FILE* standardOutput, const Progress& progress) {
-    const store::Opening opening = store::openRegisterFile(options.input, store::Access::read);
+    const store::Opening opening = store::openStore(options.input, store::Access::read);
     if (!opening.store)
         return failure(opening.error);
     const auto head = opening.store->head(options.knownAt);

@@ -16,7 +16,6 @@
 #include "number_text.h"
 #include "output_files.h"
 #include "plain_text.h"
-#include "sqlite_store.h"
 #include "store_words.h"
 
 namespace dovrin {
@@ -48,10 +47,10 @@ int init(const Words& words, std::FILE* standardError, LocalTime now) {
         return refuse(standardError, "init needs the register's holder (--holder NAME)");
     const std::string path(words.operands[0]);
     if (std::string why =
-            createRegisterFile(path,
-                               {std::string(trimBlanks(*holder)),
-                                std::string(trimBlanks(words.option("--licence").value_or("")))},
-                               universalTime(now));
+            createStore(path,
+                        {std::string(trimBlanks(*holder)),
+                         std::string(trimBlanks(words.option("--licence").value_or("")))},
+                        universalTime(now));
         !why.empty())
         return refuse(standardError, why);
     std::fprintf(standardError, "made the register %s, held by %.*s\n", quotedPath(path).c_str(),
@@ -115,7 +114,7 @@ int record(const Words& words, std::FILE* standardError, LocalTime now) {
     if (std::string why = eventProblem(event); !why.empty())
         return refuse(standardError, why);
 
-    const Opening opening = openRegisterFile(std::string(words.operands[0]), Access::write);
+    const Opening opening = openStore(std::string(words.operands[0]), Access::write);
     if (!opening.store)
         return refuse(standardError, opening.error);
     const auto transaction = opening.store->beginWrite(universalTime(now));
@@ -169,7 +168,7 @@ int history(const Words& words, std::FILE* standardOutput, std::FILE* standardEr
                                                  std::string(*text) + "'");
         }
     }
-    const Opening opening = openRegisterFile(std::string(words.operands[0]), Access::read);
+    const Opening opening = openStore(std::string(words.operands[0]), Access::read);
     if (!opening.store)
         return refuse(standardError, opening.error);
     const auto events = opening.store->events(filter);
@@ -231,7 +230,7 @@ int exportInventory(const Words& words, std::FILE* standardOutput, std::FILE* st
     const std::vector<NamedOutput> outputs{{"inventory", std::string(*output)}};
     if (std::string why = outputRefusal(path, outputs, nullptr, standardOutput); !why.empty())
         return refuse(standardError, why);
-    const Opening opening = openRegisterFile(path, Access::read);
+    const Opening opening = openStore(path, Access::read);
     if (!opening.store)
         return refuse(standardError, opening.error);
     OutputFile file;
@@ -261,7 +260,7 @@ int verify(const Words& words, std::FILE* standardOutput, std::FILE* standardErr
     if (words.operands.size() != 1)
         return refuse(standardError, "verify takes one register: verify REGISTER");
     const std::string path(words.operands[0]);
-    const Opening opening = openRegisterFile(path, Access::read);
+    const Opening opening = openStore(path, Access::read);
     if (!opening.store)
         return refuse(standardError, opening.error);
     const auto found = [&](std::string why) {

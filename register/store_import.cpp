@@ -13,7 +13,6 @@
 #include "inventory_input.h"
 #include "number_text.h"
 #include "plain_text.h"
-#include "sqlite_store.h"
 #include "store_words.h"
 
 // import: an inventory compared with the register, row by row, and the events that make the
@@ -410,7 +409,7 @@ int importInventory(std::span<const std::string_view> arguments, std::FILE* stan
 
     const std::string registerPath(words.operands[0]);
     const std::string inventoryPath(words.operands[1]);
-    const Opening opening = openRegisterFile(registerPath, Access::write);
+    const Opening opening = openStore(registerPath, Access::write);
     if (!opening.store)
         return refuse(standardError, opening.error);
     InventoryFile input;

@@ -200,4 +200,24 @@ public:
     virtual std::string error() const = 0;
 };
 
+enum class Access { read, write };
+
+struct Opening {
+    std::unique_ptr<Store> store; // none when refused
+    std::string error;            // one line, naming the register, when refused
+};
+
+// The register at a location, whichever backend keeps it (today a register file's path): the
+// commands and the run open registers only through these, so that a backend added later is
+// chosen here by its location alone.
+//
+// Opens the register; for Access::write, refuses one that cannot be written. Never creates one.
+Opening openStore(const std::string& location, Access access);
+// Creates a new register for the holder, recording when; refuses a location that holds one (or
+// anything else) already. Empty on success, else one line.
+std::string createStore(const std::string& location, const Holder& holder,
+                        std::chrono::sys_seconds now);
+// Whether the run's input names a register rather than an inventory file.
+bool isStoreLocation(const std::string& input);
+
 } // namespace dovrin::store
