@@ -135,7 +135,8 @@ public:
         , document_(trimBlanks(words.option("--document").value_or("")))
         , on_(on)
         , today_(dayOf(now))
-        , startedEmpty_(transaction.head().seq == 0)
+        , startHead_(transaction.head())
+        , startedEmpty_(startHead_.seq == 0)
         , plan_(plan) {
         constexpr std::array<std::string_view, 5> header{"row", "id", "kind", "seq", "detail"};
         csv::appendRecord(plan_.text(), header, ',');
@@ -150,8 +151,9 @@ public:
         if (id.empty())
             return problem(rowName + " has no id");
         if (startedEmpty_) {
-            // An id met twice is found as a source of this write already: no list of the ids
-            // met is kept. The write goes on, problems or not, so that every one is found.
+            // An id met twice is found as a source of this write already (see record): no
+            // list of the ids met is kept. The write goes on, problems or not, so that every
+            // one is found.
             if (!readAll(*transaction_.eventsOf(id), events_, error_))
                 return false;
             if (!events_.empty())
@@ -229,7 +231,8 @@ public:
                     " not recorded (--commit with --reason records them as corrections)";
         if (absent_ > 0)
             text += "; " + std::to_string(absent_) + " held and absent from the file";
-        return text + "\n" + headLine(transaction_.head()) + "\n";
+        // A plan's write is dropped: the register stays at its head before it.
+        return text + "\n" + headLine(commit_ ? transaction_.head() : startHead_) + "\n";
     }
 
 private:
@@ -264,7 +267,9 @@ private:
     }
 
     bool record(Event& event, const std::string& detail) {
-        if (commit_ && !transaction_.append(event))
+        // Into a register empty at the start, every event is written, even when only planned
+        // (the write is then dropped): an id met twice is found so.
+        if ((commit_ || startedEmpty_) && !transaction_.append(event))
             return false;
         ++recorded_[static_cast<std::size_t>(event.kind)];
         planRow(std::to_string(row_), event.source, nameOf(event.kind),
@@ -354,6 +359,7 @@ private:
     std::string document_;
     std::chrono::year_month_day on_;
     std::chrono::year_month_day today_;
+    Head startHead_;
     bool startedEmpty_;
     csv::Writer plan_;
     std::uint64_t row_ = 0;

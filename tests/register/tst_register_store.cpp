@@ -276,6 +276,10 @@ private slots:
         QTest::newRow("an id twice refuses the file")
             << "id,radionuclide,activity,unit\nA,Co-60,1,GBq\nA,Co-60,1,GBq\n"
             << QStringList{init, import} << 2 << "*again on row 3";
+        QTest::newRow("an id twice refuses the plan too")
+            << "id,radionuclide,activity,unit\nA,Co-60,1,GBq\nA,Co-60,1,GBq\n"
+            << QStringList{init, "import REG INV --on 2026-01-10 --by ann"} << 2
+            << "*again on row 3";
         QTest::newRow("a row without an id refuses the file")
             << "id,radionuclide,activity,unit\nA,Co-60,1,GBq\n,Co-60,1,GBq\n"
             << QStringList{init, import} << 2 << "*row 3 has no id";
