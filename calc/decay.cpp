@@ -83,6 +83,17 @@ readDate(std::string_view text, std::chrono::year currentYear, DateOrder order) 
         return std::nullopt;
     const auto [first, second, third, separator] = *fields;
     const bool isoOrder = separator == '-' && first.digits == 4;
+    if (!isoOrder && order == DateOrder::unstated) {
+        // Read only where one order alone gives the date: equal parts read alike either way.
+        if (first.value > 12 && second.value <= 12)
+            order = DateOrder::dayFirst;
+        else if (second.value > 12 && first.value <= 12)
+            order = DateOrder::monthFirst;
+        else if (first.value == second.value)
+            order = DateOrder::monthFirst;
+        else
+            return std::nullopt;
+    }
     const bool dayFirst = !isoOrder && order == DateOrder::dayFirst;
     const Field yearField = isoOrder ? first : third;
     const Field monthField = isoOrder || dayFirst ? second : first;
@@ -97,6 +108,55 @@ readDate(std::string_view text, std::chrono::year currentYear, DateOrder order) 
     if (!date.ok() || y < year{1})
         return std::nullopt;
     return date;
+}
+
+namespace {
+
+// Whether the text is a time of day: h:mm, hh:mm, with :ss and a fraction of seconds allowed.
+bool isTimeOfDay(std::string_view text) {
+    const auto digitsThen = [&text](std::size_t most, char after) {
+        std::size_t count = 0;
+        while (count < text.size() && count < most && text[count] >= '0' && text[count] <= '9')
+            ++count;
+        if (count == 0 || (after != 0 && (count == text.size() || text[count] != after)))
+            return false;
+        text.remove_prefix(count + (after != 0 ? 1 : 0));
+        return true;
+    };
+    if (!digitsThen(2, ':') || !digitsThen(2, 0))
+        return false;
+    if (!text.empty() && text.front() == ':' && (text.remove_prefix(1), !digitsThen(2, 0)))
+        return false;
+    if (!text.empty() && text.front() == '.' && (text.remove_prefix(1), !digitsThen(9, 0)))
+        return false;
+    return text.empty();
+}
+
+} // namespace
+
+InventoryDate readInventoryDate(std::string_view text, std::chrono::year currentYear,
+                                DateOrder order) {
+    std::string_view date = trimBlanks(text);
+    const std::size_t gap = date.find_first_of(" T");
+    if (gap != std::string_view::npos && isTimeOfDay(trimBlanks(date.substr(gap + 1))))
+        date = date.substr(0, gap);
+    InventoryDate read{readDate(date, currentYear, order)};
+    read.ambiguous = !read.date && order == DateOrder::unstated &&
+                     readDate(date, currentYear, DateOrder::monthFirst) &&
+                     readDate(date, currentYear, DateOrder::dayFirst);
+    return read;
+}
+
+std::string_view dateOrderText(DateOrder order) {
+    switch (order) {
+    case DateOrder::monthFirst:
+        return "month/day/year";
+    case DateOrder::dayFirst:
+        return "day/month/year";
+    case DateOrder::unstated:
+        break;
+    }
+    return "day/month/year or month/day/year";
 }
 
 double elapsedDays(std::chrono::year_month_day manufactured, LocalTime now) {

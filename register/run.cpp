@@ -34,6 +34,7 @@ void count(std::uint64_t rowNumber, const SourceResult& result, RunSummary& summ
     }
     ++summary.categorised;
     ++summary.perCategory[severityOf(result.currentCategory.value_or(std::string_view()))];
+    ++summary.perCategoryByAOverD[severityOf(result.categoryByAOverD)];
     if (result.recordedCategoryDiffers)
         ++*summary.recordedCategoryDiffers;
 }
@@ -273,6 +274,10 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
         if (options.nrc && !total.nrcQuantity().empty())
             run.summary.nrcLocations.push_back(total);
     }
+    run.summary.headerRow = reader.headerRow();
+    run.summary.headerRemarks.assign(reader.headerRemarks().begin(), reader.headerRemarks().end());
+    run.summary.blankRowsSkipped = reader.blankRowsSkipped();
+    run.summary.totalsRows.assign(reader.totalsRows().begin(), reader.totalsRows().end());
     run.status = run.summary.withErrors == 0 ? allCategorised : someErrorRows;
     return run;
 }

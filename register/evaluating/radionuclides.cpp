@@ -174,6 +174,8 @@ std::string sourceOfTableRow(const Nuclide& nuclide) {
         text += "Directive 2013/59/Euratom Annex III = 10 CFR 73 App. I category 2 / 10";
     else if (std::ranges::count(dInConsolidatedTextOnly, nuclide.name) == 1)
         text += "StrlSchV Anlage 4 Tab. 1 Sp. 4, consolidated text only";
+    else if (nuclide.dTBq && std::isinf(*nuclide.dTBq))
+        text += "'UL', unlimited, StrlSchV 2018 Anlage 4 Tab. 1 Sp. 4";
     else if (nuclide.dTBq)
         text += "StrlSchV 2018 Anlage 4 Tab. 1 Sp. 4 (EPR-D-VALUES 2006)";
     else
@@ -183,6 +185,9 @@ std::string sourceOfTableRow(const Nuclide& nuclide) {
     return text;
 }
 
+constexpr std::string_view calculatorSourceDApart =
+    "the calculator's decay constant, category table and exemption level; D StrlSchV 2018 "
+    "Anlage 4 Tab. 1 Sp. 4 (EPR-D-VALUES 2006), not the calculator's; T1/2 DDEP shown, not used";
 constexpr std::string_view calculatorSource =
     "the calculator's decay constant, D-value, category table and exemption level; T1/2 DDEP "
     "shown, not used";
@@ -235,6 +240,10 @@ const RadionuclideTable& RadionuclideTable::builtIn() {
             calculator.name = constant.radionuclide;
             calculator.constantPerDay = constant.perDay();
             calculator.dTBq = dValueOf(calculator.name);
+            if (std::ranges::count(dValuesApart, calculator.name) == 1) {
+                calculator.tableDTBq = calculator.dTBq;
+                calculator.dTBq = nuclideNamed(calculator.name)->dTBq;
+            }
             calculator.rows = thresholdRowsOf(calculator.name);
             // "Exempted" by A/D where the category table places the source there.
             calculator.exemptionTBq = exemptionLevelOf(calculator.rows);
@@ -244,8 +253,9 @@ const RadionuclideTable& RadionuclideTable::builtIn() {
             if (const Nuclide* evaluated = nuclideNamed(calculator.name))
                 calculator.halfLife = evaluated->halfLife;
             calculator.origin = NuclideOrigin::calculator;
-            calculator.source =
-                calculator.rows.empty() ? calculatorSourceWithoutTable : calculatorSource;
+            calculator.source = calculator.tableDTBq      ? calculatorSourceDApart
+                                : calculator.rows.empty() ? calculatorSourceWithoutTable
+                                                          : calculatorSource;
             built->add(calculator);
         }
         for (const Nuclide& nuclide : nuclides) {
@@ -469,7 +479,10 @@ std::string nuclideListCsv(const RadionuclideTable& table) {
         number(out, halfLife ? std::optional(halfLife->value) : std::nullopt);
         out += halfLife ? halfLife->unit : std::string_view{};
         out += ',';
-        number(out, radionuclide.dTBq);
+        if (radionuclide.dTBq && std::isinf(*radionuclide.dTBq))
+            out += "UL,"; // as the source writes it: unlimited
+        else
+            number(out, radionuclide.dTBq);
         number(out, radionuclide.exemptionBq);
         csv::appendField(out, radionuclide.source, ',');
         out += ',';

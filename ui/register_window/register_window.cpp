@@ -189,7 +189,9 @@ void RegisterWindow::createControls() {
     filters->addWidget(asOfBox_);
     connect(asOfBox_, &QDateEdit::dateChanged, this, &RegisterWindow::asOfChanged);
 
-    categoryBox_ = named(new QComboBox(central), "categoryBox", tr("Category by A/D"));
+    // The more severe of the current category by the table and by A/D, as the rows are coloured.
+    categoryBox_ = named(new QComboBox(central), "categoryBox",
+                         tr("Category, the more severe of the table's and A/D's"));
     categoryBox_->addItem(tr("All categories"), -1);
     for (std::size_t label = 0; label < categoryLabels.size(); ++label)
         if (categoryLabels[label] != labels::notAssigned)
@@ -199,7 +201,7 @@ void RegisterWindow::createControls() {
                                   static_cast<int>(label + 1));
     categoryBox_->addItem(tr("Errors"), 0);
     auto* categoryLabel =
-        named(new QLabel(tr("&Category by A/D:"), central), "categoryLabel", tr("Category"));
+        named(new QLabel(tr("&Category:"), central), "categoryLabel", tr("Category"));
     categoryLabel->setBuddy(categoryBox_);
     filters->addWidget(categoryLabel);
     filters->addWidget(categoryBox_);
