@@ -112,22 +112,29 @@ readDate(std::string_view text, std::chrono::year currentYear, DateOrder order) 
 
 namespace {
 
-// Whether the text is a time of day: h:mm, hh:mm, with :ss and a fraction of seconds allowed.
+// Whether the text is a time of day: h:mm or hh:mm, with :ss and a fraction of a second
+// allowed.
 bool isTimeOfDay(std::string_view text) {
-    const auto digitsThen = [&text](std::size_t most, char after) {
+    // The number of one to most digits at the start of the text, taken off it, when below limit.
+    const auto part = [&text](std::size_t most, unsigned limit) {
         std::size_t count = 0;
+        unsigned value = 0;
         while (count < text.size() && count < most && text[count] >= '0' && text[count] <= '9')
-            ++count;
-        if (count == 0 || (after != 0 && (count == text.size() || text[count] != after)))
-            return false;
-        text.remove_prefix(count + (after != 0 ? 1 : 0));
-        return true;
+            value = value * 10 + static_cast<unsigned>(text[count++] - '0');
+        text.remove_prefix(count);
+        return count > 0 && value < limit;
     };
-    if (!digitsThen(2, ':') || !digitsThen(2, 0))
+    const auto separator = [&text](char c) {
+        const bool found = !text.empty() && text.front() == c;
+        if (found)
+            text.remove_prefix(1);
+        return found;
+    };
+    if (!part(2, 24) || !separator(':') || !part(2, 60))
         return false;
-    if (!text.empty() && text.front() == ':' && (text.remove_prefix(1), !digitsThen(2, 0)))
+    if (separator(':') && !part(2, 61)) // 61: a leap second
         return false;
-    if (!text.empty() && text.front() == '.' && (text.remove_prefix(1), !digitsThen(9, 0)))
+    if (separator('.') && !part(9, 1'000'000'000))
         return false;
     return text.empty();
 }

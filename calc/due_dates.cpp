@@ -146,10 +146,12 @@ std::optional<std::string_view> leakTestExemption(const LeakTestFacts& facts) {
     static const double alphaMostTBq = fifteenDigits(rules::alphaMostBq * powerOfTen(-12));
     const bool alpha =
         std::ranges::find(rules::alphaEmitters, facts.radionuclide) != rules::alphaEmitters.end();
-    if (facts.activityOnDueDayTBq <= (alpha ? alphaMostTBq : betaGammaMostTBq))
-        return alpha ? rules::alphaReason : rules::betaGammaReason;
+    // What the source is before what decay leaves of it; the exemption of a stored source,
+    // which lasts only until it is used, last of all.
     if (facts.seedsInNylonRibbon && facts.radionuclide == rules::nylonRibbonSeeds)
         return rules::nylonRibbonReason;
+    if (facts.activityOnDueDayTBq <= (alpha ? alphaMostTBq : betaGammaMostTBq))
+        return alpha ? rules::alphaReason : rules::betaGammaReason;
     if (facts.storedNotInUse)
         return rules::storedReason;
     return std::nullopt;

@@ -174,8 +174,8 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
         const auto interval = readInterval(value);
         if (!interval)
             return fail(std::string(name) +
-                        " takes a whole number of months or days, as '6 months' or '180 days'; "
-                        "not '" +
+                        " takes a whole number of days, weeks, months or years, as '6 months' or "
+                        "'1 yr', or annual, semi-annual, quarterly, monthly; not '" +
                         std::string(value) + "'");
         (name == "--leak-test-interval" ? options.duties.leakTestInterval
                                         : options.duties.inventoryInterval) = *interval;

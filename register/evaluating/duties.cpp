@@ -22,8 +22,8 @@ std::optional<Interval> readDutyInterval(std::string_view column, std::string_vi
     const auto interval = readInterval(text);
     if (!interval)
         addNote(note, {column, ": ", quotedForNote(text),
-                       " is not an interval (a whole number of months or days, as '6 months' or "
-                       "'180 days')"});
+                       " is not an interval (a whole number of days, weeks, months or years, as "
+                       "'6 months' or '1 yr', or annual, semi-annual, quarterly, monthly)"});
     return interval;
 }
 

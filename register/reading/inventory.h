@@ -84,10 +84,10 @@ inline std::string_view textOf(std::span<const std::string_view> fields, const C
 inline constexpr std::uint64_t headerSearchRows = 50;
 
 struct InventoryOptions {
-    std::optional<char> separator;          // none: recognised from the first lines
-    std::optional<std::uint64_t> headerRow; // none: the first row that names the columns
+    std::optional<char> separator; // none: recognised from the first lines
     std::vector<ColumnChoice> columns;
-    std::string sheet{}; // the sheet of a workbook; empty: its first sheet
+    std::string sheet{};                      // the sheet of a workbook; empty: its first sheet
+    std::optional<std::uint64_t> headerRow{}; // none: the first row that names the columns
 };
 
 // A data row that is one line without quotes, not yet split into fields.

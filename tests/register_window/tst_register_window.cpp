@@ -108,7 +108,8 @@ QString misfitText(const QChartView& view) {
         if (text.text.endsWith(QStringLiteral("...")))
             return what + QStringLiteral(" is elided");
         if (text.needed > text.room + 1)
-            return what + QStringLiteral(" needs %1 pixels, has %2").arg(text.needed).arg(text.room);
+            return what +
+                   QStringLiteral(" needs %1 pixels, has %2").arg(text.needed).arg(text.room);
         if (!picture.contains(text.box))
             return what + QStringLiteral(" is cut");
         for (qsizetype other = one + 1; other < texts.size(); ++other)
@@ -218,12 +219,12 @@ private slots:
     // A header without the required columns asks which columns hold them, and the answer is
     // kept for the file.
     void columnsChosen() {
-        const QString path = writeFile(folder_, QStringLiteral("isotopes.csv"),
-                                       "Isotope,activity,unit\nCo-60,1,TBq\nCs-137,2,TBq\n");
+        const QString path = writeFile(folder_, QStringLiteral("elements.csv"),
+                                       "Element,activity,unit\nCo-60,1,TBq\nCs-137,2,TBq\n");
         DialogAnswerer answerer;
         answerer.answer = [](QDialog& dialog) {
             auto* box = dialog.findChild<QComboBox*>(QStringLiteral("radionuclideColumnBox"));
-            box->setCurrentIndex(box->findText(QStringLiteral("Isotope")));
+            box->setCurrentIndex(box->findText(QStringLiteral("Element")));
             dialog.accept();
         };
         QVERIFY(openAndWait(path));

@@ -480,6 +480,8 @@ void RegisterWindow::askOptions(const QString& reason, const QStringList& header
 void RegisterWindow::keepBatch(LoadedBatch& batch) {
     const bool first = sources_->rowCount() == 0;
     sources_->append(batch);
+    blankRowsSkipped_ = batch.blankRowsSkipped;
+    totalsRowsSkipped_ = batch.totalsRowsSkipped;
     if (first && sources_->rowCount() > 0) {
         fitTable(*sourcesView_, sourcesWidths_); // to the first rows' texts
         if (!sourcesView_->currentIndex().isValid())
@@ -597,6 +599,15 @@ void RegisterWindow::showCounts() {
     const auto shown = static_cast<qulonglong>(sourcesFilter_->rowCount());
     if (shown != total)
         text += tr("; %1 shown").arg(locale.toString(shown));
+    // What the command line's summary says of the rows too.
+    if (const std::uint64_t header = sources_->texts()->headerRow; header != 1)
+        text += tr("; header row %1").arg(locale.toString(static_cast<qulonglong>(header)));
+    if (blankRowsSkipped_ > 0)
+        text += tr("; %1 blank rows skipped")
+                    .arg(locale.toString(static_cast<qulonglong>(blankRowsSkipped_)));
+    if (totalsRowsSkipped_ > 0)
+        text += tr("; %1 totals rows skipped")
+                    .arg(locale.toString(static_cast<qulonglong>(totalsRowsSkipped_)));
     countsLabel_->setText(text);
 }
 

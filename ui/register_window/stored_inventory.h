@@ -123,6 +123,7 @@ struct InventoryTexts {
     std::string path;
     std::vector<std::string> header;
     ColumnMap columns;
+    std::uint64_t headerRow = 1;           // as a spreadsheet numbers it
     InventoryOptions options;              // as the file was read, separator included
     std::vector<std::uint32_t> unreadable; // rows that are not well formed, in order
     std::deque<std::string> blocks;
