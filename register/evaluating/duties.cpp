@@ -1,5 +1,6 @@
 #include "duties.h"
 
+#include <limits>
 #include <string>
 
 #include "number_text.h"
@@ -112,6 +113,13 @@ bool evaluateDuties(const DutyTexts& texts, const DutySource& source, const Duty
         duties.leakTestExemption = leakTestExemption(
             {source.radionuclide, halfLifeDays(source.decayConstantPerDay), onDueDay,
              saysStoredNotInUse(texts.status), saysNylonRibbon(texts.form)});
+    } else if (rules.leakTestExemptions) {
+        // Without a due day, only what the row says of the source itself can be told: its
+        // form or its being stored, whatever its activity.
+        constexpr double unknownActivity = std::numeric_limits<double>::infinity();
+        duties.leakTestExemption =
+            leakTestExemption({source.radionuclide, 0, unknownActivity,
+                               saysStoredNotInUse(texts.status), saysNylonRibbon(texts.form)});
     }
     // A text that could not be read leaves its duty unknown: the row must not pass for one with
     // nothing due.
