@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -348,6 +349,50 @@ const Radionuclide* RadionuclideTable::find(std::string_view text) const {
     if (const auto* found = lookUp(keyOf(massFirst(name, false))))
         return found;
     return lookUp(keyOf(massFirst(name, true)));
+}
+
+namespace {
+
+// The letters, in lower case, and digits of a name: "Co-60" is "co60".
+std::string lettersAndDigits(std::string_view text) {
+    std::string kept;
+    for (const char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            kept += lowerCase(c);
+    return kept;
+}
+
+// The fewest insertions, deletions and substitutions that make a into b.
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+} // namespace
+
+std::vector<std::string_view> RadionuclideTable::closestNames(std::string_view text,
+                                                              std::size_t count) const {
+    const std::string wanted = lettersAndDigits(text);
+    std::vector<std::pair<std::size_t, std::string_view>> byDistance;
+    for (const Radionuclide& radionuclide : entries_)
+        byDistance.emplace_back(editDistance(wanted, lettersAndDigits(radionuclide.name)),
+                                radionuclide.name);
+    std::ranges::stable_sort(byDistance, {}, &std::pair<std::size_t, std::string_view>::first);
+    std::vector<std::string_view> names;
+    for (std::size_t i = 0; i < byDistance.size() && i < count; ++i)
+        names.push_back(byDistance[i].second);
+    return names;
 }
 
 std::optional<std::size_t> RadionuclideTable::indexOf(std::string_view name) const {

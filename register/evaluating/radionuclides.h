@@ -74,6 +74,10 @@ public:
     // when one X/Be source has that element). None for anything else.
     const Radionuclide* find(std::string_view text) const;
 
+    // The names nearest to a text that names none, by the edits that make one of the other
+    // (letter case and punctuation aside), nearest first: what an error row proposes.
+    std::vector<std::string_view> closestNames(std::string_view text, std::size_t count) const;
+
     // The place in all() of the radionuclide whose name equals the text exactly.
     std::optional<std::size_t> indexOf(std::string_view name) const;
     // That radionuclide itself.

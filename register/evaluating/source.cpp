@@ -204,6 +204,18 @@ void noteTwoCategories(SourceResult& result) {
              tableMoreSevere ? table : byAOverD, tableMoreSevere ? ", by the table" : ", by A/D"});
 }
 
+// The note of a radionuclide the table does not know, naming the nearest names it does know.
+std::string unknownRadionuclide(std::string_view text, const RadionuclideTable& table) {
+    std::string note = "unknown radionuclide " + quotedForNote(text) + " (closest: ";
+    constexpr std::size_t namesProposed = 3;
+    bool first = true;
+    for (const std::string_view name : table.closestNames(text, namesProposed)) {
+        note += (first ? "" : ", ") + std::string(name);
+        first = false;
+    }
+    return note + "; --list-nuclides lists all)";
+}
+
 // The D-values a reader might take for an error: one that is unlimited, and one that is not the
 // one the category table rests on.
 void noteDValue(const Radionuclide& radionuclide, std::string& note) {
@@ -250,7 +262,7 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     if (!radionuclide)
         addNote(note, trimBlanks(source.radionuclide).empty()
                           ? "radionuclide: empty"
-                          : "unknown radionuclide " + quotedForNote(source.radionuclide));
+                          : unknownRadionuclide(source.radionuclide, table));
     else if (!radionuclide->dTBq)
         addNote(note,
                 {"no source gives a D-value for ", radionuclide->name, ", so it has no category"});

@@ -75,10 +75,10 @@ private slots:
         row("Am-241/Be mass first", "241Am/Be", "1", "TBq", "Am-241/Be 1");
         row("Am-241 not /Be", "am241", "1", "TBq", "Am-241 1");
         row("no thresholds", "se75", "1", "TBq", "Se-75 1");
-        row("element name", "Cobalt", "1", "TBq", "unknown radionuclide 'Cobalt'");
-        row("mass too long", "Co-600", "1", "TBq", "unknown radionuclide 'Co-600'");
-        row("two joints", "Co--60", "1", "TBq", "unknown radionuclide 'Co--60'");
-        row("trailing letter", "Co-60m", "1", "TBq", "unknown radionuclide 'Co-60m'");
+        row("element name", "Cobalt", "1", "TBq", "unknown radionuclide 'Cobalt' (closest: Co-60, Co-57, Cs-137; --list-nuclides lists all)");
+        row("mass too long", "Co-600", "1", "TBq", "unknown radionuclide 'Co-600' (closest: Co-60, Po-210, Co-57; --list-nuclides lists all)");
+        row("two joints", "Co--60", "1", "TBq", "unknown radionuclide 'Co--60' (closest: Co-60, Co-57, Ge-68; --list-nuclides lists all)");
+        row("trailing letter", "Co-60m", "1", "TBq", "unknown radionuclide 'Co-60m' (closest: Co-60, Co-57, Cd-109; --list-nuclides lists all)");
         row("beyond the calculator", "h 3", "1", "TBq", "H-3 1");
         row("metastable", "tc99m", "1", "TBq", "Tc-99m 1");
         row("metastable mass first", "99mTc", "1", "TBq", "Tc-99m 1");
@@ -110,7 +110,7 @@ private slots:
         row("Greek mu", "Cs-137", "1", "\u03BCCi", "Cs-137 3.7e-08");
         row("milli or mega in small letters", "Cs-137", "1", "mbq", "unit: 'mbq' may be mBq (milli) or MBq (mega): write it with its letter case");
         row("no unit", "Cs-137", "1", "", "unit: empty");
-        row("every error", "Cobalt", "x", "Bqs", "unknown radionuclide 'Cobalt'; activity: 'x' is not a number");
+        row("every error", "Cobalt", "x", "Bqs", "unknown radionuclide 'Cobalt' (closest: Co-60, Co-57, Cs-137; --list-nuclides lists all); activity: 'x' is not a number");
         row("unknown unit", "Co-60", "1", "Bqs", "unit: unknown unit 'Bqs' (known: uCi, mCi, Ci, kCi, Bq, kBq, MBq, GBq, TBq, MCi)");
         // clang-format on
     }
@@ -365,7 +365,7 @@ private slots:
             "last_leak_test: '2026-13-01' is not a date (day/month/year or month/day/year or "
             "year-month-day); working_life: '7.5' is not a whole number of years from 1 to 100");
         row("error row", "Xx-1", "2026-05-01", "", "10", true, "<no result>", "", "<no result>",
-            "unknown radionuclide 'Xx-1'");
+            "unknown radionuclide 'Xx-1' (closest: H-3, C-14, P-32; --list-nuclides lists all)");
     }
     void duties() {
         QFETCH(QByteArray, radionuclide);
