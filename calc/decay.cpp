@@ -144,9 +144,13 @@ bool isTimeOfDay(std::string_view text) {
 InventoryDate readInventoryDate(std::string_view text, std::chrono::year currentYear,
                                 DateOrder order) {
     std::string_view date = trimBlanks(text);
-    const std::size_t gap = date.find_first_of(" T");
-    if (gap != std::string_view::npos && isTimeOfDay(trimBlanks(date.substr(gap + 1))))
-        date = date.substr(0, gap);
+    // Compared one by one: a search of the set would cost a call for every character.
+    const auto gap = std::ranges::find_if(date, [](char c) { return c == ' ' || c == 'T'; });
+    if (gap != date.end()) {
+        const auto at = static_cast<std::size_t>(gap - date.begin());
+        if (isTimeOfDay(trimBlanks(date.substr(at + 1))))
+            date = date.substr(0, at);
+    }
     InventoryDate read{readDate(date, currentYear, order)};
     read.ambiguous = !read.date && order == DateOrder::unstated &&
                      readDate(date, currentYear, DateOrder::monthFirst) &&

@@ -78,6 +78,8 @@ std::optional<year_month_day> readDateColumn(std::string_view column, std::strin
     if (trimBlanks(text).empty())
         return std::nullopt;
     const year asOfYear = year_month_day{floor<days>(asOf)}.year();
+    if (const auto date = readDate(text, asOfYear, order)) [[likely]]
+        return date; // most dates carry no time of day and read one way
     const InventoryDate read = readInventoryDate(text, asOfYear, order);
     if (read.ambiguous)
         addNote(note, {column, ": ", quotedForNote(text),

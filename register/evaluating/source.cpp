@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <initializer_list>
 #include <limits>
 #include <memory>
@@ -216,6 +216,13 @@ std::string unknownRadionuclide(std::string_view text, const RadionuclideTable& 
     return note + "; --list-nuclides lists all)";
 }
 
+// A value to three significant digits, as printf's %.3g writes it, into space.
+std::string_view threeDigits(double value, std::array<char, 32>& space) {
+    const auto written = std::to_chars(space.data(), space.data() + space.size(), value,
+                                       std::chars_format::general, 3);
+    return {space.data(), static_cast<std::size_t>(written.ptr - space.data())};
+}
+
 // The D-values a reader might take for an error: one that is unlimited, and one that is not the
 // one the category table rests on.
 void noteDValue(const Radionuclide& radionuclide, std::string& note) {
@@ -226,14 +233,10 @@ void noteDValue(const Radionuclide& radionuclide, std::string& note) {
     if (radionuclide.tableDTBq) {
         std::array<char, 32> table{};
         std::array<char, 32> d{};
-        const auto text = [](double value, std::array<char, 32>& space) {
-            const int length = std::snprintf(space.data(), space.size(), "%g", value);
-            return std::string_view(space.data(), static_cast<std::size_t>(length));
-        };
-        addNote(note,
-                {"the category table rests on a D-value of ", text(*radionuclide.tableDTBq, table),
-                 " TBq, A/D on ", text(*radionuclide.dTBq, d), " TBq (StrlSchV 2018 Anlage 4 '",
-                 radionuclide.name, "+'): the two differ by ten"});
+        addNote(note, {"the category table rests on a D-value of ",
+                       threeDigits(*radionuclide.tableDTBq, table), " TBq, A/D on ",
+                       threeDigits(*radionuclide.dTBq, d), " TBq (StrlSchV 2018 Anlage 4 '",
+                       radionuclide.name, "+'): the two differ by ten"});
     }
 }
 
@@ -243,11 +246,9 @@ void noteNotAssigned(const SourceResult& result, std::string_view name, std::str
     if (result.currentCategory != labels::notAssigned || !numbered(result.categoryByAOverD))
         return;
     std::array<char, 32> activity{};
-    const int length =
-        std::snprintf(activity.data(), activity.size(), "%.3g", result.currentActivityTBq);
     addNote(note, {"the category table has no band for ",
-                   std::string_view(activity.data(), static_cast<std::size_t>(length)), " TBq of ",
-                   name, "; category ", result.categoryByAOverD, " by A/D"});
+                   threeDigits(result.currentActivityTBq, activity), " TBq of ", name,
+                   "; category ", result.categoryByAOverD, " by A/D"});
 }
 
 } // namespace

@@ -130,7 +130,28 @@ std::optional<UnitRead> readUnitText(std::string_view text, std::string* why) {
     return readUnitInAnyCase(unit, why);
 }
 
-std::optional<ActivityRead> readActivityTexts(const ActivityTexts& texts, std::string& problems) {
+namespace {
+
+// The activity of most rows: one number alone, its unit in the unit column as the tables write
+// it. None for anything else, which readCarefully then reads or refuses.
+std::optional<ActivityRead> readPlainly(const ActivityTexts& texts) {
+    const std::string_view activity = trimBlanks(texts.activity);
+    const bool plain = std::ranges::none_of(activity, [](char c) {
+        return isBlank(c) || c == ',' || static_cast<unsigned char>(c) >= 0x80;
+    });
+    if (!plain || activity.empty())
+        return std::nullopt;
+    const NumberRead number = readNumber(activity);
+    if (!number.found || number.end != activity.size() || !number.finite || number.value < 0)
+        return std::nullopt;
+    const ActivityUnit* unit = unitNamed(trimBlanks(texts.unit));
+    if (unit == nullptr)
+        return std::nullopt;
+    return ActivityRead{number.value, {unit->name, unit->sizeInBq}};
+}
+
+[[gnu::noinline]] std::optional<ActivityRead> readCarefully(const ActivityTexts& texts,
+                                                            std::string& problems) {
     std::string_view activity = trimBlanks(texts.activity);
     if (activity.empty()) {
         addProblem(problems, "activity: empty");
@@ -152,7 +173,7 @@ std::optional<ActivityRead> readActivityTexts(const ActivityTexts& texts, std::s
     };
     if (!number.found)
         return notANumber("is not a number");
-    if (digits.find_first_of(blanks) != std::string_view::npos && !blanksGroupThousands(digits))
+    if (std::ranges::any_of(digits, isBlank) && !blanksGroupThousands(digits))
         return notANumber("has a blank inside its number: only groups of three digits may be set "
                           "apart ('1 000 000')");
     if (!number.finite || number.value < 0)
@@ -202,6 +223,14 @@ std::optional<ActivityRead> readActivityTexts(const ActivityTexts& texts, std::s
     }
     addProblem(problems, "unit: empty");
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<ActivityRead> readActivityTexts(const ActivityTexts& texts, std::string& problems) {
+    if (auto plain = readPlainly(texts)) [[likely]]
+        return plain;
+    return readCarefully(texts, problems);
 }
 
 std::string_view unitInHeader(std::string_view header) {

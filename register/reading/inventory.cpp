@@ -1,6 +1,7 @@
 #include "inventory.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 #include "activity_text.h"
@@ -345,13 +346,16 @@ std::optional<PlainLine> InventoryReader::nextPlainLine() {
         const auto line = rows_.nextPlainLine();
         if (!line)
             return line;
-        // Most lines begin with a letter or digit that is neither a totals row's nor a blank
-        // row's: only the others are split here.
+        // Most lines begin with a text that is neither a totals row's word nor a blank row's
+        // separators: only the others are split here, so that this thread, which reads every
+        // line, does little more for each than find its end.
         const char separator = rows_.separator();
         const auto first = std::ranges::find_if(line->bytes, [separator](char c) {
             return c != separator && c != ' ' && c != '\t' && c != '\r';
         });
-        if (first != line->bytes.end() && lowerCase(*first) != 't' && lowerCase(*first) != 's')
+        if (first != line->bytes.end() &&
+            !beginsWithTotalsWord(
+                line->bytes.substr(static_cast<std::size_t>(first - line->bytes.begin()))))
             return line;
         lineFields_.clear();
         splitPlainLine(line->bytes, separator, columns_.width, lineFields_, lineProblem_);
@@ -410,6 +414,15 @@ bool isBlankRow(std::span<const std::string_view> fields) {
                                [](std::string_view field) { return trimmed(field).empty(); });
 }
 
+bool beginsWithTotalsWord(std::string_view text) {
+    const auto beginsWith = [text](std::string_view word) {
+        return text.size() >= word.size() &&
+               std::ranges::equal(text.substr(0, word.size()), word,
+                                  [](char a, char b) { return lowerCase(a) == b; });
+    };
+    return beginsWith("total") || beginsWith("subtotal") || beginsWith("sum");
+}
+
 bool isTotalsRow(std::span<const std::string_view> fields, const ColumnMap& columns) {
     const auto first = std::ranges::find_if(
         fields, [](std::string_view field) { return !trimmed(field).empty(); });
@@ -420,11 +433,7 @@ bool isTotalsRow(std::span<const std::string_view> fields, const ColumnMap& colu
         trimmed(radionuclide).empty() ||
         (columns[Column::radionuclide] &&
          static_cast<std::size_t>(first - fields.begin()) == *columns[Column::radionuclide]);
-    const std::string_view text = trimmed(*first);
-    const auto beginsWith = [text](std::string_view word) {
-        return text.size() >= word.size() && sameName(text.substr(0, word.size()), word);
-    };
-    return noRadionuclide && (beginsWith("total") || beginsWith("subtotal") || beginsWith("sum"));
+    return noRadionuclide && beginsWithTotalsWord(trimmed(*first));
 }
 
 std::string widthProblem(std::span<const std::string_view> fields, std::size_t width,

@@ -234,6 +234,8 @@ private:
     std::vector<std::uint64_t> totalsRows_;
 };
 
+// Whether a text begins with "Total", "Subtotal" or "Sum", in any letter case.
+bool beginsWithTotalsWord(std::string_view text);
 // Whether a row is a totals row: no radionuclide, and its first field that is not empty
 // begins with "Total", "Subtotal" or "Sum" in any letter case.
 bool isTotalsRow(std::span<const std::string_view> fields, const ColumnMap& columns);
