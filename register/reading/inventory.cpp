@@ -109,11 +109,6 @@ std::optional<Column> columnNamed(std::string_view name) {
     return std::nullopt;
 }
 
-bool sameHeader(std::string_view a, std::string_view b) {
-    const std::string key = headerKey(a);
-    return !key.empty() && key == headerKey(b);
-}
-
 RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& columns) {
     const auto text = [&](Column column) { return textOf(fields, columns, column); };
     RowTexts texts{{text(Column::radionuclide), text(Column::activity), text(Column::unit),

@@ -58,11 +58,6 @@ struct HeaderReading {
 HeaderReading mapColumns(std::span<const std::string_view> header,
                          std::span<const ColumnChoice> choices);
 
-// Whether two headers are the same for matching: letter case, blanks, punctuation and a
-// trailing part in brackets ignored ("Serial No." and "serial no", "Activity (mCi)" and
-// "activity").
-bool sameHeader(std::string_view a, std::string_view b);
-
 // The texts of a row for the columns, by the map; an absent column gives an empty text. A field
 // that holds the activity and its unit is split at its last run of blanks.
 struct RowTexts {
