@@ -153,6 +153,7 @@ private:
             texts_->header.emplace_back(field);
         texts_->columns = reader.columns();
         texts_->headerRow = reader.headerRow();
+        texts_->headerRemarks.assign(reader.headerRemarks().begin(), reader.headerRemarks().end());
         texts_->options = request_.options;
         texts_->options.separator = reader.separator();
     }

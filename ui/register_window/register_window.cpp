@@ -589,6 +589,7 @@ void RegisterWindow::showCounts() {
     if (!sources_->texts()) {
         countsLabel_->setText(tr(
             "No inventory open: open a CSV file or an .xlsx or .ods workbook, or drop one here."));
+        countsLabel_->setToolTip({});
         return;
     }
     const QLocale locale;
@@ -608,6 +609,11 @@ void RegisterWindow::showCounts() {
     if (totalsRowsSkipped_ > 0)
         text += tr("; %1 totals rows skipped")
                     .arg(locale.toString(static_cast<qulonglong>(totalsRowsSkipped_)));
+    // What the header lacks or carries unrecognised, one line each, where the counts point.
+    QStringList remarks;
+    for (const std::string& remark : sources_->texts()->headerRemarks)
+        remarks << QString::fromStdString(remark);
+    countsLabel_->setToolTip(remarks.join(u'\n'));
     countsLabel_->setText(text);
 }
 
