@@ -95,8 +95,9 @@ median() {
 }
 column() { printf '%s\n' "${@:2}" | cut -d' ' -f"$1" | median; }
 
+# The generated dates are month first (8/12/93), which the register reads only when told.
 run_register() {
-    measure 1 "$register" --as-of "$as_of" -o "$scratch/register.csv" \
+    measure 1 "$register" --as-of "$as_of" --date-order mdy -o "$scratch/register.csv" \
         --locations "$scratch/locations.csv" "$1"
 }
 run_miller() { measure 0 mlr --icsv --ocsv cat "$1"; }

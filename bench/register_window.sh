@@ -63,7 +63,9 @@ measure() {
 run_window() { measure "$window" "$file"; }
 run_empty() { measure "$window"; }
 run_new_date() { measure "$window" "$file" reevaluate; }
-run_register() { measure "$register" --as-of 2026-12-07 -o "$scratch/register.csv" "$file"; }
+run_register() {
+    measure "$register" --as-of 2026-12-07 --date-order mdy -o "$scratch/register.csv" "$file"
+}
 
 median() {
     sort -n | awk '{ v[NR] = $1 }

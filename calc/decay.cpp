@@ -83,6 +83,17 @@ readDate(std::string_view text, std::chrono::year currentYear, DateOrder order) 
         return std::nullopt;
     const auto [first, second, third, separator] = *fields;
     const bool isoOrder = separator == '-' && first.digits == 4;
+    if (!isoOrder && order == DateOrder::unstated) {
+        // Read only where one order alone gives the date: equal parts read alike either way.
+        if (first.value > 12 && second.value <= 12)
+            order = DateOrder::dayFirst;
+        else if (second.value > 12 && first.value <= 12)
+            order = DateOrder::monthFirst;
+        else if (first.value == second.value)
+            order = DateOrder::monthFirst;
+        else
+            return std::nullopt;
+    }
     const bool dayFirst = !isoOrder && order == DateOrder::dayFirst;
     const Field yearField = isoOrder ? first : third;
     const Field monthField = isoOrder || dayFirst ? second : first;
@@ -97,6 +108,66 @@ readDate(std::string_view text, std::chrono::year currentYear, DateOrder order) 
     if (!date.ok() || y < year{1})
         return std::nullopt;
     return date;
+}
+
+namespace {
+
+// Whether the text is a time of day: h:mm or hh:mm, with :ss and a fraction of a second
+// allowed.
+bool isTimeOfDay(std::string_view text) {
+    // The number of one to most digits at the start of the text, taken off it, when below limit.
+    const auto part = [&text](std::size_t most, unsigned limit) {
+        std::size_t count = 0;
+        unsigned value = 0;
+        while (count < text.size() && count < most && text[count] >= '0' && text[count] <= '9')
+            value = value * 10 + static_cast<unsigned>(text[count++] - '0');
+        text.remove_prefix(count);
+        return count > 0 && value < limit;
+    };
+    const auto separator = [&text](char c) {
+        const bool found = !text.empty() && text.front() == c;
+        if (found)
+            text.remove_prefix(1);
+        return found;
+    };
+    if (!part(2, 24) || !separator(':') || !part(2, 60))
+        return false;
+    if (separator(':') && !part(2, 61)) // 61: a leap second
+        return false;
+    if (separator('.') && !part(9, 1'000'000'000))
+        return false;
+    return text.empty();
+}
+
+} // namespace
+
+InventoryDate readInventoryDate(std::string_view text, std::chrono::year currentYear,
+                                DateOrder order) {
+    std::string_view date = trimBlanks(text);
+    // Compared one by one: a search of the set would cost a call for every character.
+    const auto gap = std::ranges::find_if(date, [](char c) { return c == ' ' || c == 'T'; });
+    if (gap != date.end()) {
+        const auto at = static_cast<std::size_t>(gap - date.begin());
+        if (isTimeOfDay(trimBlanks(date.substr(at + 1))))
+            date = date.substr(0, at);
+    }
+    InventoryDate read{readDate(date, currentYear, order)};
+    read.ambiguous = !read.date && order == DateOrder::unstated &&
+                     readDate(date, currentYear, DateOrder::monthFirst) &&
+                     readDate(date, currentYear, DateOrder::dayFirst);
+    return read;
+}
+
+std::string_view dateOrderText(DateOrder order) {
+    switch (order) {
+    case DateOrder::monthFirst:
+        return "month/day/year";
+    case DateOrder::dayFirst:
+        return "day/month/year";
+    case DateOrder::unstated:
+        break;
+    }
+    return "day/month/year or month/day/year";
 }
 
 double elapsedDays(std::chrono::year_month_day manufactured, LocalTime now) {

@@ -16,8 +16,10 @@ using LocalTime = std::chrono::local_time<std::chrono::milliseconds>;
 std::optional<double> decayConstantOf(std::string_view radionuclide);
 
 // How a date whose year comes last is read: month first, as the window's hint "mm/dd/yy" says,
-// or day first, as an inventory written in most of the world has it.
-enum class DateOrder { monthFirst, dayFirst };
+// or day first, as an inventory written in most of the world has it; or, where no one has
+// said, only as the date can be read one way: a part above 12 is the day, and a date whose two
+// parts could each be the month (01/08/2026) is no date, never a guess.
+enum class DateOrder { monthFirst, dayFirst, unstated };
 
 // The date of manufacture typed by the user: month/day/year (or day/month/year when order says
 // so) with '/' or '-' between them and a two- or four-digit year, or year-month-day with a
@@ -28,6 +30,21 @@ enum class DateOrder { monthFirst, dayFirst };
 std::optional<std::chrono::year_month_day> readDate(std::string_view text,
                                                     std::chrono::year currentYear,
                                                     DateOrder order = DateOrder::monthFirst);
+
+// A date as an inventory writes it, read by readDate, a time of day after it allowed and
+// dropped ("2008-09-01 10:30", "2008-09-01T10:30:00", "01/09/2008 10:30:15"), as a
+// spreadsheet writes a date cell that holds a time. ambiguous: a slash date that the unstated
+// order cannot read because it reads both ways.
+struct InventoryDate {
+    std::optional<std::chrono::year_month_day> date;
+    bool ambiguous = false;
+};
+InventoryDate readInventoryDate(std::string_view text, std::chrono::year currentYear,
+                                DateOrder order);
+
+// The order's hint in a message: "day/month/year", "month/day/year", or both for the unstated
+// order.
+std::string_view dateOrderText(DateOrder order);
 
 // manufactured (at 00:00 of its day) minus now, in days with a fraction: negative for a date
 // in the past, between -1 and 0 for today. Local calendar arithmetic: every day has 24 hours.

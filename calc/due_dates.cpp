@@ -63,13 +63,32 @@ std::optional<year_month_day> notAfterLastWrittenDay(year_month_day date) {
 } // namespace
 
 std::optional<Interval> readInterval(std::string_view text) {
-    const auto count = readCount(trimBlanks(text), mostIntervalCount);
+    const std::string_view words = trimBlanks(text);
+    // The words of a schedule, as inventories write them.
+    if (oneOf(words, {"annual", "annually", "yearly"}))
+        return Interval{12, Interval::Unit::months};
+    if (oneOf(words, {"semi-annual", "semiannual", "semi-annually", "semiannually", "biannual"}))
+        return Interval{6, Interval::Unit::months};
+    if (oneOf(words, {"quarterly"}))
+        return Interval{3, Interval::Unit::months};
+    if (oneOf(words, {"monthly"}))
+        return Interval{1, Interval::Unit::months};
+    const auto count = readCount(words, mostIntervalCount);
     if (!count)
         return std::nullopt;
-    if (oneOf(count->rest, {"month", "months"}))
-        return Interval{count->value, Interval::Unit::months};
+    const auto inUnits = [&count](int per, Interval::Unit unit) -> std::optional<Interval> {
+        if (count->value > mostIntervalCount / per)
+            return std::nullopt;
+        return Interval{count->value * per, unit};
+    };
+    if (oneOf(count->rest, {"month", "months", "mo", "mos"}))
+        return inUnits(1, Interval::Unit::months);
+    if (oneOf(count->rest, {"year", "years", "yr", "yrs"}))
+        return inUnits(12, Interval::Unit::months);
+    if (oneOf(count->rest, {"week", "weeks", "wk", "wks"}))
+        return inUnits(7, Interval::Unit::days);
     if (oneOf(count->rest, {"day", "days"}))
-        return Interval{count->value, Interval::Unit::days};
+        return inUnits(1, Interval::Unit::days);
     return std::nullopt;
 }
 
@@ -127,8 +146,14 @@ std::optional<std::string_view> leakTestExemption(const LeakTestFacts& facts) {
     static const double alphaMostTBq = fifteenDigits(rules::alphaMostBq * powerOfTen(-12));
     const bool alpha =
         std::ranges::find(rules::alphaEmitters, facts.radionuclide) != rules::alphaEmitters.end();
+    // What the source is before what decay leaves of it; the exemption of a stored source,
+    // which lasts only until it is used, last of all.
+    if (facts.seedsInNylonRibbon && facts.radionuclide == rules::nylonRibbonSeeds)
+        return rules::nylonRibbonReason;
     if (facts.activityOnDueDayTBq <= (alpha ? alphaMostTBq : betaGammaMostTBq))
         return alpha ? rules::alphaReason : rules::betaGammaReason;
+    if (facts.storedNotInUse)
+        return rules::storedReason;
     return std::nullopt;
 }
 

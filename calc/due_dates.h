@@ -21,10 +21,12 @@ struct Interval {
     bool operator==(const Interval&) const = default;
 };
 
-// The interval a user types: a whole number from 1 to 9999, then "month", "months",
-// "day" or "days", letter case ignored, with blanks around and between them allowed ("6 months",
-// "180 days", "1 Month", "6months"). Anything else gives no result: abbreviations ("6 mo"),
-// fractions ("1.5 months"), weeks or years are not guessed at.
+// The interval a user types: a whole number from 1 to 9999, then "month", "months", "mo",
+// "year", "years", "yr", "week", "weeks", "day" or "days", letter case ignored, with blanks
+// around and between them allowed ("6 months", "180 days", "1 Year", "6mo"); or a schedule's
+// word, "annual", "semi-annual", "quarterly", "monthly". A year is 12 months and a week 7 days,
+// within 9999 of the unit. Anything else gives no result: a number without its unit ("12"),
+// fractions ("1.5 months") are not guessed at.
 inline constexpr int mostIntervalCount = 9999;
 std::optional<Interval> readInterval(std::string_view text);
 
@@ -60,7 +62,9 @@ std::string_view statusText(DueStatus status); // "overdue", "due within 30 days
 struct LeakTestFacts {
     std::string_view radionuclide; // the decay table's name, "Kr-85"
     double halfLifeDays = 0;
-    double activityOnDueDayTBq = 0; // decayed to 00:00 of the due day, 15 significant digits
+    double activityOnDueDayTBq = 0;  // decayed to 00:00 of the due day, 15 significant digits
+    bool storedNotInUse = false;     // the inventory says the source is stored, not in use
+    bool seedsInNylonRibbon = false; // the inventory says its form is seeds in nylon ribbon
 };
 
 // The exemption the source earns, as its reason ("exempt: ..."), or none when it must be tested.

@@ -11,15 +11,21 @@
 //    approved by the Commission or an Agreement State in the Sealed Source and Device Registry."
 //   "(f) A licensee need not perform a leak test on the following sources:
 //    (1) Sources containing only byproduct material with a half-life of less than 30 days;"
-// The copy read breaks off after (f)(1). The gas exemption and the two activity limits are
-// therefore cited as 10 CFR 35.67(f) without a paragraph number, and their numbers were read in
-// two texts that restate the same limits:
-//   University of Nevada, Reno, Radiation Safety Manual, 17.3 Exemptions: "The source contains
-//   100 microcuries or less of beta or gamma emitting material or 10 microcuries or less of
-//   alpha emitting materials";
-//   University of Maryland EHS, Radioactive Sealed Sources: "100 µCi or more of Beta or Gamma
-//   emitting radionuclides or 10 µCi or more of alpha emitting material in any form other than
-//   gas will be tested".
+// The copy read breaks off after (f)(1); no copy of the later paragraphs could be reached. The
+// five exemptions of (f), in the order of their paragraphs, and the two activity limits were
+// read where a state's rule restates them word for word, Nevada Administrative Code 459.307
+// "Testing sealed sources for leakage" (nvrules.elaws.us/NAC/459.307, updated 2015-01-06):
+//   "(a) The source contains only radioactive material with a half-life of less than 30 days;
+//    (b) The source contains only radioactive material as a gas;
+//    (c) The source contains 100 microcuries (3.7 megabecquerels) or less of beta- or
+//    gamma-emitting material or 10 microcuries (370 kilobecquerels) or less of alpha-emitting
+//    material;
+//    (d) The sealed source is stored and is not being used. The sources must be tested for
+//    leakage before any use or transfer unless they have been leak tested within 6 months
+//    before the date of use or transfer; or
+//    (e) The source is seeds of iridium-192 encased in nylon ribbon."
+// Their numbers in 35.67(f): (1) the half-life, (2) the gas, (3) the activity limits,
+// (4) the iridium-192 seeds in nylon ribbon, (5) the sources stored and not being used.
 // The physical inventory: 10 CFR 35.2067(b) (law.cornell.edu/cfr/text/10/35.2067, Title 10
 // published on 2014-01-01): "the semi-annual physical inventory of sealed sources and
 // brachytherapy sources required by § 35.67(g)".
@@ -50,12 +56,21 @@ static_assert(betaGammaMostBq == 3.7e6 && alphaMostBq == 3.7e5,
 inline constexpr std::string_view shortHalfLifeReason =
     "exempt: half-life of less than 30 days (10 CFR 35.67(f)(1))";
 inline constexpr std::string_view gasReason =
-    "exempt: only radioactive material as a gas (10 CFR 35.67(f))";
+    "exempt: only radioactive material as a gas (10 CFR 35.67(f)(2))";
 inline constexpr std::string_view betaGammaReason =
     "exempt: beta/gamma emitter of at most 3.7 MBq (100 \u00B5Ci) on the due date "
-    "(10 CFR 35.67(f))";
+    "(10 CFR 35.67(f)(3))";
 inline constexpr std::string_view alphaReason =
-    "exempt: alpha emitter of at most 0.37 MBq (10 \u00B5Ci) on the due date (10 CFR 35.67(f))";
+    "exempt: alpha emitter of at most 0.37 MBq (10 \u00B5Ci) on the due date "
+    "(10 CFR 35.67(f)(3))";
+inline constexpr std::string_view nylonRibbonReason =
+    "exempt: seeds of Ir-192 encased in nylon ribbon (10 CFR 35.67(f)(4))";
+inline constexpr std::string_view storedReason =
+    "exempt while stored and not being used: test before any use or transfer unless tested "
+    "within 6 months before it (10 CFR 35.67(f)(5))";
+
+// 35.67(f)(4): the radionuclide of the seeds.
+inline constexpr std::string_view nylonRibbonSeeds = "Ir-192";
 
 // The alpha emitters, each with the decay mode of its evaluation in the DDEP/LNE-LNHB recommended
 // data as distributed in GitHub nrc-cnrc/EGSnrc, HEN_HOUSE/spectra/lnhb/<name>.txt, line 1 (the

@@ -37,8 +37,9 @@
 // IRR17 UK Ionising Radiations Regulations 2017, Schedule 7 Part 2, column 3 (legislation.gov.uk
 //       /uksi/2017/1075/schedule/7/part/2/made).
 // A year is 31556925.26 s, as EGSnrc converts the DDEP files' "Y" (HEN_HOUSE/egs++/
-// egs_ensdf.cpp). A value no source gives is left out: no D-value for I-129, Th-232 and U-238
-// (SV18 lists "UL", unlimited, or nothing), no exemption level for the X/Be sources.
+// egs_ensdf.cpp). A value no source gives is left out: no exemption level for the X/Be sources.
+// I-129, Th-232 and U-238 have the D-value "UL", unlimited, in SV18 Sp. 4 (rows 'I-129',
+// 'Th-232+', 'U-238+'): no quantity of them is dangerous, which unlimitedD stands for.
 
 #include <algorithm>
 #include <array>
@@ -81,6 +82,9 @@ struct HalfLife {
         return value * daysPerUnit(unit).value_or(std::numeric_limits<double>::quiet_NaN());
     }
 };
+
+// The D-value "UL" of SV18 Sp. 4: unlimited, so that A/D is 0 for any activity.
+inline constexpr double unlimitedD = std::numeric_limits<double>::infinity();
 
 struct Nuclide {
     std::string_view name; // as the tables write it: "Co-60", "Tc-99m", "Am-241/Be"
@@ -142,8 +146,8 @@ inline constexpr auto nuclides = std::to_array<Nuclide>({
     {"Cd-109", {461.9, 0.4, "d"}, 2e1, 1e6},
     // I-125: T½ DDEP '59.388 D 28', SV18 '59,4 d'; D SV18 0080; E SV18 0080
     {"I-125", {59.388, 0.028, "d"}, 2e-1, 1e6},
-    // I-129: T½ DDEP '16.1E6 Y 7', SV18 '1,6 E+7 a'; no D (SV18 0080 Sp.4 'UL'); E SV18 0080
-    {"I-129", {16.1e6, 0.7e6, "y"}, std::nullopt, 1e5},
+    // I-129: T½ DDEP '16.1E6 Y 7', SV18 '1,6 E+7 a'; D SV18 0080 Sp.4 'UL'; E SV18 0080
+    {"I-129", {16.1e6, 0.7e6, "y"}, unlimitedD, 1e5},
     // I-131: T½ DDEP '8.0233 D 19', SV18 '8,0 d'; D SV18 0080; E SV18 0080
     {"I-131", {8.0233, 0.0019, "d"}, 2e-1, 1e6},
     // Ba-133: T½ DDEP '10.539 Y 6', SV18 '10,5 a'; D SVX only; E SV18 0090
@@ -183,14 +187,14 @@ inline constexpr auto nuclides = std::to_array<Nuclide>({
     // Ra-226: T½ DDEP '1600 Y 7', SV18 '1,6 E+3 a'; D EU3, NRC, CNSC, SV18 0130 'Ra-226+';
     //     E SV18 0130 'Ra-226+', IRR17
     {"Ra-226", {1600, 7, "y"}, 4e-2, 1e4},
-    // Th-232: T½ DDEP '14.02E9 Y 6', SV18 '1,4 E+10 a'; no D (SV18 0140 Sp.4 empty, 'Th-232+' UL);
-    //     E SV18 0140
-    {"Th-232", {14.02e9, 0.06e9, "y"}, std::nullopt, 1e4},
+    // Th-232: T½ DDEP '14.02E9 Y 6', SV18 '1,4 E+10 a'; D SV18 0140 'Th-232+' Sp.4 'UL' (the
+    //     plain row's Sp.4 is empty); E SV18 0140
+    {"Th-232", {14.02e9, 0.06e9, "y"}, unlimitedD, 1e4},
     // U-235: T½ DDEP '704E6 Y 1', SV18 '7,0 E+8 a'; D SV18 0140 'U-235+'; E SV18 0140 'U-235+'
     {"U-235", {704e6, 1e6, "y"}, 8e-5, 1e4},
-    // U-238: T½ DDEP '4.468E9 Y 5', SV18 '4,5 E+9 a'; no D (SV18 0140 'U-238+' Sp.4 'UL');
+    // U-238: T½ DDEP '4.468E9 Y 5', SV18 '4,5 E+9 a'; D SV18 0140 'U-238+' Sp.4 'UL';
     //     E SV18 0140 'U-238+'
-    {"U-238", {4.468e9, 0.005e9, "y"}, std::nullopt, 1e4},
+    {"U-238", {4.468e9, 0.005e9, "y"}, unlimitedD, 1e4},
     // Pu-238: T½ DDEP '87.74 Y 3', SV18 '87,7 a'; D EU3, NRC, CNSC, SV18 0140; E SV18 0140
     {"Pu-238", {87.74, 0.03, "y"}, 6e-2, 1e4},
     // Pu-239: T½ DDEP '24100 Y 11', SV18 '2,4 E+4 a'; D SV18 0140 'Pu-239+'; E SV18 0140 'Pu-239+'
@@ -218,7 +222,10 @@ constexpr const Nuclide* nuclideNamed(std::string_view name) {
 
 // The calculator's D-values that this table's sources do not confirm. Ge-68: the calculator's
 // category table is built on 0.7 TBq (its bound 0.007 TBq is D / 100), while SV18 Sp. 4 gives
-// 0.07 TBq for 'Ge-68+'. The register keeps the calculator's value for its radionuclides.
+// 0.07 TBq for 'Ge-68+', which transcribes IAEA EPR-D-Values 2006 (EU3 lists no Ge-68 and points
+// to EPR-D-Values for the radionuclides it does not list). The register takes this table's value
+// for A/D and keeps the calculator's category table, and says on each such row that the two
+// differ.
 inline constexpr auto dValuesApart = std::to_array<std::string_view>({"Ge-68"});
 
 // Where the D-value comes from, beside the rows' comments for the register's source column: the

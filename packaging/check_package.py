@@ -56,7 +56,7 @@ def build_package(config, folder):
 
 def expected_files(programs):
     """Every file the package installs, and nothing else (no test, library or header slips in)."""
-    files = {f"{DOC}/copyright", f"{DOC}/changelog.gz"}
+    files = {f"{DOC}/copyright", f"{DOC}/changelog.gz", f"{DOC}/data.md"}
     for program in programs:
         files |= {f"usr/bin/{program}", f"usr/share/man/man1/{program}.1.gz"}
         if program in DESKTOP_PROGRAMS:

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <utility>
 
 #include "due_dates.h"
@@ -24,7 +25,7 @@ namespace {
 constexpr std::string_view programName = "dovrin-register";
 constexpr std::uint64_t largeInput = 32ull << 20; // an input worth a progress bar
 
-constexpr std::string_view usage = R"(Usage: dovrin-register [OPTION]... INVENTORY
+constexpr std::string_view usage = R"usage(Usage: dovrin-register [OPTION]... INVENTORY
        dovrin-register [OPTION]... REGISTER [--as-of DATE] [--known-at MOMENT]
        dovrin-register init REGISTER --holder NAME [--licence TEXT]
        dovrin-register import REGISTER INVENTORY --on DATE --by NAME [--commit] [--reason TEXT]
@@ -36,16 +37,25 @@ Categorise every sealed radioactive source of an inventory (a CSV file, a sheet 
 .ods workbook, or - for standard input) and write each row with its results as CSV to standard
 output. A workbook is recognised by what the file holds, whatever its name.
 
-The header row (of a sheet: its first row that is not empty) names the columns, letter case and
-surrounding blanks ignored: radionuclide, activity and unit are required; manufactured,
-location, id and recorded_category (a category typed by a person, checked against the
-categories by A/D) are optional; every other column is carried through unchanged.
+The header is the first row, among the first 50, that names the radionuclide and activity
+columns; the rows above it (a title, blank rows) are skipped, and the summary says which row it
+was. Headers are matched without regard to letter case, blanks, punctuation and a trailing unit
+in brackets, by these names (the first of each line is the column's name in --column):
+@SYNONYMS@
+radionuclide and activity are required. The unit comes from the unit column, from the
+activity's cell ("250 uCi", "150mCi"), or from the activity's header ("Activity (mCi)") for the
+rows that give none. recorded_category is a category typed by a person, checked against the
+categories by A/D. Every other column is carried through unchanged. A row whose every field is
+empty, and a totals row (no radionuclide, its first text "Total", "Subtotal" or "Sum"), are no
+sources: they are skipped and counted in the summary.
 
 Due dates: the optional columns last_leak_test and last_inventory (dates), leak_test_interval
-and inventory_interval (a number of months or days, "6 months" or "180 days") and working_life
-(whole years from the date of manufacture) give the columns leak_test_due, leak_test_status,
-inventory_due and working_life_ends. A source is exempt from leak tests by the rules of US NRC
-10 CFR 35.67(f), judged on its decayed activity on the due date.
+and inventory_interval (a number of days, weeks, months or years, "6 months", "1 yr", or
+annual, semi-annual, quarterly, monthly) and working_life (whole years from the date of
+manufacture) give the columns leak_test_due, leak_test_status, inventory_due and
+working_life_ends. A source is exempt from leak tests by the rules of US NRC 10 CFR 35.67(f),
+judged on its decayed activity on the due date; a status column saying "stored, not in use" and
+a form column saying "seeds in nylon ribbon" (of Ir-192) give the exemptions (f)(5) and (f)(4).
 
 A register (conventionally NAME.dovrin, made by init) keeps every event of its sources:
 received, moved, leak-tested, transferred, disposed of, lost, corrected. Given as the
@@ -89,18 +99,21 @@ Options:
                            holds a category 1 or 2 quantity. A location should then be one area
                            behind a common security barrier; the activity of an Am-241/Be or
                            Pu-239/Be source is that of its alpha emitter.
-      --as-of DATE         categorise at DATE (yyyy-mm-dd, 00:00) or yyyy-mm-ddThh:mm
-                           instead of the present moment
+      --as-of DATE         categorise at DATE (yyyy-mm-dd, 00:00), yyyy-mm-ddThh:mm or
+                           yyyy-mm-ddThh:mm:ss instead of the present moment
       --known-at MOMENT    read a register as it was known at MOMENT (yyyy-mm-ddThh:mm[:ss],
                            local time, or UTC with a final Z): the events recorded up to then
-      --separator SEP      comma, semicolon or tab (recognised from the header by default)
+      --separator SEP      comma, semicolon or tab (recognised from the first lines by default)
+      --header-row N       the header is row N (as a spreadsheet numbers its rows)
       --column NAME=HEADER read the column NAME (one of the names above) from the column
                            headed HEADER; repeatable. The unit may name the activity's
                            column: each of its cells is then read as a number and a unit,
                            "100 mCi"
       --sheet NAME         read the workbook's sheet NAME (by default its first sheet)
       --decimal-comma      read activities such as 3,7 as 3.7 (not with the comma separator)
-      --date-order ORDER   mdy (month first, the default) or dmy for dates such as 03/02/2020
+      --date-order ORDER   dmy (day first) or mdy (month first) for dates such as 03/02/2020;
+                           without it a slash date reads only where a part above 12 shows
+                           which is the day, and 03/02/2020 is an error row
       --nuclides FILE      add the radionuclides of FILE, a CSV file with the columns
                            radionuclide, half_life, half_life_unit (s, min, h, d or y),
                            d_value_tbq, exemption_bq (empty: not known) and source; a
@@ -128,7 +141,7 @@ not be done.
 
 Example:
   dovrin-register --as-of 2026-01-01 --locations sites.csv -o results.csv inventory.csv
-)";
+)usage";
 
 // "radionuclide, activity, ..., working_life"
 std::string columnNameList() {
@@ -158,7 +171,8 @@ std::optional<LocalTime> readMoment(std::string_view text) {
             return std::nullopt;
         return value;
     };
-    if ((text.size() != 10 && text.size() != 16) || text[4] != '-' || text[7] != '-')
+    if ((text.size() != 10 && text.size() != 16 && text.size() != 19) || text[4] != '-' ||
+        text[7] != '-')
         return std::nullopt;
     const auto y = number(0, 4), m = number(5, 2), d = number(8, 2);
     if (!y || !m || !d)
@@ -168,13 +182,19 @@ std::optional<LocalTime> readMoment(std::string_view text) {
     if (!date.ok())
         return std::nullopt;
     LocalTime moment = local_days{date};
-    if (text.size() == 16) {
+    if (text.size() >= 16) {
         if (text[10] != 'T' || text[13] != ':')
             return std::nullopt;
         const auto h = number(11, 2), minute = number(14, 2);
         if (!h || !minute || *h > 23 || *minute > 59)
             return std::nullopt;
         moment += hours{*h} + minutes{*minute};
+    }
+    if (text.size() == 19) {
+        const auto second = text[16] == ':' ? number(17, 2) : std::nullopt;
+        if (!second || *second > 59)
+            return std::nullopt;
+        moment += seconds{*second};
     }
     return moment;
 }
@@ -201,8 +221,8 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
         const auto interval = readInterval(value);
         if (!interval)
             return fail(std::string(name) +
-                        " takes a whole number of months or days, as '6 months' or '180 days'; "
-                        "not '" +
+                        " takes a whole number of days, weeks, months or years, as '6 months' or "
+                        "'1 yr', or annual, semi-annual, quarterly, monthly; not '" +
                         std::string(value) + "'");
         (name == "--leak-test-interval" ? options.duties.leakTestInterval
                                         : options.duties.inventoryInterval) = *interval;
@@ -213,8 +233,8 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
     } else if (name == "--as-of") {
         options.asOf = readMoment(value);
         if (!options.asOf)
-            return fail("--as-of takes yyyy-mm-dd or yyyy-mm-ddThh:mm, not '" + std::string(value) +
-                        "'");
+            return fail("--as-of takes yyyy-mm-dd, yyyy-mm-ddThh:mm or yyyy-mm-ddThh:mm:ss, not '" +
+                        std::string(value) + "'");
     } else if (name == "--known-at") {
         options.knownAt = readKnownAt(value);
         if (!options.knownAt)
@@ -238,6 +258,12 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
             return fail("--column takes NAME=HEADER, NAME one of " + columnNameList() + "; not '" +
                         std::string(value) + "'");
         options.inventory.columns.push_back({*column, std::string(value.substr(equals + 1))});
+    } else if (name == "--header-row") {
+        std::uint64_t row = 0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), row);
+        if (error != std::errc() || end != value.data() + value.size() || row == 0)
+            return fail("--header-row takes a row number from 1, not '" + std::string(value) + "'");
+        options.inventory.headerRow = row;
     } else if (name == "--sheet") {
         if (value.empty())
             return fail("--sheet needs the name of a sheet");
@@ -257,20 +283,12 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
 }
 
 Arguments readArguments(std::span<const std::string_view> words) {
-    constexpr std::array<std::string_view, 14> withValue{"--known-at",
-                                                         "-o",
-                                                         "--output",
-                                                         "--locations",
-                                                         "--as-of",
-                                                         "--separator",
-                                                         "--column",
-                                                         "--date-order",
-                                                         "--nuclides",
-                                                         "--leak-test-interval",
-                                                         "--calendar",
-                                                         "--leak-test-rules",
-                                                         "--inventory-interval",
-                                                         "--sheet"};
+    constexpr std::array<std::string_view, 15> withValue{
+        "-o",           "--output",          "--locations",
+        "--as-of",      "--separator",       "--column",
+        "--date-order", "--nuclides",        "--leak-test-interval",
+        "--calendar",   "--leak-test-rules", "--inventory-interval",
+        "--sheet",      "--header-row",      "--known-at"};
     Arguments arguments;
     std::optional<std::string_view> input;
     bool optionsEnded = false;
@@ -365,8 +383,75 @@ std::string applyRunOption(std::string_view name, std::string_view value, RunOpt
     return arguments.error;
 }
 
+namespace {
+
+// "  radionuclide: nuclide, isotope, ...", one line for each column of the synonym table: its
+// name, then the other headers it goes by (its first header is its name).
+std::string synonymLines() {
+    constexpr std::size_t width = 94;
+    std::string lines;
+    for (std::size_t c = 0; c < columnNames.size(); ++c) {
+        std::string line = "  " + std::string(columnNames[c]);
+        std::size_t taken = 0;
+        for (const ColumnSynonym& synonym : columnSynonyms) {
+            if (synonym.column != static_cast<Column>(c) || taken++ == 0)
+                continue;
+            const std::string next = (taken == 2 ? ": " : ", ") + std::string(synonym.header);
+            if (line.size() + next.size() > width) {
+                lines += line + ",\n";
+                line = "      " + next.substr(2);
+            } else {
+                line += next;
+            }
+        }
+        lines += line + "\n";
+    }
+    return lines;
+}
+
+std::string helpText() {
+    std::string text(usage);
+    const std::string_view mark = "@SYNONYMS@\n";
+    text.replace(text.find(mark), mark.size(), synonymLines());
+    return text;
+}
+
+// "2: 4, Not assigned: 3" for the labels counted.
+std::string countsByLabel(std::span<const std::uint64_t> counts) {
+    std::string text;
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        if (counts[i] > 0)
+            text += " " +
+                    (i < categoryLabels.size() ? std::string(categoryLabels[i])
+                                               : std::string("none (no table category)")) +
+                    ": " + std::to_string(counts[i]) + ",";
+    text.pop_back();
+    return text;
+}
+
+// What reading found, said before the counts: the header row and what its columns lack or
+// carry, and the rows that were no source.
+std::string readingText(const RunSummary& summary) {
+    std::string text = "header: row " + std::to_string(summary.headerRow) + "\n";
+    for (const std::string& remark : summary.headerRemarks)
+        text += remark + "\n";
+    if (summary.blankRowsSkipped > 0)
+        text += std::to_string(summary.blankRowsSkipped) + " blank " +
+                (summary.blankRowsSkipped == 1 ? "row" : "rows") + " skipped\n";
+    if (!summary.totalsRows.empty()) {
+        text += summary.totalsRows.size() == 1 ? "totals row skipped: row "
+                                               : "totals rows skipped: rows ";
+        for (std::size_t i = 0; i < summary.totalsRows.size(); ++i)
+            text += (i == 0 ? "" : ", ") + std::to_string(summary.totalsRows[i]);
+        text += "\n";
+    }
+    return text;
+}
+
+} // namespace
+
 std::string summaryText(const RunSummary& summary) {
-    std::string text = std::to_string(summary.rowsRead) + " sources read, " +
+    std::string text = readingText(summary) + std::to_string(summary.rowsRead) + " sources read, " +
                        std::to_string(summary.categorised) + " categorised, " +
                        std::to_string(summary.withErrors) + " with errors";
     if (!summary.firstErrorRows.empty()) {
@@ -375,18 +460,12 @@ std::string summaryText(const RunSummary& summary) {
             text += (i == 0 ? "" : ", ") + std::to_string(summary.firstErrorRows[i]);
         if (summary.withErrors > summary.firstErrorRows.size())
             text += ", ...";
-        text += "; the header is row 1)";
+        text += "; the header is row " + std::to_string(summary.headerRow) + ")";
     }
     text += "\n";
     if (summary.categorised > 0) {
-        text += "by current category:";
-        for (std::size_t i = 0; i < summary.perCategory.size(); ++i)
-            if (summary.perCategory[i] > 0)
-                text += " " +
-                        (i < categoryLabels.size() ? std::string(categoryLabels[i])
-                                                   : std::string("none (no table category)")) +
-                        ": " + std::to_string(summary.perCategory[i]) + ",";
-        text.back() = '\n';
+        text += "by current category:" + countsByLabel(summary.perCategory) + "\n";
+        text += "by A/D:" + countsByLabel(summary.perCategoryByAOverD) + "\n";
     }
     const auto listDue = [&text](std::string_view heading, const std::vector<DueSource>& sources,
                                  std::uint64_t count) {
@@ -442,7 +521,7 @@ int runRegister(std::span<const std::string_view> arguments, std::FILE* standard
         return runImpossible;
     }
     if (read.help) {
-        std::fputs(usage.data(), standardOutput);
+        std::fputs(helpText().c_str(), standardOutput);
         return allCategorised;
     }
     if (read.version) {

@@ -36,6 +36,7 @@ void count(std::uint64_t rowNumber, const SourceResult& result, RunSummary& summ
     }
     ++summary.categorised;
     ++summary.perCategory[severityOf(result.currentCategory.value_or(std::string_view()))];
+    ++summary.perCategoryByAOverD[severityOf(result.categoryByAOverD)];
     if (result.recordedCategoryDiffers)
         ++*summary.recordedCategoryDiffers;
 }
@@ -298,6 +299,10 @@ RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& o
         if (options.nrc && !total.nrcQuantity().empty())
             run.summary.nrcLocations.push_back(total);
     }
+    run.summary.headerRow = reader.headerRow();
+    run.summary.headerRemarks.assign(reader.headerRemarks().begin(), reader.headerRemarks().end());
+    run.summary.blankRowsSkipped = reader.blankRowsSkipped();
+    run.summary.totalsRows.assign(reader.totalsRows().begin(), reader.totalsRows().end());
     run.status = run.summary.withErrors == 0 ? allCategorised : someErrorRows;
     return run;
 }

@@ -39,7 +39,7 @@ struct RunOptions {
     // A kept register given as the input is read as known at this moment (--known-at): the
     // events recorded up to it, inclusive. None: every event.
     std::optional<std::chrono::sys_seconds> knownAt;
-    DateOrder dateOrder = DateOrder::monthFirst;
+    DateOrder dateOrder = DateOrder::unstated;
     std::string nuclides; // the user's radionuclides: a CSV file, or empty for none
     DutyRules duties;
     std::string calendar;      // the due dates as iCalendar: a file, "-", or empty for none
@@ -67,6 +67,12 @@ inline constexpr std::size_t dueSourcesListed = 20;
 
 // What a run found, for the summary.
 struct RunSummary {
+    // What reading found: the row taken as the header, what is said of its columns, and the
+    // rows that are no source (every field empty, or a totals row).
+    std::uint64_t headerRow = 1;
+    std::vector<std::string> headerRemarks;
+    std::uint64_t blankRowsSkipped = 0;
+    std::vector<std::uint64_t> totalsRows;
     std::uint64_t rowsRead = 0;
     std::uint64_t categorised = 0;
     std::uint64_t withErrors = 0;
@@ -74,6 +80,7 @@ struct RunSummary {
     // Sources per current category, in the order of categoryLabels; the last counts the sources
     // without one (a radionuclide without bands).
     std::array<std::uint64_t, categoryLabels.size() + 1> perCategory{};
+    std::array<std::uint64_t, categoryLabels.size() + 1> perCategoryByAOverD{}; // likewise
     std::vector<LocationTotal> raisedLocations; // above every one of their single sources
     // The sources with a duty overdue, and those with one due within 30 days: the first
     // dueSourcesListed of each, and how many there are in all.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "activity_text.h"
 #include "calendar.h"
 #include "command_line.h"
 #include "csv.h"
@@ -96,6 +97,28 @@ std::string keptDate(std::string_view text, const ImportReading& reading) {
     return date ? dayText(*date) : std::string(text);
 }
 
+// The activity's number and its unit as the register keeps them: the unit from its column, else
+// from the activity's cell ("250 uCi", "150mCi"), else from the activity's header ("Activity
+// (mCi)"), each as the unit tables write it. Texts that cannot be read are kept as they are, so
+// that the run gives the row the error the file would.
+void keepActivity(const SourceText& source, bool decimalComma, FieldValues& values) {
+    std::string& activity = values[static_cast<std::size_t>(Field::activity)];
+    std::string& unit = values[static_cast<std::size_t>(Field::unit)];
+    activity = trimBlanks(source.activity);
+    unit = trimBlanks(source.unit);
+    if (decimalComma)
+        std::ranges::replace(activity, ',', '.');
+    std::string problems;
+    const auto read = readActivityTexts(
+        {source.activity, source.unit, source.headerUnit, decimalComma}, problems);
+    if (!read || !unit.empty())
+        return;
+    // The unit came with the number, or from the header: the number alone, and the unit named.
+    const auto unitStart = activity.find_last_of("0123456789.") + 1;
+    activity = trimBlanks(std::string_view(activity).substr(0, unitStart));
+    unit = read->unit.name;
+}
+
 void readRowValues(const InventoryRow& row, const ImportReading& reading, FieldValues& values) {
     const auto set = [&](Field field, std::string_view text) {
         values[static_cast<std::size_t>(field)] = trimBlanks(text);
@@ -103,10 +126,7 @@ void readRowValues(const InventoryRow& row, const ImportReading& reading, FieldV
     for (std::string& value : values)
         value.clear();
     set(Field::radionuclide, row.source.radionuclide);
-    set(Field::activity, row.source.activity);
-    if (reading.decimalComma)
-        std::ranges::replace(values[static_cast<std::size_t>(Field::activity)], ',', '.');
-    set(Field::unit, row.source.unit);
+    keepActivity(row.source, reading.decimalComma, values);
     set(Field::location, row.location);
     set(Field::leakTestInterval, row.source.duties.leakTestInterval);
     set(Field::inventoryInterval, row.source.duties.inventoryInterval);
@@ -401,7 +421,7 @@ int importInventory(std::span<const std::string_view> arguments, std::FILE* stan
         if (name == "--on" || name == "--by" || name == "--reason" || name == "--document")
             continue;
         if (name != "--separator" && name != "--column" && name != "--sheet" &&
-            name != "--date-order")
+            name != "--date-order" && name != "--header-row")
             return refuse(standardError, "unknown option '" + std::string(name) + "'");
         if (std::string why = applyRunOption(name, value, options); !why.empty())
             return refuse(standardError, why);

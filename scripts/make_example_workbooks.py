@@ -108,7 +108,10 @@ def main():
     source = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "examples/inventory.csv")
     folder = pathlib.Path(sys.argv[2] if len(sys.argv) > 2 else source.parent)
     with open(source, newline="", encoding="utf-8") as file:
-        rows = list(csv.reader(file))
+        text = file.read()
+    # The separator the register would take: the one most frequent on any one line.
+    separator = max(",;\t", key=lambda s: max(line.count(s) for line in text.splitlines()))
+    rows = list(csv.reader(text.splitlines(), delimiter=separator))
     for suffix, write in ((".xlsx", write_xlsx), (".ods", write_ods)):
         path = folder / (source.stem + suffix)
         write(rows, path)

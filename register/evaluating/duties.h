@@ -22,10 +22,12 @@ struct DutyTexts {
     std::string_view lastInventory;
     std::string_view inventoryInterval; // empty: the run's interval
     std::string_view workingLife;       // whole years from the date of manufacture
+    std::string_view status{};          // "stored, not in use" frees the source from tests
+    std::string_view form{};            // "Ir-192 seeds in nylon ribbon" likewise
 
     bool empty() const {
         return lastLeakTest.empty() && leakTestInterval.empty() && lastInventory.empty() &&
-               inventoryInterval.empty() && workingLife.empty();
+               inventoryInterval.empty() && workingLife.empty() && status.empty() && form.empty();
     }
 };
 
@@ -58,9 +60,16 @@ struct DutySource {
 };
 
 // The duties of the source into duties; a text that cannot be read leaves its duty empty and
-// says why in note, in the manner of the other notes ("; " between two).
-void evaluateDuties(const DutyTexts& texts, const DutySource& source, const DutyRules& rules,
+// says why in note, in the manner of the other notes ("; " between two), and the result is
+// false: the row is then an error row.
+bool evaluateDuties(const DutyTexts& texts, const DutySource& source, const DutyRules& rules,
                     LocalTime asOf, DateOrder dateOrder, Duties& duties, std::string& note);
+
+// The date in a column of the row, or none with a note when the text is not a date or could be
+// read two ways; none without a note for an empty text.
+std::optional<std::chrono::year_month_day> readDateColumn(std::string_view column,
+                                                          std::string_view text, LocalTime asOf,
+                                                          DateOrder order, std::string& note);
 
 // The leak-test status as the output writes it: "overdue", "due within 30 days", "not due",
 // "exempt: REASON", or empty when nothing is known.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -174,6 +175,8 @@ std::string sourceOfTableRow(const Nuclide& nuclide) {
         text += "Directive 2013/59/Euratom Annex III = 10 CFR 73 App. I category 2 / 10";
     else if (std::ranges::count(dInConsolidatedTextOnly, nuclide.name) == 1)
         text += "StrlSchV Anlage 4 Tab. 1 Sp. 4, consolidated text only";
+    else if (nuclide.dTBq && std::isinf(*nuclide.dTBq))
+        text += "'UL', unlimited, StrlSchV 2018 Anlage 4 Tab. 1 Sp. 4";
     else if (nuclide.dTBq)
         text += "StrlSchV 2018 Anlage 4 Tab. 1 Sp. 4 (EPR-D-VALUES 2006)";
     else
@@ -183,6 +186,9 @@ std::string sourceOfTableRow(const Nuclide& nuclide) {
     return text;
 }
 
+constexpr std::string_view calculatorSourceDApart =
+    "the calculator's decay constant, category table and exemption level; D StrlSchV 2018 "
+    "Anlage 4 Tab. 1 Sp. 4 (EPR-D-VALUES 2006), not the calculator's; T1/2 DDEP shown, not used";
 constexpr std::string_view calculatorSource =
     "the calculator's decay constant, D-value, category table and exemption level; T1/2 DDEP "
     "shown, not used";
@@ -235,6 +241,10 @@ const RadionuclideTable& RadionuclideTable::builtIn() {
             calculator.name = constant.radionuclide;
             calculator.constantPerDay = constant.perDay();
             calculator.dTBq = dValueOf(calculator.name);
+            if (std::ranges::count(dValuesApart, calculator.name) == 1) {
+                calculator.tableDTBq = calculator.dTBq;
+                calculator.dTBq = nuclideNamed(calculator.name)->dTBq;
+            }
             calculator.rows = thresholdRowsOf(calculator.name);
             // "Exempted" by A/D where the category table places the source there.
             calculator.exemptionTBq = exemptionLevelOf(calculator.rows);
@@ -244,8 +254,9 @@ const RadionuclideTable& RadionuclideTable::builtIn() {
             if (const Nuclide* evaluated = nuclideNamed(calculator.name))
                 calculator.halfLife = evaluated->halfLife;
             calculator.origin = NuclideOrigin::calculator;
-            calculator.source =
-                calculator.rows.empty() ? calculatorSourceWithoutTable : calculatorSource;
+            calculator.source = calculator.tableDTBq      ? calculatorSourceDApart
+                                : calculator.rows.empty() ? calculatorSourceWithoutTable
+                                                          : calculatorSource;
             built->add(calculator);
         }
         for (const Nuclide& nuclide : nuclides) {
@@ -338,6 +349,50 @@ const Radionuclide* RadionuclideTable::find(std::string_view text) const {
     if (const auto* found = lookUp(keyOf(massFirst(name, false))))
         return found;
     return lookUp(keyOf(massFirst(name, true)));
+}
+
+namespace {
+
+// The letters, in lower case, and digits of a name: "Co-60" is "co60".
+std::string lettersAndDigits(std::string_view text) {
+    std::string kept;
+    for (const char c : text)
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            kept += lowerCase(c);
+    return kept;
+}
+
+// The fewest insertions, deletions and substitutions that make a into b.
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+} // namespace
+
+std::vector<std::string_view> RadionuclideTable::closestNames(std::string_view text,
+                                                              std::size_t count) const {
+    const std::string wanted = lettersAndDigits(text);
+    std::vector<std::pair<std::size_t, std::string_view>> byDistance;
+    for (const Radionuclide& radionuclide : entries_)
+        byDistance.emplace_back(editDistance(wanted, lettersAndDigits(radionuclide.name)),
+                                radionuclide.name);
+    std::ranges::stable_sort(byDistance, {}, &std::pair<std::size_t, std::string_view>::first);
+    std::vector<std::string_view> names;
+    for (std::size_t i = 0; i < byDistance.size() && i < count; ++i)
+        names.push_back(byDistance[i].second);
+    return names;
 }
 
 std::optional<std::size_t> RadionuclideTable::indexOf(std::string_view name) const {
@@ -469,7 +524,10 @@ std::string nuclideListCsv(const RadionuclideTable& table) {
         number(out, halfLife ? std::optional(halfLife->value) : std::nullopt);
         out += halfLife ? halfLife->unit : std::string_view{};
         out += ',';
-        number(out, radionuclide.dTBq);
+        if (radionuclide.dTBq && std::isinf(*radionuclide.dTBq))
+            out += "UL,"; // as the source writes it: unlimited
+        else
+            number(out, radionuclide.dTBq);
         number(out, radionuclide.exemptionBq);
         csv::appendField(out, radionuclide.source, ',');
         out += ',';

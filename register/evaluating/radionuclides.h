@@ -30,7 +30,11 @@ enum class NuclideOrigin { calculator, table, user };
 struct Radionuclide {
     std::string_view name; // as the tables write it: "Co-60", "Tc-99m", "Am-241/Be"
     double constantPerDay = 0;
-    std::optional<double> dTBq;         // none: no source gives one, so no category either
+    // None: no source gives one, so no category either; infinite: "UL", unlimited, so that A/D
+    // is 0 and the category by A/D 5, or Exempted at or below the exemption level.
+    std::optional<double> dTBq;
+    // Where the category table's bounds rest on another D-value than dTBq (Ge-68), that value.
+    std::optional<double> tableDTBq;
     std::span<const ThresholdRow> rows; // the calculator's category table; empty: by A/D only
     // By A/D only: "Exempted" at or below this activity; none: the exemption level is unknown.
     std::optional<double> exemptionTBq;
@@ -69,6 +73,10 @@ public:
     // mass number ("Tc-99m", "99mTc"), an X/Be source ("Am-241/Be", "241Am/Be-9", and "AmBe"
     // when one X/Be source has that element). None for anything else.
     const Radionuclide* find(std::string_view text) const;
+
+    // The names nearest to a text that names none, by the edits that make one of the other
+    // (letter case and punctuation aside), nearest first: what an error row proposes.
+    std::vector<std::string_view> closestNames(std::string_view text, std::size_t count) const;
 
     // The place in all() of the radionuclide whose name equals the text exactly.
     std::optional<std::size_t> indexOf(std::string_view name) const;

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
 #include <memory>
 #include <span>
 
+#include "activity_text.h"
 #include "categories.h"
 #include "categorise.h"
 #include "conversion.h"
@@ -20,17 +22,6 @@ namespace dovrin {
 namespace {
 
 using namespace std::chrono;
-
-// ---- Reading the unit ----
-
-// The unit list writes micro as 'u'; an inventory may write it as the micro sign (U+00B5) or
-// the Greek small letter mu (U+03BC).
-std::optional<double> readUnit(std::string_view text) {
-    const std::string_view unit = trimBlanks(text);
-    if (unit == "\u00B5Ci" || unit == "\u03BCCi")
-        return unitSizeInBq("uCi");
-    return unitSizeInBq(unit);
-}
 
 // ---- The next change ----
 
@@ -213,16 +204,51 @@ void noteTwoCategories(SourceResult& result) {
              tableMoreSevere ? table : byAOverD, tableMoreSevere ? ", by the table" : ", by A/D"});
 }
 
-// The text with its one comma as a decimal point ("3,7" as "3.7"); unchanged when it has a
-// point, more than one comma, or does not fit the space (no activity text is that long).
-std::string_view withDecimalPoint(std::string_view text, std::array<char, 64>& space) {
-    const std::size_t comma = text.find(',');
-    if (comma == std::string_view::npos || text.find(',', comma + 1) != std::string_view::npos ||
-        text.find('.') != std::string_view::npos || text.size() > space.size())
-        return text;
-    std::ranges::copy(text, space.begin());
-    space[comma] = '.';
-    return {space.data(), text.size()};
+// The note of a radionuclide the table does not know, naming the nearest names it does know.
+std::string unknownRadionuclide(std::string_view text, const RadionuclideTable& table) {
+    std::string note = "unknown radionuclide " + quotedForNote(text) + " (closest: ";
+    constexpr std::size_t namesProposed = 3;
+    bool first = true;
+    for (const std::string_view name : table.closestNames(text, namesProposed)) {
+        note += (first ? "" : ", ") + std::string(name);
+        first = false;
+    }
+    return note + "; --list-nuclides lists all)";
+}
+
+// A value to three significant digits, as printf's %.3g writes it, into space.
+std::string_view threeDigits(double value, std::array<char, 32>& space) {
+    const auto written = std::to_chars(space.data(), space.data() + space.size(), value,
+                                       std::chars_format::general, 3);
+    return {space.data(), static_cast<std::size_t>(written.ptr - space.data())};
+}
+
+// The D-values a reader might take for an error: one that is unlimited, and one that is not the
+// one the category table rests on.
+void noteDValue(const Radionuclide& radionuclide, std::string& note) {
+    if (std::isinf(*radionuclide.dTBq))
+        addNote(note, {"the D-value of ", radionuclide.name,
+                       " is 'UL', unlimited (StrlSchV 2018 Anlage 4): no quantity is dangerous, "
+                       "A/D is 0"});
+    if (radionuclide.tableDTBq) {
+        std::array<char, 32> table{};
+        std::array<char, 32> d{};
+        addNote(note, {"the category table rests on a D-value of ",
+                       threeDigits(*radionuclide.tableDTBq, table), " TBq, A/D on ",
+                       threeDigits(*radionuclide.dTBq, d), " TBq (StrlSchV 2018 Anlage 4 '",
+                       radionuclide.name, "+'): the two differ by ten"});
+    }
+}
+
+// Where the category table has no band for the activity, but A/D gives a category, the
+// category by A/D is what the reader must see.
+void noteNotAssigned(const SourceResult& result, std::string_view name, std::string& note) {
+    if (result.currentCategory != labels::notAssigned || !numbered(result.categoryByAOverD))
+        return;
+    std::array<char, 32> activity{};
+    addNote(note, {"the category table has no band for ",
+                   threeDigits(result.currentActivityTBq, activity), " TBq of ", name,
+                   "; category ", result.categoryByAOverD, " by A/D"});
 }
 
 } // namespace
@@ -237,44 +263,24 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
     if (!radionuclide)
         addNote(note, trimBlanks(source.radionuclide).empty()
                           ? "radionuclide: empty"
-                          : "unknown radionuclide " + quotedForNote(source.radionuclide));
+                          : unknownRadionuclide(source.radionuclide, table));
     else if (!radionuclide->dTBq)
         addNote(note,
                 {"no source gives a D-value for ", radionuclide->name, ", so it has no category"});
 
-    std::array<char, 64> pointSpace;
-    const auto activity = readActivity(
-        evaluation.decimalComma ? withDecimalPoint(source.activity, pointSpace) : source.activity);
-    if (!activity)
-        addNote(note, trimBlanks(source.activity).empty()
-                          ? "activity: empty"
-                          : "activity: " + quotedForNote(source.activity) +
-                                " is not one number, finite and not negative");
+    const auto activity = readActivityTexts(
+        {source.activity, source.unit, source.headerUnit, evaluation.decimalComma}, note);
 
-    const auto unitInBq = readUnit(source.unit);
-    if (!unitInBq)
-        addNote(note, trimBlanks(source.unit).empty()
-                          ? "unit: empty"
-                          : "unit: unknown unit " + quotedForNote(source.unit));
-
-    const bool dated = !trimBlanks(source.manufactured).empty();
-    const year asOfYear = year_month_day{floor<days>(evaluation.asOf)}.year();
-    const auto manufactured =
-        dated ? readDate(source.manufactured, asOfYear, evaluation.dateOrder) : std::nullopt;
-    if (dated && !manufactured)
-        addNote(note, "manufactured: " + quotedForNote(source.manufactured) + " is not a date (" +
-                          (evaluation.dateOrder == DateOrder::dayFirst ? "day/month/year"
-                                                                       : "month/day/year") +
-                          " or year-month-day)");
+    const auto manufactured = readDateColumn("manufactured", source.manufactured, evaluation.asOf,
+                                             evaluation.dateOrder, note);
 
     if (!note.empty())
         return;
 
-    const auto tbq = activityInTBq(*activity, *unitInBq);
+    const auto tbq = activityInTBq(activity->value, activity->unit.sizeInBq);
     if (!tbq) {
         note = "activity: " + quotedForNote(source.activity) + " " +
-               std::string(trimBlanks(source.unit)) +
-               " is beyond the range of a double in becquerel";
+               std::string(activity->unit.name) + " is beyond the range of a double in becquerel";
         return;
     }
 
@@ -321,12 +327,21 @@ void evaluateSource(const SourceText& source, const Evaluation& evaluation, Sour
 
     if (!hasTable)
         addNote(note, {"no category table for ", radionuclide->name, ": categorised by A/D only"});
+    noteDValue(*radionuclide, note);
+    noteNotAssigned(result, radionuclide->name, note);
     if (!hasTable && !exemption && radionuclide->origin != NuclideOrigin::calculator)
         addNote(note, {"the exemption level of ", radionuclide->name, " is not known"});
-    if (!source.duties.empty())
-        evaluateDuties(
-            source.duties, {radionuclide->name, constant, result.activityTBq, manufactured},
-            evaluation.duties, evaluation.asOf, evaluation.dateOrder, result.duties, note);
+    if (!source.duties.empty()) {
+        const std::size_t notedBefore = note.size();
+        if (!evaluateDuties(
+                source.duties, {radionuclide->name, constant, result.activityTBq, manufactured},
+                evaluation.duties, evaluation.asOf, evaluation.dateOrder, result.duties, note)) {
+            std::string why = note.substr(notedBefore == 0 ? 0 : notedBefore + 2);
+            clearKeepingRoom(result);
+            result.note = std::move(why);
+            return;
+        }
+    }
     noteTwoCategories(result);
     if (!manufactured) {
         addNote(note, "no date of manufacture: not decayed");

@@ -24,12 +24,13 @@ struct SourceText {
     std::string_view manufactured;       // empty: the source is not decayed
     std::string_view recordedCategory{}; // a category a person typed; empty: none to check
     DutyTexts duties{};
+    std::string_view headerUnit{}; // the unit in the activity's header: the default unit
 };
 
 // When and how the sources are evaluated.
 struct Evaluation {
     LocalTime asOf;                                   // the present moment, or the --as-of moment
-    DateOrder dateOrder = DateOrder::monthFirst;      // how slash dates are read
+    DateOrder dateOrder = DateOrder::unstated;        // how slash dates are read
     const RadionuclideTable* radionuclides = nullptr; // none: the built-in ones
     DutyRules duties{};
     bool decimalComma = false; // an activity "3,7" reads as 3.7

@@ -87,13 +87,19 @@ void Reader::start() {
         recogniseSeparator();
 }
 
-// The separator that occurs most often outside quotes in the first line that is not blank;
-// quotes are counted in pairs, which is enough to tell a name's text from the separators.
+// The separator that occurs most often outside quotes on any one of the first lines that are
+// not blank: a title above the header ("Sources; physics") has fewer separators than the header
+// and its rows. Quotes are counted in pairs, which is enough to tell a name's text from the
+// separators.
 void Reader::recogniseSeparator() {
+    constexpr std::size_t linesLookedAt = 50;
+    constexpr std::size_t bytesLookedAt = firstCapacity; // the buffer need not grow for them
     std::array<std::size_t, separators.size()> counts{};
+    std::array<std::size_t, separators.size()> most{};
+    std::size_t lines = 0;
     bool quoted = false;
     bool content = false; // the line so far has more than line ends
-    for (std::size_t offset = 0;; ++offset) {
+    for (std::size_t offset = 0; offset < bytesLookedAt && lines < linesLookedAt; ++offset) {
         if (recordStart_ + offset == end_ && !fill())
             break;
         const char c = buffer_[recordStart_ + offset];
@@ -101,7 +107,11 @@ void Reader::recogniseSeparator() {
             quoted = !quoted;
         } else if (!quoted && c == '\n') {
             if (content)
-                break;
+                ++lines;
+            for (std::size_t i = 0; i < counts.size(); ++i)
+                most[i] = std::max(most[i], counts[i]);
+            counts = {};
+            content = false;
             continue;
         } else if (!quoted) {
             const std::size_t which = separators.find(c);
@@ -110,8 +120,10 @@ void Reader::recogniseSeparator() {
         }
         content = content || c != '\r';
     }
-    const auto most = std::max_element(counts.begin(), counts.end());
-    separator_ = *most == 0 ? ',' : separators[static_cast<std::size_t>(most - counts.begin())];
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        most[i] = std::max(most[i], counts[i]);
+    const auto found = std::max_element(most.begin(), most.end());
+    separator_ = *found == 0 ? ',' : separators[static_cast<std::size_t>(found - most.begin())];
 }
 
 char Reader::separator() {

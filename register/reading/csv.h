@@ -82,8 +82,9 @@ struct Record {
 
 class Reader {
 public:
-    // separator: one of the separators, or none to recognise it from the first record: the one
-    // of the three that occurs most often outside quotes there (a comma when none occurs).
+    // separator: one of the separators, or none to recognise it from the first lines: the one
+    // of the three that occurs most often outside quotes on any one of them (a comma when none
+    // occurs).
     explicit Reader(ByteSource& source, std::optional<char> separator = std::nullopt);
 
     // The next record, or none at the end of the input. A blank line (no byte between two line

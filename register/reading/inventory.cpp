@@ -1,8 +1,10 @@
 #include "inventory.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
+#include "activity_text.h"
 #include "number_text.h"
 #include "plain_text.h"
 
@@ -33,17 +35,48 @@ std::string quotedName(std::string_view text) {
     return "'" + std::string(text) + "'";
 }
 
-// The header fields that carry the name, by index.
-std::vector<std::size_t> fieldsNamed(std::span<const std::string_view> header,
-                                     std::string_view name) {
+// The header as it is matched: without a trailing part in brackets or a unit after a slash,
+// its ASCII letters in lower case and digits, and the bytes of other characters as they are;
+// blanks and punctuation dropped.
+std::string headerKey(std::string_view header) {
+    header = trimmed(header);
+    if (!header.empty() && (header.back() == ')' || header.back() == ']')) {
+        const std::size_t open = header.find_last_of(header.back() == ')' ? '(' : '[');
+        if (open != std::string_view::npos)
+            header = header.substr(0, open);
+    } else if (!unitInHeader(header).empty()) {
+        header = header.substr(0, header.find_last_of('/'));
+    }
+    std::string key;
+    for (const char c : header) {
+        const char lower = lowerCase(c);
+        if ((lower >= 'a' && lower <= 'z') || (c >= '0' && c <= '9') ||
+            static_cast<unsigned char>(c) >= 0x80)
+            key += lower;
+    }
+    return key;
+}
+
+// The header fields whose key is the key, by index; none for an empty key.
+std::vector<std::size_t> fieldsKeyed(std::span<const std::string> keys, std::string_view key) {
     std::vector<std::size_t> found;
-    for (std::size_t i = 0; i < header.size(); ++i)
-        if (sameName(header[i], name))
+    for (std::size_t i = 0; i < keys.size() && !key.empty(); ++i)
+        if (keys[i] == key)
             found.push_back(i);
     return found;
 }
 
-std::string columnNumbers(const std::vector<std::size_t>& indices) {
+// "radionuclide (nuclide, isotope, ...)": a column's name and the other headers it goes by.
+std::string nameWithSynonyms(Column column) {
+    std::string text(nameOf(column));
+    std::string others;
+    for (const ColumnSynonym& synonym : columnSynonyms)
+        if (synonym.column == column && headerKey(synonym.header) != headerKey(nameOf(column)))
+            others += (others.empty() ? "" : ", ") + std::string(synonym.header);
+    return others.empty() ? text : text + " (or " + others + ")";
+}
+
+std::string columnNumbers(std::span<const std::size_t> indices) {
     std::string text;
     for (const std::size_t index : indices)
         text += (text.empty() ? "" : " and ") + std::to_string(index + 1);
@@ -67,15 +100,6 @@ std::string quotedFields(std::span<const std::string_view> fields, char separato
     return text;
 }
 
-// "9.99E+02 GBq": the number before the last blanks, the unit after them; with no blank, all
-// of it is the number, and the unit is missing.
-[[gnu::noinline]] void splitUnit(SourceText& source) {
-    const std::string_view both = trimBlanks(source.activity);
-    const std::size_t blank = both.find_last_of(blanks);
-    source.activity = trimBlanks(both.substr(0, blank));
-    source.unit = blank == std::string_view::npos ? std::string_view() : both.substr(blank + 1);
-}
-
 } // namespace
 
 std::optional<Column> columnNamed(std::string_view name) {
@@ -91,22 +115,93 @@ RowTexts textsOf(std::span<const std::string_view> fields, const ColumnMap& colu
                     text(Column::manufactured), text(Column::recordedCategory)},
                    text(Column::location),
                    text(Column::id)};
+    texts.source.headerUnit = columns.headerUnit;
     if (columns.dutyColumns) // most inventories have none: their rows skip the look-ups
-        texts.source.duties = {text(Column::lastLeakTest), text(Column::leakTestInterval),
+        texts.source.duties = {text(Column::lastLeakTest),  text(Column::leakTestInterval),
                                text(Column::lastInventory), text(Column::inventoryInterval),
-                               text(Column::workingLife)};
+                               text(Column::workingLife),   text(Column::status),
+                               text(Column::form)};
     if (columns.unitWithActivity) [[unlikely]]
-        splitUnit(texts.source);
+        texts.source.unit = {}; // the activity's cell holds its unit
     return texts;
 }
 
+namespace {
+
+// The field of the header chosen or found for one column, or why none can be taken. A column
+// that several of its synonyms name takes the earliest synonym; the others are remarked.
+struct ColumnFound {
+    std::optional<std::size_t> index;
+    std::string error;
+};
+
+ColumnFound findColumn(Column column, std::span<const std::string_view> header,
+                       std::span<const std::string> keys, const ColumnChoice* chosen,
+                       std::vector<std::string>& remarks) {
+    const std::string name(nameOf(column));
+    if (chosen != nullptr) {
+        const std::vector<std::size_t> found = fieldsKeyed(keys, headerKey(chosen->header));
+        if (found.size() > 1)
+            return {{},
+                    "columns " + columnNumbers(found) + " are both named " +
+                        quotedName(trimmed(chosen->header)) + ": which one is the " + name +
+                        " is not known"};
+        if (found.empty())
+            return {{},
+                    "the header has no column " + quotedName(trimmed(chosen->header)) + " for " +
+                        name};
+        return {found.front(), {}};
+    }
+    std::optional<std::size_t> taken;
+    for (const ColumnSynonym& synonym : columnSynonyms) {
+        if (synonym.column != column)
+            continue;
+        const std::vector<std::size_t> found = fieldsKeyed(keys, headerKey(synonym.header));
+        if (found.empty())
+            continue;
+        if (found.size() > 1)
+            return {{},
+                    "columns " + columnNumbers(found) + " are both named " +
+                        quotedName(trimmed(header[found.front()])) + " and " +
+                        quotedName(trimmed(header[found.back()])) + ": which one is the " + name +
+                        " is not known"};
+        if (taken) {
+            remarks.push_back(name + ": " + quotedName(trimmed(header[*taken])) + " (column " +
+                              std::to_string(*taken + 1) + ") taken; " +
+                              quotedName(trimmed(header[found.front()])) + " (column " +
+                              std::to_string(found.front() + 1) + ") carried through");
+            continue;
+        }
+        taken = found.front();
+    }
+    return {taken, {}};
+}
+
+} // namespace
+
 HeaderReading mapColumns(std::span<const std::string_view> header,
                          std::span<const ColumnChoice> choices) {
+    HeaderReading reading;
     ColumnMap map;
     map.width = header.size();
-    const auto fail = [](std::string error) {
-        return HeaderReading{std::nullopt, std::move(error)};
+    std::vector<std::string> keys;
+    for (const std::string_view field : header)
+        keys.push_back(headerKey(field));
+    std::vector<bool> recognised(header.size(), false);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        recognised[i] = std::ranges::any_of(columnSynonyms,
+                                            [&](const ColumnSynonym& s) {
+                                                return keys[i] == headerKey(s.header);
+                                            }) ||
+                        std::ranges::any_of(choices, [&](const ColumnChoice& choice) {
+                            return !keys[i].empty() && keys[i] == headerKey(choice.header);
+                        });
+    reading.recognised = static_cast<std::size_t>(std::ranges::count(recognised, true));
+    const auto fail = [&reading](std::string error) {
+        reading.error = std::move(error);
+        return std::move(reading);
     };
+    std::string missing;
     for (std::size_t c = 0; c < columnNames.size(); ++c) {
         const auto column = static_cast<Column>(c);
         const auto chosen = std::ranges::find(choices, column, &ColumnChoice::column);
@@ -115,24 +210,21 @@ HeaderReading mapColumns(std::span<const std::string_view> header,
                 return other.column == column;
             }) != choices.end())
             return fail("--column " + std::string(nameOf(column)) + " is given twice");
-        const std::string_view wanted = chosen != choices.end() ? chosen->header : nameOf(column);
-        const std::vector<std::size_t> found = fieldsNamed(header, wanted);
-        if (found.size() > 1)
-            return fail("columns " + columnNumbers(found) + " are both named " +
-                        quotedName(trimmed(wanted)) + ": which one is the " +
-                        std::string(nameOf(column)) + " is not known");
-        if (found.empty() && chosen != choices.end())
-            return fail("the header has no column " + quotedName(trimmed(wanted)) + " for " +
-                        std::string(nameOf(column)));
-        if (found.empty() && c < requiredColumns)
-            return fail("the header has no column " + quotedName(nameOf(column)) +
-                        ", which is required (name another with --column " +
-                        std::string(nameOf(column)) + "=HEADER)");
-        if (!found.empty()) {
-            map.index[c] = found.front();
+        ColumnFound found = findColumn(
+            column, header, keys, chosen != choices.end() ? &*chosen : nullptr, reading.remarks);
+        if (!found.error.empty())
+            return fail(std::move(found.error));
+        if (!found.index && c < requiredColumns)
+            missing += (missing.empty() ? "" : " nor ") + nameWithSynonyms(column);
+        if (found.index) {
+            map.index[c] = found.index;
             map.dutyColumns = map.dutyColumns || column >= Column::lastLeakTest;
         }
     }
+    if (!missing.empty())
+        return fail("no column for " + missing +
+                    " (name another header with --column NAME=HEADER, or the header's row with "
+                    "--header-row N)");
     const bool unitChosen =
         std::ranges::find(choices, Column::unit, &ColumnChoice::column) != choices.end();
     const auto mayShare = [unitChosen](std::size_t a, std::size_t b) {
@@ -147,7 +239,26 @@ HeaderReading mapColumns(std::span<const std::string_view> header,
                             std::string(columnNames[a]) + " and the " +
                             std::string(columnNames[b]));
     map.unitWithActivity = map[Column::unit] && map[Column::unit] == map[Column::activity];
-    return {map, {}};
+    if (!map.unitWithActivity)
+        map.headerUnit = unitInHeader(header[*map[Column::activity]]);
+    // Said first, as what the reader must know before reading any result.
+    std::vector<std::string> missingNotes;
+    if (!map[Column::manufactured])
+        missingNotes.push_back("no column for " + nameWithSynonyms(Column::manufactured) +
+                               ": nothing is decayed");
+    if (!map[Column::lastLeakTest])
+        missingNotes.push_back("no column for " + nameWithSynonyms(Column::lastLeakTest) +
+                               ": no leak test is due");
+    reading.remarks.insert(reading.remarks.begin(), missingNotes.begin(), missingNotes.end());
+    std::string unrecognised;
+    for (std::size_t i = 0; i < header.size(); ++i)
+        if (std::ranges::find(map.index, std::optional(i)) == map.index.end() &&
+            !trimmed(header[i]).empty())
+            unrecognised += (unrecognised.empty() ? "" : ", ") + quotedName(trimmed(header[i]));
+    if (!unrecognised.empty())
+        reading.remarks.push_back("columns carried through unrecognised: " + unrecognised);
+    reading.columns = std::move(map);
+    return reading;
 }
 
 InventoryReader::InventoryReader(csv::ByteSource& source, InventoryOptions options)
@@ -160,56 +271,130 @@ InventoryReader::InventoryReader(RowSource& rows, InventoryOptions options)
     , options_(std::move(options)) {}
 
 bool InventoryReader::readHeader() {
-    const auto header = rows_.next();
-    if (!header) {
-        const std::string readError = rows_.error();
-        error_ = readError.empty() ? "the inventory is empty: it has no header row"
-                                   : "the inventory cannot be read: " + readError;
-        return false;
+    // The row that came nearest to a header, and why it is none.
+    std::size_t bestRecognised = 0;
+    std::uint64_t bestRow = 0;
+    std::string bestError;
+    while (const auto record = rows_.next()) {
+        const bool named = options_.headerRow.has_value();
+        if (named && record->number < *options_.headerRow)
+            continue;
+        if (named && record->number > *options_.headerRow)
+            break; // the row named is blank
+        if (!named && record->number > headerSearchRows)
+            break;
+        if (record->problem != csv::RecordProblem::none) {
+            if (!named)
+                continue; // a title with a stray quote is no header either
+            error_ = "the header row " + std::to_string(record->number) +
+                     " is not well formed: a quote in its field " +
+                     std::to_string(record->problemField + 1) + " does not close where it should";
+            return false;
+        }
+        HeaderReading reading = mapColumns(record->fields, options_.columns);
+        if (reading.columns || named || bestRow == 0 || reading.recognised > bestRecognised) {
+            headerTexts_.assign(record->fields.begin(), record->fields.end());
+            headerFields_.assign(headerTexts_.begin(), headerTexts_.end());
+            headerRow_ = record->number;
+        }
+        if (reading.columns) {
+            columns_ = std::move(*reading.columns);
+            headerRemarks_ = std::move(reading.remarks);
+            return true;
+        }
+        if (named || bestRow == 0 || reading.recognised > bestRecognised) {
+            bestRecognised = reading.recognised;
+            bestRow = record->number;
+            bestError = std::move(reading.error);
+        }
+        if (named)
+            break;
     }
-    if (header->problem != csv::RecordProblem::none) {
-        error_ = "the header row is not well formed: a quote in its field " +
-                 std::to_string(header->problemField + 1) + " does not close where it should";
-        return false;
+    const std::string readError = rows_.error();
+    if (!readError.empty())
+        error_ = "the inventory cannot be read: " + readError;
+    else if (bestRow == 0 && options_.headerRow)
+        error_ = "--header-row " + std::to_string(*options_.headerRow) +
+                 ": the inventory has no such row, or it is blank";
+    else if (bestRow == 0)
+        error_ = "the inventory is empty: it has no header row";
+    else
+        error_ = "row " + std::to_string(bestRow) +
+                 (options_.headerRow ? " (--header-row): " : ", taken as the header: ") + bestError;
+    return false;
+}
+
+bool InventoryReader::skipped(std::uint64_t number, std::span<const std::string_view> fields) {
+    if (isBlankRow(fields)) {
+        ++blankRows_;
+        return true;
     }
-    headerTexts_.assign(header->fields.begin(), header->fields.end());
-    headerFields_.assign(headerTexts_.begin(), headerTexts_.end());
-    HeaderReading reading = mapColumns(headerFields_, options_.columns);
-    if (!reading.columns) {
-        error_ = std::move(reading.error);
-        return false;
+    if (isTotalsRow(fields, columns_)) {
+        totalsRows_.push_back(number);
+        return true;
     }
-    columns_ = *reading.columns;
-    return true;
+    return false;
+}
+
+std::optional<PlainLine> InventoryReader::nextPlainLine() {
+    for (;;) {
+        const auto line = rows_.nextPlainLine();
+        if (!line)
+            return line;
+        // Most lines begin with a text that is neither a totals row's word nor a blank row's
+        // separators: only the others are split here, so that this thread, which reads every
+        // line, does little more for each than find its end.
+        const char separator = rows_.separator();
+        const auto first = std::ranges::find_if(line->bytes, [separator](char c) {
+            return c != separator && c != ' ' && c != '\t' && c != '\r';
+        });
+        if (first != line->bytes.end() &&
+            !beginsWithTotalsWord(
+                line->bytes.substr(static_cast<std::size_t>(first - line->bytes.begin()))))
+            return line;
+        lineFields_.clear();
+        splitPlainLine(line->bytes, separator, columns_.width, lineFields_, lineProblem_);
+        if (!skipped(line->number, lineFields_))
+            return line;
+    }
 }
 
 bool InventoryReader::next(InventoryRow& row) {
-    const auto record = rows_.next();
-    if (!record)
-        return false;
-    row.number = record->number;
+    for (;;) {
+        const auto record = rows_.next();
+        if (!record)
+            return false;
+        if (record->problem == csv::RecordProblem::none && skipped(record->number, record->fields))
+            continue;
+        readRow(*record, row);
+        return true;
+    }
+}
+
+void InventoryReader::readRow(const csv::Record& record, InventoryRow& row) {
+    row.number = record.number;
     row.problem.clear();
     const std::size_t width = columns_.width;
-    const std::size_t count = record->fields.size();
+    const std::size_t count = record.fields.size();
     const auto fieldName = [this](std::size_t index) {
         return index < headerFields_.size() ? quotedName(headerFields_[index])
                                             : "field " + std::to_string(index + 1);
     };
-    if (record->problem == csv::RecordProblem::unterminatedQuote)
-        row.problem = "the quote that opens " + fieldName(record->problemField) +
+    if (record.problem == csv::RecordProblem::unterminatedQuote)
+        row.problem = "the quote that opens " + fieldName(record.problemField) +
                       " never closes: the row is read up to its line end, quotes as text";
-    else if (record->problem == csv::RecordProblem::textAfterQuote)
-        row.problem = "text follows the closing quote in " + fieldName(record->problemField);
+    else if (record.problem == csv::RecordProblem::textAfterQuote)
+        row.problem = "text follows the closing quote in " + fieldName(record.problemField);
     // A sheet's row ends at its last cell that is not empty: a short one is whole.
     const bool whole = count < width && rows_.rowsEndAtLastCell();
     const std::string widthNote =
-        whole ? std::string() : widthProblem(record->fields, width, rows_.separator());
+        whole ? std::string() : widthProblem(record.fields, width, rows_.separator());
     if (!widthNote.empty())
         row.problem += (row.problem.empty() ? "" : "; ") + widthNote;
     if (count >= width) {
-        row.fields = record->fields.first(width);
+        row.fields = record.fields.first(width);
     } else {
-        padded_.assign(record->fields.begin(), record->fields.end());
+        padded_.assign(record.fields.begin(), record.fields.end());
         padded_.resize(width);
         row.fields = padded_;
     }
@@ -217,7 +402,33 @@ bool InventoryReader::next(InventoryRow& row) {
     row.source = texts.source;
     row.location = texts.location;
     row.id = texts.id;
-    return true;
+}
+
+bool isBlankRow(std::span<const std::string_view> fields) {
+    return std::ranges::all_of(fields,
+                               [](std::string_view field) { return trimmed(field).empty(); });
+}
+
+bool beginsWithTotalsWord(std::string_view text) {
+    const auto beginsWith = [text](std::string_view word) {
+        return text.size() >= word.size() &&
+               std::ranges::equal(text.substr(0, word.size()), word,
+                                  [](char a, char b) { return lowerCase(a) == b; });
+    };
+    return beginsWith("total") || beginsWith("subtotal") || beginsWith("sum");
+}
+
+bool isTotalsRow(std::span<const std::string_view> fields, const ColumnMap& columns) {
+    const auto first = std::ranges::find_if(
+        fields, [](std::string_view field) { return !trimmed(field).empty(); });
+    if (first == fields.end())
+        return false;
+    const std::string_view radionuclide = textOf(fields, columns, Column::radionuclide);
+    const bool noRadionuclide =
+        trimmed(radionuclide).empty() ||
+        (columns[Column::radionuclide] &&
+         static_cast<std::size_t>(first - fields.begin()) == *columns[Column::radionuclide]);
+    return noRadionuclide && beginsWithTotalsWord(trimmed(*first));
 }
 
 std::string widthProblem(std::span<const std::string_view> fields, std::size_t width,

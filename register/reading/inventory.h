@@ -15,34 +15,11 @@
 #include <string_view>
 #include <vector>
 
+#include "column_names.h"
 #include "csv.h"
 #include "source.h"
 
 namespace dovrin {
-
-// The columns that describe a source, its duties and its recorded category, under their names
-// in a header.
-enum class Column {
-    radionuclide,
-    activity,
-    unit,
-    manufactured,
-    location,
-    id,
-    lastLeakTest,
-    leakTestInterval,
-    lastInventory,
-    inventoryInterval,
-    workingLife,
-    recordedCategory,
-};
-inline constexpr std::array<std::string_view, 12> columnNames{
-    "radionuclide",       "activity",           "unit",
-    "manufactured",       "location",           "id",
-    "last_leak_test",     "leak_test_interval", "last_inventory",
-    "inventory_interval", "working_life",       "recorded_category"};
-inline constexpr std::size_t requiredColumns = 3; // the first three of columnNames
-static_assert(static_cast<std::size_t>(Column::recordedCategory) + 1 == columnNames.size());
 
 // The column of that name, letter case and surrounding blanks ignored; none for another text.
 std::optional<Column> columnNamed(std::string_view name);
@@ -50,7 +27,7 @@ std::optional<Column> columnNamed(std::string_view name);
 // A header of the user's own file taken for one of the names (--column NAME=HEADER).
 struct ColumnChoice {
     Column column;
-    std::string header; // matched ignoring letter case and surrounding blanks
+    std::string header; // matched as the synonyms are: letter case, blanks, punctuation ignored
 };
 
 // Where each of the columns is in the header.
@@ -63,15 +40,20 @@ struct ColumnMap {
         return index[static_cast<std::size_t>(column)];
     }
     bool unitWithActivity = false; // the activity's column holds the unit too, "100 mCi"
+    std::string headerUnit;        // the unit in the activity's header, "mCi"; empty: none
 };
 
-// The header's columns, or why the inventory cannot be read: a required column missing, two
-// columns for one name, one column for two names, a chosen header that is not there. The one
+// The header's columns, or why the inventory cannot be read: required columns missing, two
+// columns of one header, one column for two names, a chosen header that is not there. The one
 // column that may have two names is the activity's, when the unit is chosen for it: each of
 // its fields is then a number and a unit ("9.99E+02 GBq").
 struct HeaderReading {
     std::optional<ColumnMap> columns;
-    std::string error; // one line, when columns is empty
+    std::string error;          // one line, when columns is empty
+    std::size_t recognised = 0; // the fields that name a column, even when columns is empty
+    // What the summary says of the header: a header taken where another names the same column
+    // too, and the fields carried through unrecognised.
+    std::vector<std::string> remarks;
 };
 HeaderReading mapColumns(std::span<const std::string_view> header,
                          std::span<const ColumnChoice> choices);
@@ -92,10 +74,15 @@ inline std::string_view textOf(std::span<const std::string_view> fields, const C
     return index && *index < fields.size() ? fields[*index] : std::string_view();
 }
 
+// The rows looked at for the header when no row is named: title and blank rows above it are
+// common, pages of them are not.
+inline constexpr std::uint64_t headerSearchRows = 50;
+
 struct InventoryOptions {
-    std::optional<char> separator; // none: recognised from the header line
+    std::optional<char> separator; // none: recognised from the first lines
     std::vector<ColumnChoice> columns;
-    std::string sheet{}; // the sheet of a workbook; empty: its first sheet
+    std::string sheet{};                      // the sheet of a workbook; empty: its first sheet
+    std::optional<std::uint64_t> headerRow{}; // none: the first row that names the columns
 };
 
 // A data row that is one line without quotes, not yet split into fields.
@@ -155,7 +142,7 @@ private:
 
 // One data row of an inventory.
 struct InventoryRow {
-    std::uint64_t number = 0; // as a spreadsheet numbers it: the header is row 1
+    std::uint64_t number = 0; // as a spreadsheet numbers it: the first row is row 1
     // Exactly the header's number of fields: a short row is padded with empty fields, a long
     // one keeps its first fields (its extra fields are quoted in problem).
     std::span<const std::string_view> fields;
@@ -184,14 +171,25 @@ public:
     InventoryReader(csv::ByteSource& source, InventoryOptions options);
     InventoryReader(RowSource& rows, InventoryOptions options);
 
-    // Reads the header row. False when the inventory cannot be read (empty, or bad columns):
-    // error() then says why in one line.
+    // Reads up to the header row: the row the options name, or the first of the first
+    // headerSearchRows rows that names the required columns, the rows above it skipped. False
+    // when the inventory cannot be read (empty, or bad columns): error() then says why in one
+    // line, naming the row taken as the header.
     bool readHeader();
     const std::string& error() const { return error_; }
 
-    // Valid once readHeader() has succeeded, for the reader's whole life.
+    // Valid once readHeader() has succeeded, for the reader's whole life; after it has failed,
+    // the row that came nearest to a header (empty when none was read).
     std::span<const std::string_view> header() const { return headerFields_; }
     const ColumnMap& columns() const { return columns_; }
+    std::uint64_t headerRow() const { return headerRow_; }
+    // What the summary says of the header's columns, one line each.
+    std::span<const std::string> headerRemarks() const { return headerRemarks_; }
+
+    // The rows next() and nextPlainLine() pass over, as no source: rows whose every field is
+    // empty, and totals rows (no radionuclide, the first text "Total", "Subtotal" or "Sum").
+    std::uint64_t blankRowsSkipped() const { return blankRows_; }
+    std::span<const std::uint64_t> totalsRows() const { return totalsRows_; }
     char separator() { return rows_.separator(); }
     // Whether the input began with a UTF-8 byte-order mark, which the output then repeats.
     bool hadByteOrderMark() const { return rows_.hadByteOrderMark(); }
@@ -204,13 +202,17 @@ public:
     // The next data row when it is one plain line (see csv::Reader::nextPlainLine), for a
     // caller that splits it with splitPlainLine later, on another thread; none when next()
     // must read the row (always for a sheet).
-    std::optional<PlainLine> nextPlainLine() { return rows_.nextPlainLine(); }
+    std::optional<PlainLine> nextPlainLine();
 
     // The bytes read so far and the input's size (0 when unknown), for a progress bar.
     std::uint64_t bytesConsumed() const { return rows_.bytesConsumed(); }
     std::uint64_t bytesTotal() const { return rows_.bytesTotal(); }
 
 private:
+    void readRow(const csv::Record& record, InventoryRow& row);
+    // Whether a row is no source, and counted as such.
+    bool skipped(std::uint64_t number, std::span<const std::string_view> fields);
+
     std::unique_ptr<CsvRows> ownRows_; // when the reader reads CSV text of its own
     RowSource& rows_;
     InventoryOptions options_;
@@ -218,8 +220,22 @@ private:
     std::vector<std::string> headerTexts_;
     std::vector<std::string_view> headerFields_;
     ColumnMap columns_;
+    std::uint64_t headerRow_ = 0;
+    std::vector<std::string> headerRemarks_;
     std::vector<std::string_view> padded_;
+    std::vector<std::string_view> lineFields_; // a plain line split to look for a totals row
+    std::string lineProblem_;
+    std::uint64_t blankRows_ = 0;
+    std::vector<std::uint64_t> totalsRows_;
 };
+
+// Whether a text begins with "Total", "Subtotal" or "Sum", in any letter case.
+bool beginsWithTotalsWord(std::string_view text);
+// Whether a row is a totals row: no radionuclide, and its first field that is not empty
+// begins with "Total", "Subtotal" or "Sum" in any letter case.
+bool isTotalsRow(std::span<const std::string_view> fields, const ColumnMap& columns);
+// Whether every field of a row is empty, blanks aside.
+bool isBlankRow(std::span<const std::string_view> fields);
 
 // The row's evaluation: an error row with its problem as the note when the row is not well
 // formed, otherwise evaluateSource of its texts.

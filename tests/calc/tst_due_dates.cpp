@@ -51,7 +51,15 @@ private slots:
         row("180 days", 180, false);
         row("1 DAY", 1, false);
         row("9999 days", 9999, false);
-        row("6 mo", 0);
+        row("6 mo", 6);
+        row("1 year", 12);
+        row("2 Yrs", 24);
+        row("6 weeks", 42, false);
+        row("annual", 12);
+        row("Semi-annual", 6);
+        row("quarterly", 3);
+        row("monthly", 1);
+        row("834 years", 0); // beyond 9999 months
         row("1.5 months", 0);
         row("0 months", 0);
         row("-6 months", 0);
@@ -59,8 +67,8 @@ private slots:
         row("10000 days", 0);
         row("6", 0);
         row("months", 0);
-        row("6 weeks", 0);
-        row("1 year", 0);
+        row("12 parsecs", 0);
+        row("1.5 years", 0);
         row("6 months ago", 0);
         row("", 0);
     }

@@ -1,6 +1,7 @@
 // Reading inventories: the CSV records, the writer's quoting, the header's columns and the
 // shape of each row; the number texts of the output.
 
+#include <QFile>
 #include <QTest>
 
 #include <string>
@@ -57,6 +58,9 @@ private slots:
     void columns();
     void rowShape_data();
     void rowShape();
+    void headerAndRowsThatAreNoSources_data();
+    void headerAndRowsThatAreNoSources();
+    void manPageListsEveryHeader();
     void longRecords();
     void numberTexts_data();
     void numberTexts();
@@ -157,32 +161,51 @@ void TestInventory::quoting() {
 void TestInventory::columns_data() {
     QTest::addColumn<QStringList>("header");
     QTest::addColumn<QStringList>("choices"); // NAME=HEADER
-    // radionuclide, activity, unit, manufactured, location, id, the five duty columns and
-    // recorded_category as column numbers (0 absent), or the start of the error.
+    // Each of columnNames as a column number (0 absent), then the header's unit when it has
+    // one; or the start of the error.
     QTest::addColumn<QString>("expected");
     const QStringList six{"id", "location", "radionuclide", "activity", "unit", "manufactured"};
-    QTest::newRow("the six") << six << QStringList{} << "3 4 5 6 2 1 0 0 0 0 0 0";
+    QTest::newRow("the six") << six << QStringList{} << "3 4 5 6 2 1 0 0 0 0 0 0 0 0";
     QTest::newRow("letter case and blanks") << QStringList{" RadioNuclide ", "ACTIVITY", "\tUnit"}
-                                            << QStringList{} << "1 2 3 0 0 0 0 0 0 0 0 0";
+                                            << QStringList{} << "1 2 3 0 0 0 0 0 0 0 0 0 0 0";
     QTest::newRow("other columns and their duplicates carried")
         << QStringList{"owner", "radionuclide", "owner", "activity", "unit"} << QStringList{}
-        << "2 4 5 0 0 0 0 0 0 0 0 0";
+        << "2 4 5 0 0 0 0 0 0 0 0 0 0 0";
+    QTest::newRow("synonyms, punctuation and a unit in the header")
+        << QStringList{"Serial No.", "Isotope",        "Activity (mCi)",     "Ref. date",
+                       "Room",       "Last wipe test", "Wipe test interval", "Security category",
+                       "Status"}
+        << QStringList{} << "2 3 0 4 5 1 6 7 0 0 0 8 9 0 mCi";
+    QTest::newRow("unit after a slash, in square brackets")
+        << QStringList{"Source nuclide", "Nominal activity / MBq", "Form"} << QStringList{}
+        << "1 2 0 0 0 0 0 0 0 0 0 0 0 3 MBq";
+    QTest::newRow("unit in brackets that may be milli or mega, refused on each row")
+        << QStringList{"Nuclide", "Activity [MCI]"} << QStringList{}
+        << "1 2 0 0 0 0 0 0 0 0 0 0 0 0 MCI";
+    QTest::newRow("two synonyms: the earlier one taken")
+        << QStringList{"Source ID", "Nuclide", "Activity", "Serial No.", "Building", "Room"}
+        << QStringList{} << "2 3 0 0 6 4 0 0 0 0 0 0 0 0";
     QTest::newRow("chosen header")
-        << QStringList{"Isotope", "activity", "unit", "radionuclide"}
-        << QStringList{"radionuclide= isotope"} << "1 2 3 0 0 0 0 0 0 0 0 0";
+        << QStringList{"Element", "activity", "unit", "radionuclide"}
+        << QStringList{"radionuclide= element"} << "1 2 3 0 0 0 0 0 0 0 0 0 0 0";
     QTest::newRow("chosen header: duplicates of the name carried")
         << QStringList{"activity", "Activity", "unit", "radionuclide", "Act"}
-        << QStringList{"activity=act"} << "4 5 3 0 0 0 0 0 0 0 0 0";
+        << QStringList{"activity=act"} << "4 5 3 0 0 0 0 0 0 0 0 0 0 0";
     QTest::newRow("duty columns, one of them chosen")
         << QStringList{"radionuclide", "activity", "unit", "Last wipe", "working_life"}
-        << QStringList{"last_leak_test=last wipe"} << "1 2 3 0 0 0 4 0 0 0 5 0";
-    QTest::newRow("required missing") << QStringList{"radionuclide", "activity"} << QStringList{}
-                                      << "the header has no column 'unit'";
+        << QStringList{"last_leak_test=last wipe"} << "1 2 3 0 0 0 4 0 0 0 5 0 0 0";
+    QTest::newRow("required missing, all of them named")
+        << QStringList{"unit", "date"} << QStringList{}
+        << "no column for radionuclide (or nuclide, isotope, radioisotope, source nuclide) nor "
+           "activity";
     QTest::newRow("duplicate of one of the six")
         << QStringList{"radionuclide", "activity", "unit", "Activity "} << QStringList{}
-        << "columns 2 and 4 are both named 'activity'";
+        << "columns 2 and 4 are both named 'activity' and 'Activity'";
+    QTest::newRow("the same header with and without its unit")
+        << QStringList{"nuclide", "Activity (mCi)", "activity"} << QStringList{}
+        << "columns 2 and 3 are both named";
     QTest::newRow("chosen header absent")
-        << six << QStringList{"id=Serial"} << "the header has no column 'Serial' for id";
+        << six << QStringList{"id=Tag"} << "the header has no column 'Tag' for id";
     QTest::newRow("one name chosen twice")
         << six << QStringList{"id=id", "id=location"} << "--column id is given twice";
     QTest::newRow("one column for two names")
@@ -204,6 +227,8 @@ void TestInventory::columns() {
         QStringList numbers;
         for (const auto index : reading.columns->index)
             numbers << QString::number(index ? *index + 1 : 0);
+        if (!reading.columns->headerUnit.empty())
+            numbers << QString::fromStdString(reading.columns->headerUnit);
         QCOMPARE(numbers.join(' '), expected);
         return;
     }
@@ -251,6 +276,99 @@ void TestInventory::rowShape() {
         QCOMPARE(result.note, read.problem);
     }
     QVERIFY(!reader.next(read));
+}
+
+void TestInventory::headerAndRowsThatAreNoSources_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("headerRow"); // --header-row; 0 for none
+    // "header N; rows a b ...; blank N; totals a b ...", or the start of the error.
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("header below a title and a blank line")
+        << QByteArray("Sources of the physics department,,\n\nNuclide,Activity,Units\n"
+                      "Co-60,1,Ci\n")
+        << 0 << "header 3; rows 4; blank 0; totals";
+    QTest::newRow("blank rows as a spreadsheet writes them, and totals rows")
+        << QByteArray("radionuclide,activity,unit,site\nCo-60,1,Ci,A\n,,,\n , ,\t,\n"
+                      "Total,,2,\n,Subtotal A,3,\n,,3,A\nSr-90,2,Ci,B\n\"SUM\",,,\n")
+        << 0 << "header 1; rows 2 7 8; blank 2; totals 5 6 9";
+    QTest::newRow("a row without a radionuclide but no totals stays a row")
+        << QByteArray("radionuclide,activity,unit\n,1,Ci\n,,note\n") << 0
+        << "header 1; rows 2 3; blank 0; totals";
+    QTest::newRow("a totals word in the radionuclide column")
+        << QByteArray("radionuclide,activity,unit\nTotal,3,Ci\nSr-90,1,Ci\n") << 0
+        << "header 1; rows 3; blank 0; totals 2";
+    QTest::newRow("header row named") << QByteArray("a,b\nradionuclide,activity\nCo-60,1 Ci\n") << 2
+                                      << "header 2; rows 3; blank 0; totals";
+    QTest::newRow("named header row lacks the columns")
+        << QByteArray("radionuclide,activity\nx,y\n") << 2
+        << "row 2 (--header-row): no column for radionuclide";
+    QTest::newRow("no header: the row nearest to one named")
+        << QByteArray("Inventory\nIsotope,Amount,Unit\nCo-60,1,Ci\n") << 0
+        << "row 2, taken as the header: no column for activity (or nominal activity";
+}
+
+// The rows above the header are skipped and the rows that are no sources are counted, whether
+// a row is read whole or as a plain line.
+void TestInventory::headerAndRowsThatAreNoSources() {
+    QFETCH(QByteArray, input);
+    QFETCH(int, headerRow);
+    QFETCH(QString, expected);
+    for (const bool plain : {false, true}) {
+        const std::string text = input.toStdString();
+        csv::TextSource source(text);
+        InventoryOptions options;
+        if (headerRow > 0)
+            options.headerRow = static_cast<std::uint64_t>(headerRow);
+        InventoryReader reader(source, options);
+        if (!reader.readHeader()) {
+            QVERIFY2(QString::fromStdString(reader.error()).startsWith(expected),
+                     reader.error().c_str());
+            return;
+        }
+        QString found = QStringLiteral("header %1; rows").arg(reader.headerRow());
+        InventoryRow row;
+        for (;;) {
+            if (const auto line = plain ? reader.nextPlainLine() : std::nullopt) {
+                found += QStringLiteral(" %1").arg(line->number);
+            } else if (reader.next(row)) {
+                found += QStringLiteral(" %1").arg(row.number);
+            } else {
+                break;
+            }
+        }
+        found += QStringLiteral("; blank %1; totals").arg(reader.blankRowsSkipped());
+        for (const std::uint64_t number : reader.totalsRows())
+            found += QStringLiteral(" %1").arg(number);
+        QCOMPARE(found, expected);
+    }
+}
+
+// The manual page lists, under each column's name, the other headers it is read from, in the
+// order of the reader's table, so that what a user reads there is what the reader does.
+void TestInventory::manPageListsEveryHeader() {
+    QFile page(QStringLiteral(DOVRIN_MAN_PAGE));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll());
+    const qsizetype start = text.indexOf(QLatin1String(".SH COLUMN NAMES\n"));
+    QVERIFY(start >= 0);
+    // Up to the next section, with the line end before it.
+    const QString section =
+        text.mid(start, text.indexOf(QLatin1String("\n.SH "), start + 1) - start + 1);
+    for (std::size_t c = 0; c < columnNames.size(); ++c) {
+        QStringList others;
+        for (const ColumnSynonym& synonym : columnSynonyms)
+            if (synonym.column == static_cast<Column>(c))
+                others << QString::fromUtf8(synonym.header.data(),
+                                            static_cast<qsizetype>(synonym.header.size()));
+        others.removeFirst(); // the column's own name
+        const QString entry =
+            QStringLiteral(".TP\n.B %1\n%2\n")
+                .arg(QString::fromUtf8(columnNames[c].data(),
+                                       static_cast<qsizetype>(columnNames[c].size())),
+                     others.isEmpty() ? QStringLiteral("(its name only)")
+                                      : others.join(QLatin1String(", ")));
+        QVERIFY2(section.contains(entry), qPrintable(entry));
+    }
 }
 
 // A field of several megabytes and a record of many columns, across many reads.

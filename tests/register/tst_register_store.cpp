@@ -284,6 +284,13 @@ private slots:
                            "certificate",
                            "history REG --source A"}
             << 0 << "receive:A correct:A";
+        QTest::newRow("a unit from the header or the cell is kept as a unit column's")
+            << "Sources at the lab\n\nSource ID,Isotope,Activity (mCi)\nA,Co-60,250\nB,Cs-137,2 "
+               "Ci\n"
+            << QStringList{init, import,
+                           "!id,radionuclide,activity,unit\nA,Co-60,250,mCi\nB,Cs-137,2,Ci\n",
+                           "import REG INV --on 2026-05-01 --by ann"}
+            << 0 << "";
         QTest::newRow("an id twice refuses the file")
             << "id,radionuclide,activity,unit\nA,Co-60,1,GBq\nA,Co-60,1,GBq\n"
             << QStringList{init, import} << 2 << "*again on row 3";

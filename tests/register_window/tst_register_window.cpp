@@ -220,12 +220,12 @@ private slots:
     // A header without the required columns asks which columns hold them, and the answer is
     // kept for the file.
     void columnsChosen() {
-        const QString path = writeFile(folder_, QStringLiteral("isotopes.csv"),
-                                       "Isotope,activity,unit\nCo-60,1,TBq\nCs-137,2,TBq\n");
+        const QString path = writeFile(folder_, QStringLiteral("elements.csv"),
+                                       "Element,activity,unit\nCo-60,1,TBq\nCs-137,2,TBq\n");
         DialogAnswerer answerer;
         answerer.answer = [](QDialog& dialog) {
             auto* box = dialog.findChild<QComboBox*>(QStringLiteral("radionuclideColumnBox"));
-            box->setCurrentIndex(box->findText(QStringLiteral("Isotope")));
+            box->setCurrentIndex(box->findText(QStringLiteral("Element")));
             dialog.accept();
         };
         QVERIFY(openAndWait(path));
@@ -234,6 +234,23 @@ private slots:
         QVERIFY(openAndWait(path));
         QCOMPARE(answerer.dialogs, 1);
         QVERIFY(counts().endsWith(QStringLiteral(", 0 with errors")));
+    }
+
+    // An inventory as people write it: the header below a title, a blank and a totals row that
+    // are no sources, counted as the command line's summary counts them; what the header lacks
+    // is told where the counts stand.
+    void rowsThatAreNoSources() {
+        const QString path =
+            writeFile(folder_, QStringLiteral("titled.csv"),
+                      "Sealed sources,,\n\nIsotope,Activity (mCi),Room\nCo-60,5,A\n,,\n"
+                      "Total,5,\n");
+        QVERIFY(openAndWait(path));
+        QCOMPARE(sources().model()->rowCount(), 1);
+        QCOMPARE(counts(), QStringLiteral("1 sources, 0 with errors; header row 3; 1 blank rows "
+                                          "skipped; 1 totals rows skipped"));
+        QVERIFY(window_->findChild<QLabel*>(QStringLiteral("countsLabel"))
+                    ->toolTip()
+                    .contains(QStringLiteral(": nothing is decayed")));
     }
 
     // Opening stops cleanly: by Cancel, and by opening another file; no row of the stopped

@@ -120,7 +120,8 @@ private slots:
                                          source.activity.toStdString(), source.unit.toStdString(),
                                          source.manufactured.toStdString()};
             const dovrin::SourceResult result =
-                dovrin::evaluateSource({texts[0], texts[1], texts[2], texts[3]}, {clock});
+                dovrin::evaluateSource({texts[0], texts[1], texts[2], texts[3]},
+                                       {clock, dovrin::DateOrder::monthFirst}); // as the window
             const QString context =
                 QStringLiteral("seed %1, source %2: %3 %4 %5 %6")
                     .arg(seed())

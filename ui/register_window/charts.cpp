@@ -358,7 +358,7 @@ void DecayChart::showSource(const DecayedSource& source) {
                                numberText(row.lower.value)));
     if (const double d = *radionuclide->dTBq; rows.empty()) {
         for (const AOverDBand& band : aOverDBands)
-            if (std::isfinite(band.atLeast))
+            if (std::isfinite(d * band.atLeast)) // none for an unlimited D-value
                 drawBound(d * band.atLeast,
                           tr("Category %1 by A/D from %2 TBq")
                               .arg(fromBytes(band.label), numberText(d * band.atLeast)));

@@ -101,7 +101,7 @@ public:
             return fail(QString::fromStdString(file.error()));
         InventoryReader reader(file.rows(), request_.options);
         if (!reader.readHeader())
-            return askForColumns(reader.error());
+            return askForColumns(reader.error(), qtTexts(reader.header()));
         keepHeader(reader);
         checkingDates_ = request_.askAboutSlashDates && texts_->columns[Column::manufactured];
         InventoryRow row;
@@ -132,10 +132,12 @@ private:
         });
     }
 
-    // The header cannot be read as it stands: the window asks which columns to take.
-    void askForColumns(const std::string& error) {
+    // The header cannot be read as it stands: the window asks which columns to take, in the
+    // row that came nearest to a header (below a title, perhaps), or else the first.
+    void askForColumns(const std::string& error, QStringList nearest) {
         const QString reason = QString::fromStdString(error);
-        const QStringList header = firstRecord(request_.path, request_.options);
+        const QStringList header =
+            nearest.isEmpty() ? firstRecord(request_.path, request_.options) : nearest;
         if (header.isEmpty())
             return fail(reason);
         loader_.deliver(job_, [&loader = loader_, reason, header] {
@@ -150,6 +152,8 @@ private:
         for (const std::string_view field : reader.header())
             texts_->header.emplace_back(field);
         texts_->columns = reader.columns();
+        texts_->headerRow = reader.headerRow();
+        texts_->headerRemarks.assign(reader.headerRemarks().begin(), reader.headerRemarks().end());
         texts_->options = request_.options;
         texts_->options.separator = reader.separator();
     }
@@ -192,6 +196,8 @@ private:
             batch_->notes.push_back(notes_[static_cast<std::uint32_t>(notesSent_)]);
         batch_->bytesRead = reader.bytesConsumed();
         batch_->fileSize = reader.bytesTotal();
+        batch_->blankRowsSkipped = reader.blankRowsSkipped();
+        batch_->totalsRowsSkipped = reader.totalsRows().size();
         loader_.deliver(job_, [&loader = loader_, batch = batch_] {
             emit loader.progress(batch->bytesRead, batch->fileSize);
             emit loader.batchRead(batch);

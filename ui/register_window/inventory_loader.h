@@ -36,6 +36,9 @@ struct LoadedBatch {
     std::vector<std::uint32_t> unreadable;
     std::uint64_t bytesRead = 0;
     std::uint64_t fileSize = 0;
+    // The rows read so far that are no sources: blank rows and totals rows.
+    std::uint64_t blankRowsSkipped = 0;
+    std::uint64_t totalsRowsSkipped = 0;
 };
 
 class InventoryLoader : public QObject {

@@ -208,7 +208,9 @@ void RegisterWindow::createControls() {
     filters->addWidget(asOfBox_);
     connect(asOfBox_, &QDateEdit::dateChanged, this, &RegisterWindow::asOfChanged);
 
-    categoryBox_ = named(new QComboBox(central), "categoryBox", tr("Category by A/D"));
+    // The more severe of the current category by the table and by A/D, as the rows are coloured.
+    categoryBox_ = named(new QComboBox(central), "categoryBox",
+                         tr("Category, the more severe of the table's and A/D's"));
     categoryBox_->addItem(tr("All categories"), -1);
     for (std::size_t label = 0; label < categoryLabels.size(); ++label)
         if (categoryLabels[label] != labels::notAssigned)
@@ -218,7 +220,7 @@ void RegisterWindow::createControls() {
                                   static_cast<int>(label + 1));
     categoryBox_->addItem(tr("Errors"), 0);
     auto* categoryLabel =
-        named(new QLabel(tr("&Category by A/D:"), central), "categoryLabel", tr("Category"));
+        named(new QLabel(tr("&Category:"), central), "categoryLabel", tr("Category"));
     categoryLabel->setBuddy(categoryBox_);
     filters->addWidget(categoryLabel);
     filters->addWidget(categoryBox_);
@@ -497,6 +499,8 @@ void RegisterWindow::askOptions(const QString& reason, const QStringList& header
 void RegisterWindow::keepBatch(LoadedBatch& batch) {
     const bool first = sources_->rowCount() == 0;
     sources_->append(batch);
+    blankRowsSkipped_ = batch.blankRowsSkipped;
+    totalsRowsSkipped_ = batch.totalsRowsSkipped;
     if (first && sources_->rowCount() > 0) {
         fitTable(*sourcesView_, sourcesWidths_); // to the first rows' texts
         if (!sourcesView_->currentIndex().isValid())
@@ -604,6 +608,7 @@ void RegisterWindow::showCounts() {
     if (!sources_->texts()) {
         countsLabel_->setText(tr(
             "No inventory open: open a CSV file or an .xlsx or .ods workbook, or drop one here."));
+        countsLabel_->setToolTip({});
         return;
     }
     const QLocale locale;
@@ -614,6 +619,20 @@ void RegisterWindow::showCounts() {
     const auto shown = static_cast<qulonglong>(sourcesFilter_->rowCount());
     if (shown != total)
         text += tr("; %1 shown").arg(locale.toString(shown));
+    // What the command line's summary says of the rows too.
+    if (const std::uint64_t header = sources_->texts()->headerRow; header != 1)
+        text += tr("; header row %1").arg(locale.toString(static_cast<qulonglong>(header)));
+    if (blankRowsSkipped_ > 0)
+        text += tr("; %1 blank rows skipped")
+                    .arg(locale.toString(static_cast<qulonglong>(blankRowsSkipped_)));
+    if (totalsRowsSkipped_ > 0)
+        text += tr("; %1 totals rows skipped")
+                    .arg(locale.toString(static_cast<qulonglong>(totalsRowsSkipped_)));
+    // What the header lacks or carries unrecognised, one line each, where the counts point.
+    QStringList remarks;
+    for (const std::string& remark : sources_->texts()->headerRemarks)
+        remarks << QString::fromStdString(remark);
+    countsLabel_->setToolTip(remarks.join(u'\n'));
     countsLabel_->setText(text);
 }
 

@@ -117,6 +117,9 @@ private:
     bool pendingAsk_ = true;
     // What runs in the background: Cancel stops a load or a new as-of date, not an export.
     enum class Work { idle, loading, reevaluating } work_ = Work::idle;
+    // The rows of the inventory being read that are no sources, as the summary counts them.
+    std::uint64_t blankRowsSkipped_ = 0;
+    std::uint64_t totalsRowsSkipped_ = 0;
     bool partShown_ = false; // rows of a file still loading are shown
 
     InventoryLoader* loader_;

@@ -56,6 +56,14 @@ std::optional<double> dueDay(std::int32_t day) {
     return day == noDueDay ? std::nullopt : std::optional<double>(day);
 }
 
+// The more severe of the source's current categories by the table and by A/D: what the window
+// colours and filters by, so that the table's "Not assigned" never hides a category by A/D.
+LabelCode severerCategory(const StoredResult& stored) {
+    const std::string_view table = labelText(stored.currentCategory);
+    const std::string_view byAOverD = labelText(stored.categoryByAOverD);
+    return moreSevere(table, byAOverD) ? stored.currentCategory : stored.categoryByAOverD;
+}
+
 } // namespace
 
 QColor categoryColour(std::string_view label) {
@@ -171,6 +179,8 @@ QVariant SourcesModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
         if (!stored.categorised)
             return QColor(0xff, 0xd0, 0xd0);
+        if (categoryCell && resultColumnTable[*result].column == ResultColumn::currentCategory)
+            return QVariant(categoryColour(labelText(severerCategory(stored))));
         if (categoryCell) {
             const std::string label = cellText(row, index.column());
             return label.empty() ? QVariant{} : QVariant(categoryColour(label));
@@ -313,7 +323,7 @@ bool SourcesFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
     const StoredResult& result = results.rows[row];
     if (category_.errors && result.categorised)
         return false;
-    if (category_.label != 0 && (!result.categorised || result.categoryByAOverD != category_.label))
+    if (category_.label != 0 && (!result.categorised || severerCategory(result) != category_.label))
         return false;
     if (location_ && texts.rows[row].location != *location_)
         return false;

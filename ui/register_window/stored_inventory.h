@@ -123,8 +123,10 @@ struct InventoryTexts {
     std::string path;
     std::vector<std::string> header;
     ColumnMap columns;
-    InventoryOptions options;              // as the file was read, separator included
-    std::vector<std::uint32_t> unreadable; // rows that are not well formed, in order
+    std::uint64_t headerRow = 1;            // as a spreadsheet numbers it
+    std::vector<std::string> headerRemarks; // what the summary says of the header's columns
+    InventoryOptions options;               // as the file was read, separator included
+    std::vector<std::uint32_t> unreadable;  // rows that are not well formed, in order
     std::deque<std::string> blocks;
     std::deque<RowPlace> rows;
     std::vector<std::string> locations; // in the order of first appearance
