@@ -11,6 +11,7 @@
 #include "output.h"
 #include "output_files.h"
 #include "plain_text.h"
+#include "store_commands.h"
 
 #ifndef DOVRIN_VERSION
 #define DOVRIN_VERSION "unknown"
@@ -24,6 +25,13 @@ constexpr std::string_view programName = "dovrin-register";
 constexpr std::uint64_t largeInput = 32ull << 20; // an input worth a progress bar
 
 constexpr std::string_view usage = R"(Usage: dovrin-register [OPTION]... INVENTORY
+       dovrin-register [OPTION]... REGISTER [--as-of DATE] [--known-at MOMENT]
+       dovrin-register init REGISTER --holder NAME [--licence TEXT]
+       dovrin-register import REGISTER INVENTORY --on DATE --by NAME [--commit] [--reason TEXT]
+       dovrin-register record REGISTER KIND --source ID --on DATE --by NAME [--FIELD VALUE]...
+       dovrin-register history REGISTER [--source ID] [--from DATE] [--to DATE]
+       dovrin-register export REGISTER --as-of DATE -o FILE
+       dovrin-register verify REGISTER
 Categorise every sealed radioactive source of an inventory (a CSV file, a sheet of an .xlsx or
 .ods workbook, or - for standard input) and write each row with its results as CSV to standard
 output. A workbook is recognised by what the file holds, whatever its name.
@@ -39,6 +47,39 @@ and inventory_interval (a number of months or days, "6 months" or "180 days") an
 inventory_due and working_life_ends. A source is exempt from leak tests by the rules of US NRC
 10 CFR 35.67(f), judged on its decayed activity on the due date.
 
+A register (conventionally NAME.dovrin, made by init) keeps every event of its sources:
+received, moved, leak-tested, transferred, disposed of, lost, corrected. Given as the
+inventory, it gives the sources held on the as-of day, as a file of them would.
+
+Register commands:
+  init REGISTER --holder NAME [--licence TEXT]
+                           make a new register file (never over an existing file)
+  import REGISTER INVENTORY --on DATE --by NAME [--commit] [--reason TEXT] [--document TEXT]
+                           compare an inventory (keyed by its id column) with the register and
+                           write, as CSV, the events it would record: receive, move, status,
+                           leak-test, inventory-check, conflict (a changed record, recorded as
+                           a correct only with --commit and --reason) and absent (held, not in
+                           the file: nothing recorded). --commit records them. Takes the
+                           reading options --separator, --column, --sheet, --decimal-comma and
+                           --date-order
+  record REGISTER KIND --source ID --on DATE --by NAME [--FIELD VALUE]... [--reason TEXT]
+                           record one event. KIND: receive, move, leak-test, inventory-check,
+                           status, transfer, dispose, lost, stolen, recovered, correct, void,
+                           note. Fields: the inventory's columns (--radionuclide, --activity,
+                           --unit, --manufactured, --location, --status, ...), --device,
+                           --make, --model, --serial, --received-from; --outcome pass|fail,
+                           --result-bq, --tester (leak-test); --found present|missing
+                           (inventory-check); --to, --licence (transfer); --method, --facility
+                           (dispose); --text (note); --event SEQ (correct, void: the event they
+                           name; both need --reason); --document TEXT
+  history REGISTER [--source ID] [--from DATE] [--to DATE] [--known-at MOMENT]
+                           write the events as CSV, one row per event
+  export REGISTER --as-of DATE -o FILE [--known-at MOMENT]
+                           write the sources held on DATE as an inventory that imports with no
+                           events
+  verify REGISTER          check the database and the hash chain of its events: names the first
+                           event that does not match (exit status 1)
+
 Options:
   -o, --output FILE        write the results to FILE instead of standard output
       --locations FILE     write the totals per location to FILE: the sums of A/D and of A/E
@@ -50,6 +91,8 @@ Options:
                            Pu-239/Be source is that of its alpha emitter.
       --as-of DATE         categorise at DATE (yyyy-mm-dd, 00:00) or yyyy-mm-ddThh:mm
                            instead of the present moment
+      --known-at MOMENT    read a register as it was known at MOMENT (yyyy-mm-ddThh:mm[:ss],
+                           local time, or UTC with a final Z): the events recorded up to then
       --separator SEP      comma, semicolon or tab (recognised from the header by default)
       --column NAME=HEADER read the column NAME (one of the names above) from the column
                            headed HEADER; repeatable. The unit may name the activity's
@@ -79,8 +122,9 @@ the common sealed-source radionuclides (H-3, C-14, Ni-63, Tc-99m, Am-241/Be, ...
 by A/D alone; --list-nuclides shows them all. Names may be written "Co-60", "co60", "60Co",
 "Tc-99m", "99mTc", "Am-241/Be", "AmBe".
 
-Exit status: 0 when every row was categorised, 1 when some rows are error rows (their note
-says why), 2 when the run could not be done.
+Exit status: 0 when every row was categorised (a command done), 1 when some rows are error rows (their note
+says why; an import with conflicts not recorded; verify finding a fault), 2 when the run could
+not be done.
 
 Example:
   dovrin-register --as-of 2026-01-01 --locations sites.csv -o results.csv inventory.csv
@@ -102,7 +146,8 @@ struct Arguments {
     std::string error; // why the arguments cannot be used
 };
 
-// yyyy-mm-dd or yyyy-mm-ddThh:mm, digits exactly where shown.
+} // namespace
+
 std::optional<LocalTime> readMoment(std::string_view text) {
     using namespace std::chrono;
     const auto number = [&](std::size_t from, std::size_t length) -> std::optional<int> {
@@ -133,6 +178,8 @@ std::optional<LocalTime> readMoment(std::string_view text) {
     }
     return moment;
 }
+
+namespace {
 
 // Reads one option that takes a value.
 bool applyOption(std::string_view name, std::string_view value, Arguments& arguments) {
@@ -168,6 +215,12 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
         if (!options.asOf)
             return fail("--as-of takes yyyy-mm-dd or yyyy-mm-ddThh:mm, not '" + std::string(value) +
                         "'");
+    } else if (name == "--known-at") {
+        options.knownAt = readKnownAt(value);
+        if (!options.knownAt)
+            return fail("--known-at takes yyyy-mm-ddThh:mm[:ss], local time, or the same with a "
+                        "final Z for UTC; not '" +
+                        std::string(value) + "'");
     } else if (name == "--separator") {
         constexpr std::array<std::pair<std::string_view, char>, 3> names{
             {{"comma", ','}, {"semicolon", ';'}, {"tab", '\t'}}};
@@ -204,12 +257,20 @@ bool applyOption(std::string_view name, std::string_view value, Arguments& argum
 }
 
 Arguments readArguments(std::span<const std::string_view> words) {
-    constexpr std::array<std::string_view, 13> withValue{
-        "-o",           "--output",          "--locations",
-        "--as-of",      "--separator",       "--column",
-        "--date-order", "--nuclides",        "--leak-test-interval",
-        "--calendar",   "--leak-test-rules", "--inventory-interval",
-        "--sheet"};
+    constexpr std::array<std::string_view, 14> withValue{"--known-at",
+                                                         "-o",
+                                                         "--output",
+                                                         "--locations",
+                                                         "--as-of",
+                                                         "--separator",
+                                                         "--column",
+                                                         "--date-order",
+                                                         "--nuclides",
+                                                         "--leak-test-interval",
+                                                         "--calendar",
+                                                         "--leak-test-rules",
+                                                         "--inventory-interval",
+                                                         "--sheet"};
     Arguments arguments;
     std::optional<std::string_view> input;
     bool optionsEnded = false;
@@ -296,6 +357,14 @@ private:
 
 } // namespace
 
+std::string applyRunOption(std::string_view name, std::string_view value, RunOptions& options) {
+    Arguments arguments;
+    arguments.options = std::move(options);
+    applyOption(name, value, arguments);
+    options = std::move(arguments.options);
+    return arguments.error;
+}
+
 std::string summaryText(const RunSummary& summary) {
     std::string text = std::to_string(summary.rowsRead) + " sources read, " +
                        std::to_string(summary.categorised) + " categorised, " +
@@ -356,12 +425,16 @@ std::string summaryText(const RunSummary& summary) {
     if (const auto differ = summary.recordedCategoryDiffers)
         text += std::to_string(*differ) + (*differ == 1 ? " row's" : " rows'") +
                 " recorded category differs from both categories by A/D\n";
+    if (!summary.registerHead.empty())
+        text += summary.registerHead + "\n";
     return text;
 }
 
 int runRegister(std::span<const std::string_view> arguments, std::FILE* standardInput,
                 std::FILE* standardOutput, std::FILE* standardError, bool errorIsTerminal,
                 LocalTime now) {
+    if (!arguments.empty() && isStoreCommand(arguments.front()))
+        return runStoreCommand(arguments, standardInput, standardOutput, standardError, now);
     const Arguments read = readArguments(arguments);
     if (!read.error.empty()) {
         std::fprintf(standardError, "%s: %s (see %s --help)\n", programName.data(),

@@ -4,6 +4,7 @@
 // standard error, on the run of run.h.
 
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +19,13 @@ namespace dovrin {
 int runRegister(std::span<const std::string_view> arguments, std::FILE* standardInput,
                 std::FILE* standardOutput, std::FILE* standardError, bool errorIsTerminal,
                 LocalTime now);
+
+// Reads one of the run's options that takes a value (--separator, --column, ...) into options:
+// empty, or why the value cannot be used. The register's import reads its reading options so.
+std::string applyRunOption(std::string_view name, std::string_view value, RunOptions& options);
+
+// yyyy-mm-dd (at 00:00) or yyyy-mm-ddThh:mm, digits exactly where shown; none for another text.
+std::optional<LocalTime> readMoment(std::string_view text);
 
 // The summary for people, as the command line writes it on standard error.
 std::string summaryText(const RunSummary& summary);

@@ -10,10 +10,13 @@
 #include "batches.h"
 #include "calendar.h"
 #include "csv.h"
+#include "events.h"
+#include "fold.h"
 #include "inventory_input.h"
 #include "output.h"
 #include "output_files.h"
 #include "plain_text.h"
+#include "sqlite_store.h"
 
 namespace dovrin {
 
@@ -98,6 +101,13 @@ RunResult failure(std::string error) {
     return result;
 }
 
+// Evaluates the rows and writes the outputs: the run, whichever its source of rows.
+RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& options,
+                         const RunRadionuclides& radionuclides, LocalTime now,
+                         std::FILE* standardOutput, const Progress& progress);
+RunResult categoriseRegister(const RunOptions& options, const RunRadionuclides& radionuclides,
+                             LocalTime now, std::FILE* standardOutput, const Progress& progress);
+
 } // namespace
 
 RunRadionuclides radionuclidesOfRun(const std::string& nuclidesFile) {
@@ -138,15 +148,31 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
     if (!radionuclides.error.empty())
         return failure(radionuclides.error);
 
-    // The input.
-    const bool fromStandardInput = options.input == standardStream;
+    // The input: a kept register's sources held on the day, or an inventory file.
+    if (options.input != standardStream && store::isRegisterFile(options.input))
+        return categoriseRegister(options, radionuclides, now, standardOutput, progress);
+    if (options.knownAt)
+        return failure("--known-at reads a register, and " +
+                       (options.input == standardStream ? std::string("standard input")
+                                                        : quotedPath(options.input)) +
+                       " is an inventory");
     InventoryFile input;
     if (!input.open(options.input, standardInput, options.inventory))
         return failure(input.error());
-    InventoryReader reader(input.rows(), options.inventory);
+    return categoriseRows(input.rows(), input.isWorkbook(), options, radionuclides, now,
+                          standardOutput, progress);
+}
+
+namespace {
+
+RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& options,
+                         const RunRadionuclides& radionuclides, LocalTime now,
+                         std::FILE* standardOutput, const Progress& progress) {
+    const bool fromStandardInput = options.input == standardStream;
+    InventoryReader reader(rows, options.inventory);
     if (!reader.readHeader())
         return failure(reader.error());
-    if (options.decimalComma && !input.isWorkbook() && reader.separator() == ',')
+    if (options.decimalComma && !fromWorkbook && reader.separator() == ',')
         return failure("--decimal-comma cannot read a file whose separator is the comma: \"3,7\" "
                        "would be two fields (give --separator semicolon or tab if the file has "
                        "another)");
@@ -275,6 +301,33 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
     }
     run.status = run.summary.withErrors == 0 ? allCategorised : someErrorRows;
     return run;
+}
+
+// The register's sources held on the as-of day, as known at --known-at, read as the rows of an
+// inventory by the same run as a file's.
+RunResult categoriseRegister(const RunOptions& options, const RunRadionuclides& radionuclides,
+                             LocalTime now, std::FILE* standardOutput, const Progress& progress) {
+    const store::Opening opening = store::openRegisterFile(options.input, store::Access::read);
+    if (!opening.store)
+        return failure(opening.error);
+    const auto head = opening.store->head(options.knownAt);
+    if (!head)
+        return failure("cannot read " + quotedPath(options.input) + ": " + opening.store->error());
+    const auto day = std::chrono::year_month_day{
+        std::chrono::floor<std::chrono::days>(options.asOf.value_or(now))};
+    store::HeldSourceRows rows(opening.store->eventsBySource({{}, options.knownAt}), day);
+    RunResult run =
+        categoriseRows(rows, false, options, radionuclides, now, standardOutput, progress);
+    if (run.status != runImpossible)
+        run.summary.registerHead = registerHeadText(*head);
+    return run;
+}
+
+} // namespace
+
+std::string registerHeadText(const store::Head& head) {
+    return "register: last event " + std::to_string(head.seq) + ", hash " +
+           store::hexText(head.hash);
 }
 
 LocalTime presentLocalTime() {

@@ -21,6 +21,7 @@
 #include "locations.h"
 #include "radionuclides.h"
 #include "source.h"
+#include "store.h"
 
 namespace dovrin {
 
@@ -35,6 +36,9 @@ struct RunOptions {
     std::string locations;    // the totals per location: a file, "-", or empty for none
     InventoryOptions inventory;
     std::optional<LocalTime> asOf; // none: the present moment
+    // A kept register given as the input is read as known at this moment (--known-at): the
+    // events recorded up to it, inclusive. None: every event.
+    std::optional<std::chrono::sys_seconds> knownAt;
     DateOrder dateOrder = DateOrder::monthFirst;
     std::string nuclides; // the user's radionuclides: a CSV file, or empty for none
     DutyRules duties;
@@ -82,6 +86,9 @@ struct RunSummary {
     // The rows whose recorded category differs from both categories by A/D; none when the
     // inventory has no recorded category.
     std::optional<std::uint64_t> recordedCategoryDiffers;
+    // Read from a kept register: its last event and hash, which a report filed elsewhere keeps
+    // so that a later edit of the register can be told (registerHeadText); empty otherwise.
+    std::string registerHead;
 };
 
 struct RunResult {
@@ -94,14 +101,18 @@ struct RunResult {
 // returning false cancels the run, which then leaves no file behind.
 using Progress = std::function<bool(std::uint64_t consumed, std::uint64_t total)>;
 
-// Reads the inventory (CSV text, or a sheet of a workbook: see inventory_input.h) and writes the
-// output (and the totals per location and the calendar when asked) exactly as dovrin-register
-// does. Each file is written beside its final name and renamed into place once complete: a run
-// that fails leaves no file, and an existing file of that name as it was. An output that is the
-// input, or two outputs to one file, are refused. "-" reads standard input and writes standard
-// output, the two given here. now is the present moment.
+// Reads the inventory (CSV text, or a sheet of a workbook: see inventory_input.h; or, from a kept
+// register, the sources it holds on the as-of day: store/fold.h) and writes the output (and the
+// totals per location and the calendar when asked) exactly as dovrin-register does. Each file is
+// written beside its final name and renamed into place once complete: a run that fails leaves no
+// file, and an existing file of that name as it was. An output that is the input, or two outputs to
+// one file, are refused. "-" reads standard input and writes standard output, the two given here.
+// now is the present moment.
 RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FILE* standardInput,
                               std::FILE* standardOutput, const Progress& progress = {});
+
+// "register: last event N, hash HEX", as the summary and verify print it.
+std::string registerHeadText(const store::Head& head);
 
 // The present local date and time of day, from the system clock.
 LocalTime presentLocalTime();

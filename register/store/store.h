@@ -158,7 +158,10 @@ class Transaction {
 public:
     virtual ~Transaction() = default;
     // Gives the event its seq, recordedAt (the moment the transaction began with) and hash, and
-    // appends it. False on an error (error() says why); the transaction is then to be dropped.
+    // appends it. The moments of a register never go back: a write whose moment is before the
+    // last event's is refused when it begins, so that the events known at any moment are the
+    // journal up to one event. False on an error (error() says why); the transaction is then to be
+    // dropped.
     virtual bool append(Event& event) = 0;
     // The events of one source in seq order, those appended in this transaction included.
     virtual std::unique_ptr<EventCursor> eventsOf(std::string_view source) = 0;
@@ -179,8 +182,9 @@ class Store {
 public:
     virtual ~Store() = default;
     virtual const Holder& holder() const = 0;
-    // The last event; none on an error.
-    virtual std::optional<Head> head() = 0;
+    // The last event recorded up to the moment (inclusive; none: the last of all), as a report
+    // read as known at that moment names it; none on an error.
+    virtual std::optional<Head> head(std::optional<std::chrono::sys_seconds> recordedUpTo) = 0;
     // Every event the filter keeps, in seq order.
     virtual std::unique_ptr<EventCursor> events(const EventFilter& filter) = 0;
     // Every event the filter keeps, grouped by source in the byte order of their ids, each

@@ -1,0 +1,295 @@
+#include "events.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <memory>
+
+#include "plain_text.h"
+
+namespace dovrin::store {
+
+namespace {
+
+using enum Field;
+
+// A source's own fields, as a receipt gives them and an inventory has them as columns.
+constexpr std::array ownFields{radionuclide,  activity,
+                               unit,          manufactured,
+                               location,      status,
+                               lastLeakTest,  leakTestInterval,
+                               lastInventory, inventoryInterval,
+                               workingLife,   device,
+                               make,          model,
+                               serial,        receivedFrom};
+constexpr std::array requiredOfReceipt{radionuclide, activity, unit};
+constexpr std::array locationAlone{location};
+constexpr std::array leakTestFields{outcome, resultBq, tester};
+constexpr std::array inventoryCheckFields{found, location};
+constexpr std::array foundAlone{found};
+constexpr std::array statusAlone{status};
+constexpr std::array transferFields{to, licence};
+constexpr std::array toAlone{to};
+constexpr std::array disposalFields{method, facility};
+constexpr std::array methodAlone{method};
+constexpr std::array textAlone{text};
+
+template <std::size_t size>
+std::optional<std::size_t> indexIn(const std::array<std::string_view, size>& names,
+                                   std::string_view name) {
+    const auto found = std::ranges::find(names, name);
+    if (found == names.end())
+        return std::nullopt;
+    return static_cast<std::size_t>(found - names.begin());
+}
+
+bool isOneOf(std::string_view value, std::initializer_list<std::string_view> allowed) {
+    return std::ranges::find(allowed, value) != allowed.end();
+}
+
+} // namespace
+
+std::optional<Kind> kindNamed(std::string_view name) {
+    const auto index = indexIn(kindNames, name);
+    return index ? std::optional(static_cast<Kind>(*index)) : std::nullopt;
+}
+
+std::string_view nameOf(Kind kind) {
+    return kindNames[static_cast<std::size_t>(kind)];
+}
+
+std::optional<Field> fieldNamed(std::string_view name) {
+    const auto index = indexIn(fieldNames, name);
+    return index ? std::optional(static_cast<Field>(*index)) : std::nullopt;
+}
+
+std::string_view nameOf(Field field) {
+    return fieldNames[static_cast<std::size_t>(field)];
+}
+
+std::span<const Field> sourceFields() {
+    return ownFields;
+}
+
+std::span<const Field> fieldsOf(Kind kind) {
+    switch (kind) {
+    case Kind::receive:
+        return ownFields;
+    case Kind::move:
+    case Kind::lost:
+    case Kind::stolen:
+    case Kind::recovered:
+        return locationAlone;
+    case Kind::leakTest:
+        return leakTestFields;
+    case Kind::inventoryCheck:
+        return inventoryCheckFields;
+    case Kind::status:
+        return statusAlone;
+    case Kind::transfer:
+        return transferFields;
+    case Kind::dispose:
+        return disposalFields;
+    case Kind::note:
+        return textAlone;
+    case Kind::correct: // the fields of the event it corrects
+        return ownFields;
+    case Kind::voided:
+        break;
+    }
+    return {};
+}
+
+std::span<const Field> requiredFieldsOf(Kind kind) {
+    switch (kind) {
+    case Kind::receive:
+        return requiredOfReceipt;
+    case Kind::move:
+        return locationAlone;
+    case Kind::inventoryCheck:
+        return foundAlone;
+    case Kind::status:
+        return statusAlone;
+    case Kind::transfer:
+        return toAlone;
+    case Kind::dispose:
+        return methodAlone;
+    case Kind::note:
+        return textAlone;
+    default:
+        return {};
+    }
+}
+
+bool endsCustody(Kind kind) {
+    return kind == Kind::transfer || kind == Kind::dispose || kind == Kind::lost ||
+           kind == Kind::stolen;
+}
+
+bool opensCustody(Kind kind) {
+    return kind == Kind::receive || kind == Kind::recovered;
+}
+
+std::string eventProblem(const Event& event) {
+    const std::string kind(nameOf(event.kind));
+    if (event.source.empty())
+        return "a " + kind + " needs the source's id (--source)";
+    if (event.by.empty())
+        return "a " + kind + " needs who records it (--by)";
+    if (!event.on.ok())
+        return "a " + kind + " needs the day it happened (--on yyyy-mm-dd)";
+    const bool namesEvent = event.kind == Kind::correct || event.kind == Kind::voided;
+    if (namesEvent && event.target == 0)
+        return "a " + kind + " names the event it " +
+               (event.kind == Kind::correct ? "corrects" : "voids") + " (--event SEQ)";
+    if (!namesEvent && event.target != 0)
+        return "only correct and void name an event (--event)";
+    if (namesEvent && event.reason.empty())
+        return "a " + kind + " needs a reason (--reason)";
+    const std::span<const Field> allowed = fieldsOf(event.kind);
+    bool anyField = false;
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        if (event.values[i].empty())
+            continue;
+        anyField = true;
+        if (std::ranges::find(allowed, static_cast<Field>(i)) == allowed.end())
+            return "a " + kind + " takes no --" + std::string(fieldNames[i]) + " (it takes" + [&] {
+                std::string list;
+                for (const Field field : allowed)
+                    list += " --" + std::string(nameOf(field));
+                return list.empty() ? std::string(" no field") : list;
+            }() + ")";
+    }
+    for (const Field field : requiredFieldsOf(event.kind))
+        if (event[field].empty())
+            return "a " + kind + " needs --" + std::string(nameOf(field));
+    if (event.kind == Kind::correct && !anyField)
+        return "a correct names at least one field with its new value";
+    if (!event[status].empty() && !isOneOf(event[status], {"in use", "in storage"}))
+        return "--status takes 'in use' or 'in storage', not '" + event[status] + "'";
+    if (!event[outcome].empty() && !isOneOf(event[outcome], {"pass", "fail"}))
+        return "--outcome takes pass or fail, not '" + event[outcome] + "'";
+    if (!event[found].empty() && !isOneOf(event[found], {"present", "missing"}))
+        return "--found takes present or missing, not '" + event[found] + "'";
+    return {};
+}
+
+std::string dayText(std::chrono::year_month_day day) {
+    char space[32];
+    return std::string(isoDate(day, space));
+}
+
+namespace {
+
+std::optional<int> digits(std::string_view text, std::size_t from, std::size_t length) {
+    int value = 0;
+    const char* first = text.data() + from;
+    const auto [end, error] = std::from_chars(first, first + length, value);
+    if (error != std::errc() || end != first + length || *first == '-' || *first == '+')
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<std::chrono::year_month_day> readDay(std::string_view text) {
+    using namespace std::chrono;
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        return std::nullopt;
+    const auto y = digits(text, 0, 4), m = digits(text, 5, 2), d = digits(text, 8, 2);
+    if (!y || !m || !d)
+        return std::nullopt;
+    const year_month_day day{year{*y}, month{static_cast<unsigned>(*m)},
+                             std::chrono::day{static_cast<unsigned>(*d)}};
+    return day.ok() ? std::optional(day) : std::nullopt;
+}
+
+std::string momentText(std::chrono::sys_seconds moment) {
+    using namespace std::chrono;
+    const auto day = floor<days>(moment);
+    const hh_mm_ss time{moment - day};
+    char text[32];
+    std::snprintf(text, sizeof text, "%sT%02d:%02d:%02dZ", dayText(year_month_day{day}).c_str(),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
+    return text;
+}
+
+std::optional<std::chrono::sys_seconds> readMomentText(std::string_view text) {
+    using namespace std::chrono;
+    if (text.size() != 20 || text[10] != 'T' || text[13] != ':' || text[16] != ':' ||
+        text[19] != 'Z')
+        return std::nullopt;
+    const auto day = readDay(text.substr(0, 10));
+    const auto h = digits(text, 11, 2), m = digits(text, 14, 2), s = digits(text, 17, 2);
+    if (!day || !h || !m || !s || *h > 23 || *m > 59 || *s > 59)
+        return std::nullopt;
+    return sys_days{*day} + hours{*h} + minutes{*m} + seconds{*s};
+}
+
+std::string previousText(const Event& event) {
+    std::string text;
+    for (std::size_t i = 0; i < fieldNames.size(); ++i)
+        if (!event.values[i].empty() && event.kind == Kind::correct)
+            text +=
+                (text.empty() ? "" : "; ") + std::string(fieldNames[i]) + "=" + event.previous[i];
+    return text;
+}
+
+namespace {
+
+// Appends a part as its length, a colon and its bytes.
+void appendPart(std::string& out, std::string_view part) {
+    out += std::to_string(part.size());
+    out += ':';
+    out += part;
+}
+
+struct DigestContext {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
+
+} // namespace
+
+Hash chainHash(const Hash& previous, const Event& event) {
+    thread_local std::string bytes;
+    bytes.assign(reinterpret_cast<const char*>(previous.data()), previous.size());
+    appendPart(bytes, std::to_string(event.seq));
+    appendPart(bytes, event.source);
+    appendPart(bytes, nameOf(event.kind));
+    appendPart(bytes, dayText(event.on));
+    appendPart(bytes, momentText(event.recordedAt));
+    appendPart(bytes, event.by);
+    appendPart(bytes, event.reason);
+    appendPart(bytes, event.document);
+    appendPart(bytes, std::to_string(event.target));
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        appendPart(bytes, event.values[i]);
+        appendPart(bytes, event.previous[i]);
+    }
+    // One context per thread, reused: fetching SHA-256 anew for each event would cost more than
+    // hashing it.
+    thread_local const std::unique_ptr<EVP_MD_CTX, DigestContext> context(EVP_MD_CTX_new());
+    Hash hash{};
+    unsigned int length = 0;
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
+        EVP_DigestUpdate(context.get(), bytes.data(), bytes.size()) != 1 ||
+        EVP_DigestFinal_ex(context.get(), hash.data(), &length) != 1 || length != hash.size())
+        hash.fill(0); // never a hash of an event: verify then names it
+    return hash;
+}
+
+std::string hexText(const Hash& hash) {
+    static constexpr char digitsOf[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(hash.size() * 2);
+    for (const unsigned char byte : hash) {
+        text += digitsOf[byte >> 4];
+        text += digitsOf[byte & 15];
+    }
+    return text;
+}
+
+} // namespace dovrin::store

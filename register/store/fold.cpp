@@ -1,0 +1,194 @@
+#include "fold.h"
+
+#include <algorithm>
+
+#include "events.h"
+
+namespace dovrin::store {
+
+namespace {
+
+bool isCorrectionOrVoid(const Event& event) {
+    return event.kind == Kind::correct || event.kind == Kind::voided;
+}
+
+// The later of a day already known (a receipt's last_leak_test, say) and an event's day; a text
+// that is no day gives way.
+void keepLater(std::string& known, std::chrono::year_month_day on) {
+    const auto knownDay = readDay(known);
+    if (!knownDay || *knownDay < on)
+        known = dayText(on);
+}
+
+void apply(const Event& event, const FieldValues& values, SourceState& state) {
+    const auto value = [&](Field field) -> const std::string& {
+        return values[static_cast<std::size_t>(field)];
+    };
+    const auto set = [&](Field field, const std::string& text) {
+        if (!text.empty())
+            state.values[static_cast<std::size_t>(field)] = text;
+    };
+    switch (event.kind) {
+    case Kind::receive:
+        state.held = true;
+        state.receivedBy = event.seq;
+        for (const Field field : sourceFields())
+            state.values[static_cast<std::size_t>(field)] = value(field);
+        break;
+    case Kind::recovered:
+        state.held = true;
+        set(Field::location, value(Field::location));
+        break;
+    case Kind::move:
+        set(Field::location, value(Field::location));
+        break;
+    case Kind::leakTest:
+        keepLater(state.values[static_cast<std::size_t>(Field::lastLeakTest)], event.on);
+        break;
+    case Kind::inventoryCheck:
+        keepLater(state.values[static_cast<std::size_t>(Field::lastInventory)], event.on);
+        break;
+    case Kind::status:
+        set(Field::status, value(Field::status));
+        break;
+    default:
+        if (endsCustody(event.kind))
+            state.held = false;
+        break;
+    }
+}
+
+} // namespace
+
+void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
+                SourceState& state) {
+    state.held = false;
+    state.receivedBy = 0;
+    for (std::string& value : state.values)
+        value.clear();
+    if (events.empty())
+        return;
+    state.id = events.front().source;
+    const auto counts = [&](const Event& event) { return !asOf || event.on <= *asOf; };
+    // Most sources have no correction or void: their events count as they were recorded.
+    if (std::ranges::none_of(events, isCorrectionOrVoid)) {
+        if (std::ranges::is_sorted(events, {}, &Event::on)) {
+            for (const Event& event : events)
+                if (counts(event))
+                    apply(event, event.values, state);
+            return;
+        }
+    }
+    std::vector<std::uint64_t> voided;
+    for (const Event& event : events)
+        if (event.kind == Kind::voided)
+            voided.push_back(event.target);
+    const auto isVoided = [&](const Event& event) {
+        return std::ranges::find(voided, event.seq) != voided.end();
+    };
+    struct Standing {
+        const Event* event;
+        FieldValues values;
+    };
+    std::vector<Standing> standing;
+    for (const Event& event : events)
+        if (!isCorrectionOrVoid(event) && !isVoided(event))
+            standing.push_back({&event, event.values});
+    for (const Event& correction : events) {
+        if (correction.kind != Kind::correct || isVoided(correction))
+            continue;
+        const auto target = std::ranges::find(standing, correction.target,
+                                              [](const Standing& s) { return s.event->seq; });
+        if (target == standing.end())
+            continue;
+        for (std::size_t i = 0; i < fieldNames.size(); ++i)
+            if (!correction.values[i].empty())
+                target->values[i] = correction.values[i];
+    }
+    std::ranges::stable_sort(standing, {}, [](const Standing& s) { return s.event->on; });
+    for (const Standing& s : standing)
+        if (counts(*s.event))
+            apply(*s.event, s.values, state);
+}
+
+SourceFolder::SourceFolder(std::unique_ptr<EventCursor> cursor,
+                           std::optional<std::chrono::year_month_day> asOf)
+    : cursor_(std::move(cursor))
+    , asOf_(asOf) {}
+
+const SourceState* SourceFolder::next() {
+    if (!started_) {
+        started_ = true;
+        pending_ = cursor_->next();
+    }
+    if (pending_ == nullptr)
+        return nullptr;
+    std::size_t count = 0;
+    const auto keep = [&](const Event& event) {
+        if (count == events_.size())
+            events_.emplace_back();
+        events_[count++] = event; // assigned, so that its strings keep their room
+    };
+    keep(*pending_);
+    while ((pending_ = cursor_->next()) != nullptr && pending_->source == events_.front().source)
+        keep(*pending_);
+    foldSource(std::span(events_).first(count), asOf_, state_);
+    return &state_;
+}
+
+std::vector<std::string_view> inventoryHeader() {
+    std::vector<std::string_view> header{"id"};
+    for (const Field field : sourceFields())
+        header.push_back(nameOf(field));
+    return header;
+}
+
+HeldSourceRows::HeldSourceRows(std::unique_ptr<EventCursor> cursor,
+                               std::optional<std::chrono::year_month_day> asOf)
+    : folder_(std::move(cursor), asOf) {}
+
+bool HeldSourceRows::findHeld() {
+    while (const SourceState* state = folder_.next()) {
+        if (!state->held)
+            continue;
+        fields_.clear();
+        fields_.push_back(state->id);
+        for (const Field field : sourceFields())
+            fields_.push_back(state->values[static_cast<std::size_t>(field)]);
+        pending_ = true;
+        return true;
+    }
+    return false;
+}
+
+std::optional<csv::Record> HeldSourceRows::next() {
+    if (number_ == 0) {
+        static const std::vector<std::string_view> header = inventoryHeader();
+        number_ = 1;
+        return csv::Record{header, number_};
+    }
+    if (!pending_ && !findHeld())
+        return std::nullopt;
+    pending_ = false;
+    return csv::Record{fields_, ++number_};
+}
+
+std::optional<PlainLine> HeldSourceRows::nextPlainLine() {
+    if (number_ == 0 || (!pending_ && !findHeld()))
+        return std::nullopt;
+    const auto needsQuotes = [](std::string_view field) {
+        return field.find_first_of(",\"\r\n") != std::string_view::npos;
+    };
+    if (std::ranges::any_of(fields_, needsQuotes))
+        return std::nullopt; // next() gives it, as a record
+    line_.clear();
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        if (i > 0)
+            line_ += ',';
+        line_ += fields_[i];
+    }
+    pending_ = false;
+    return PlainLine{++number_, line_};
+}
+
+} // namespace dovrin::store

@@ -1,0 +1,79 @@
+#pragma once
+
+// The as-of fold: the state of each source on a day, from its events as known at a moment, and
+// those states as the rows of an inventory, which the register's run reads as it reads a file.
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "inventory.h"
+#include "store.h"
+
+namespace dovrin::store {
+
+struct SourceState {
+    std::string id;
+    bool held = false;            // in custody on the day
+    std::uint64_t receivedBy = 0; // the receipt whose fields the source has; 0: none
+    FieldValues values;           // its sourceFields()
+};
+
+// Folds one source's events, given in seq order: a void takes its event away, a correction
+// changes its event's fields, whatever their days; the other events count in the order of their
+// days (then of their seq), those dated up to asOf alone (none: every one). An event dated D
+// counts from the start of D.
+void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
+                SourceState& state);
+
+// The states of the sources one after another, from a cursor that gives the events grouped by
+// source, each source's in seq order. Keeps one source's events at a time.
+class SourceFolder {
+public:
+    SourceFolder(std::unique_ptr<EventCursor> cursor,
+                 std::optional<std::chrono::year_month_day> asOf);
+    // The next source's state, held or not; none at the end or on an error.
+    const SourceState* next();
+    std::string error() const { return cursor_->error(); }
+
+private:
+    std::unique_ptr<EventCursor> cursor_;
+    std::optional<std::chrono::year_month_day> asOf_;
+    std::vector<Event> events_; // their room kept from one source to the next
+    const Event* pending_ = nullptr;
+    bool started_ = false;
+    SourceState state_;
+};
+
+// The inventory's header of the as-of rows: id, then sourceFields().
+std::vector<std::string_view> inventoryHeader();
+
+// The sources held on the day as the rows of an inventory, comma-separated, in the byte order
+// of their ids: the first record is inventoryHeader().
+class HeldSourceRows final : public RowSource {
+public:
+    explicit HeldSourceRows(std::unique_ptr<EventCursor> cursor,
+                            std::optional<std::chrono::year_month_day> asOf);
+    std::optional<csv::Record> next() override;
+    std::string error() const override { return folder_.error(); }
+    char separator() override { return ','; }
+    bool hadByteOrderMark() const override { return false; }
+    std::uint64_t bytesConsumed() const override { return 0; }
+    std::uint64_t bytesTotal() const override { return 0; }
+    bool rowsEndAtLastCell() const override { return false; }
+    std::optional<PlainLine> nextPlainLine() override;
+
+private:
+    bool findHeld(); // the next held source into fields_, false at the end
+
+    SourceFolder folder_;
+    std::uint64_t number_ = 0;
+    bool pending_ = false; // fields_ hold a row not yet given
+    std::vector<std::string_view> fields_;
+    std::string line_;
+};
+
+} // namespace dovrin::store

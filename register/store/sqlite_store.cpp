@@ -1,0 +1,674 @@
+#include "sqlite_store.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+#include "csv.h"
+#include "events.h"
+#include "plain_text.h"
+
+namespace dovrin::store {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// "Dvrg" in the file's header, so that a register is known by its content, whatever its name.
+constexpr std::uint32_t applicationId = 0x44767267;
+constexpr int schemaVersion = 1;
+constexpr int busyMilliseconds = 10000;
+
+// The file header's offsets of user_version and application_id (sqlite.org, database file
+// format, 1.3 The Database Header).
+constexpr std::size_t userVersionOffset = 60;
+constexpr std::size_t applicationIdOffset = 68;
+constexpr std::string_view sqliteMagic{"SQLite format 3\0", 16};
+
+// The columns of the journal before the fields, and after them.
+constexpr std::array<std::string_view, 9> leadingColumns{"seq",    "source",      "kind",
+                                                         "on_day", "recorded_at", "recorded_by",
+                                                         "reason", "document",    "target"};
+constexpr std::size_t previousColumn = leadingColumns.size() + fieldNames.size();
+constexpr std::size_t hashColumn = previousColumn + 1;
+constexpr std::size_t columnCount = hashColumn + 1;
+
+std::string journalTable() {
+    std::string kinds;
+    for (const std::string_view kind : kindNames)
+        kinds += (kinds.empty() ? "'" : ", '") + std::string(kind) + "'";
+    std::string sql = "CREATE TABLE journal (seq INTEGER PRIMARY KEY, source TEXT NOT NULL, "
+                      "kind TEXT NOT NULL CHECK (kind IN (" +
+                      kinds +
+                      ")), on_day TEXT NOT NULL, recorded_at TEXT NOT NULL, recorded_by TEXT "
+                      "NOT NULL, reason TEXT NOT NULL, document TEXT NOT NULL, target INTEGER "
+                      "NOT NULL";
+    for (const std::string_view field : fieldNames)
+        sql += ", \"" + std::string(field) + "\" TEXT";
+    return sql + ", previous TEXT, hash BLOB NOT NULL)";
+}
+
+std::string refusal(std::string_view table, std::string_view what) {
+    return "CREATE TRIGGER " + std::string(table) + "_no_" + std::string(what) + " BEFORE " +
+           std::string(what) + " ON " + std::string(table) +
+           " BEGIN SELECT RAISE(ABORT, 'the register is append-only: " + std::string(what) +
+           " refused'); END";
+}
+
+// The schema, exactly: a file whose schema differs in any statement is not ours.
+const std::vector<std::pair<std::string, std::string>>& schema() {
+    static const std::vector<std::pair<std::string, std::string>> statements = [] {
+        std::vector<std::pair<std::string, std::string>> list{
+            {"journal", journalTable()},
+            {"journal_by_source", "CREATE INDEX journal_by_source ON journal (source, seq)"},
+            // seq without gaps: each event follows the last one.
+            {"journal_gap_free",
+             "CREATE TRIGGER journal_gap_free BEFORE INSERT ON journal WHEN NEW.seq IS NOT "
+             "(SELECT coalesce(max(seq), 0) + 1 FROM journal) BEGIN SELECT RAISE(ABORT, 'an "
+             "event follows the last one'); END"},
+            {"journal_no_delete", refusal("journal", "delete")},
+            {"journal_no_update", refusal("journal", "update")},
+            {"register", "CREATE TABLE register (holder TEXT NOT NULL, licence TEXT NOT NULL, "
+                         "created_at TEXT NOT NULL)"},
+            {"register_no_delete", refusal("register", "delete")},
+            {"register_no_update", refusal("register", "update")},
+        };
+        std::ranges::sort(list);
+        return list;
+    }();
+    return statements;
+}
+
+struct Closer {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using Database = std::unique_ptr<sqlite3, Closer>;
+
+// A prepared statement, reset and kept for the next use.
+class Statement {
+public:
+    Statement() = default;
+    Statement(sqlite3* db, const std::string& sql) {
+        if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()),
+                               SQLITE_PREPARE_PERSISTENT, &statement_, nullptr) != SQLITE_OK)
+            statement_ = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(statement_); }
+    Statement(Statement&& other) noexcept
+        : statement_(std::exchange(other.statement_, nullptr)) {}
+    Statement& operator=(Statement&& other) noexcept {
+        std::swap(statement_, other.statement_);
+        return *this;
+    }
+    explicit operator bool() const { return statement_ != nullptr; }
+    sqlite3_stmt* get() const { return statement_; }
+
+    void bind(int index, std::string_view text) {
+        if (text.empty())
+            sqlite3_bind_null(statement_, index);
+        else
+            sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                              SQLITE_STATIC);
+    }
+    void bindNotNull(int index, std::string_view text) {
+        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_STATIC);
+    }
+    // For a cursor's parameter, which may outlive the text given.
+    void bindCopy(int index, std::string_view text) {
+        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void bind(int index, std::uint64_t value) {
+        sqlite3_bind_int64(statement_, index, static_cast<sqlite3_int64>(value));
+    }
+    int step() { return sqlite3_step(statement_); }
+    void reset() {
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
+    std::string_view text(int column) const {
+        const auto* bytes = sqlite3_column_text(statement_, column);
+        return bytes == nullptr ? std::string_view()
+                                : std::string_view(reinterpret_cast<const char*>(bytes),
+                                                   static_cast<std::size_t>(
+                                                       sqlite3_column_bytes(statement_, column)));
+    }
+    std::uint64_t integer(int column) const {
+        return static_cast<std::uint64_t>(sqlite3_column_int64(statement_, column));
+    }
+
+private:
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+std::string databaseError(sqlite3* db) {
+    return sqlite3_errmsg(db);
+}
+
+bool execute(sqlite3* db, const std::string& sql, std::string& error) {
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    error = message != nullptr ? message : databaseError(db);
+    sqlite3_free(message);
+    return false;
+}
+
+std::string selectEvents() {
+    std::string sql = "SELECT ";
+    for (const std::string_view column : leadingColumns)
+        sql += std::string(column) + ", ";
+    for (const std::string_view field : fieldNames)
+        sql += "\"" + std::string(field) + "\", ";
+    return sql + "previous, hash FROM journal";
+}
+
+// "field,old,field,old" of a correction's old values, as CSV.
+std::string previousCsv(const Event& event) {
+    std::string text;
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        if (event.kind != Kind::correct || event.values[i].empty())
+            continue;
+        if (!text.empty())
+            text += ',';
+        csv::appendField(text, fieldNames[i], ',');
+        text += ',';
+        csv::appendField(text, event.previous[i], ',');
+    }
+    return text;
+}
+
+bool readPreviousCsv(std::string_view text, Event& event) {
+    if (text.empty())
+        return true;
+    const std::string copy(text);
+    csv::TextSource source(copy);
+    csv::Reader reader(source, ',');
+    const auto record = reader.next();
+    if (!record || record->fields.size() % 2 != 0)
+        return false;
+    for (std::size_t i = 0; i < record->fields.size(); i += 2) {
+        const auto field = fieldNamed(record->fields[i]);
+        if (!field)
+            return false;
+        event.previous[static_cast<std::size_t>(*field)] = record->fields[i + 1];
+    }
+    return true;
+}
+
+// Reads the statement's row into event; false with why for a row that is not an event.
+bool readEvent(const Statement& row, Event& event, std::string& why) {
+    event.seq = row.integer(0);
+    event.source = row.text(1);
+    const auto kind = kindNamed(row.text(2));
+    const auto on = readDay(row.text(3));
+    const auto recordedAt = readMomentText(row.text(4));
+    if (!kind || !on || !recordedAt) {
+        why = "event " + std::to_string(event.seq) + " cannot be read (its kind, day or moment)";
+        return false;
+    }
+    event.kind = *kind;
+    event.on = *on;
+    event.recordedAt = *recordedAt;
+    event.by = row.text(5);
+    event.reason = row.text(6);
+    event.document = row.text(7);
+    event.target = row.integer(8);
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        event.values[i] = row.text(static_cast<int>(leadingColumns.size() + i));
+        event.previous[i].clear();
+    }
+    if (!readPreviousCsv(row.text(static_cast<int>(previousColumn)), event)) {
+        why = "event " + std::to_string(event.seq) + " has old values that cannot be read";
+        return false;
+    }
+    const int hashIndex = static_cast<int>(hashColumn);
+    const void* hash = sqlite3_column_blob(row.get(), hashIndex);
+    if (hash == nullptr ||
+        sqlite3_column_bytes(row.get(), hashIndex) != static_cast<int>(event.hash.size())) {
+        event.hash.fill(0); // verify names the event
+    } else {
+        std::memcpy(event.hash.data(), hash, event.hash.size());
+    }
+    return true;
+}
+
+class SqliteCursor final : public EventCursor {
+public:
+    SqliteCursor(sqlite3* db, const std::string& sql)
+        : db_(db)
+        , statement_(db, sql) {
+        if (!statement_)
+            error_ = databaseError(db);
+    }
+    Statement& statement() { return statement_; }
+    const Event* next() override {
+        if (!statement_ || !error_.empty())
+            return nullptr;
+        const int status = statement_.step();
+        if (status == SQLITE_DONE)
+            return nullptr;
+        if (status != SQLITE_ROW) {
+            error_ = databaseError(db_);
+            return nullptr;
+        }
+        return readEvent(statement_, event_, error_) ? &event_ : nullptr;
+    }
+    std::string error() const override { return error_; }
+
+private:
+    sqlite3* db_;
+    Statement statement_;
+    Event event_;
+    std::string error_;
+};
+
+// The last event recorded up to the moment (none: of all), and its moment.
+struct LastEvent {
+    Head head;
+    std::string recordedAt; // empty without events
+};
+std::optional<LastEvent> readLast(sqlite3* db, std::string& error,
+                                  std::optional<std::chrono::sys_seconds> recordedUpTo = {}) {
+    Statement last(db, std::string("SELECT seq, hash, recorded_at FROM journal") +
+                           (recordedUpTo ? " WHERE recorded_at <= ?1" : "") +
+                           " ORDER BY seq DESC LIMIT 1");
+    if (!last) {
+        error = databaseError(db);
+        return std::nullopt;
+    }
+    if (recordedUpTo)
+        last.bindCopy(1, momentText(*recordedUpTo));
+    LastEvent found;
+    const int status = last.step();
+    if (status == SQLITE_ROW) {
+        found.head.seq = last.integer(0);
+        if (const void* hash = sqlite3_column_blob(last.get(), 1);
+            hash != nullptr &&
+            sqlite3_column_bytes(last.get(), 1) == static_cast<int>(found.head.hash.size()))
+            std::memcpy(found.head.hash.data(), hash, found.head.hash.size());
+        found.recordedAt = last.text(2);
+    } else if (status != SQLITE_DONE) {
+        error = databaseError(db);
+        return std::nullopt;
+    }
+    return found;
+}
+
+class SqliteTransaction final : public Transaction {
+public:
+    SqliteTransaction(sqlite3* db, std::chrono::sys_seconds now)
+        : db_(db)
+        , now_(momentText(now))
+        , nowMoment_(now) {}
+    ~SqliteTransaction() override {
+        if (begun_ && !committed_)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+
+    bool begin() {
+        if (!execute(db_, "BEGIN IMMEDIATE", error_)) {
+            if (sqlite3_errcode(db_) == SQLITE_BUSY)
+                error_ = "the register is busy: someone else is recording in it (waited " +
+                         std::to_string(busyMilliseconds / 1000) + " s)";
+            return false;
+        }
+        begun_ = true;
+        const auto last = readLast(db_, error_);
+        if (!last)
+            return false;
+        if (last->recordedAt > now_) {
+            error_ = "the clock says " + now_ + ", before the register's last event (recorded " +
+                     last->recordedAt + "): set the clock right first";
+            return false;
+        }
+        head_ = last->head;
+        std::string sql = "INSERT INTO journal VALUES (?";
+        for (std::size_t i = 1; i < columnCount; ++i)
+            sql += ", ?";
+        insert_ = Statement(db_, sql + ")");
+        if (!insert_) {
+            error_ = databaseError(db_);
+            return false;
+        }
+        return true;
+    }
+
+    bool append(Event& event) override {
+        event.seq = head_.seq + 1;
+        event.recordedAt = nowMoment_;
+        for (std::size_t i = 0; i < fieldNames.size(); ++i)
+            if (event.kind != Kind::correct || event.values[i].empty())
+                event.previous[i].clear();
+        event.hash = chainHash(head_.hash, event);
+        const std::string day = dayText(event.on);
+        const std::string previous = previousCsv(event);
+        insert_.bind(1, event.seq);
+        insert_.bindNotNull(2, event.source);
+        insert_.bindNotNull(3, nameOf(event.kind));
+        insert_.bindNotNull(4, day);
+        insert_.bindNotNull(5, now_);
+        insert_.bindNotNull(6, event.by);
+        insert_.bindNotNull(7, event.reason);
+        insert_.bindNotNull(8, event.document);
+        insert_.bind(9, event.target);
+        for (std::size_t i = 0; i < fieldNames.size(); ++i)
+            insert_.bind(static_cast<int>(leadingColumns.size() + i + 1), event.values[i]);
+        insert_.bind(static_cast<int>(previousColumn + 1), previous);
+        sqlite3_bind_blob(insert_.get(), static_cast<int>(hashColumn + 1), event.hash.data(),
+                          static_cast<int>(event.hash.size()), SQLITE_STATIC);
+        const int status = insert_.step();
+        insert_.reset();
+        if (status != SQLITE_DONE) {
+            error_ = databaseError(db_);
+            return false;
+        }
+        head_ = {event.seq, event.hash};
+        return true;
+    }
+
+    std::unique_ptr<EventCursor> eventsOf(std::string_view source) override {
+        auto cursor =
+            std::make_unique<SqliteCursor>(db_, selectEvents() + " WHERE source = ?1 ORDER BY seq");
+        cursor->statement().bindCopy(1, source);
+        return cursor;
+    }
+
+    std::unique_ptr<EventCursor> eventsBySource() override {
+        return std::make_unique<SqliteCursor>(db_, selectEvents() + " ORDER BY source, seq");
+    }
+
+    std::optional<std::uint64_t> meet(std::string_view source, std::uint64_t row) override {
+        if (!meetings_ && !startMeetings())
+            return std::nullopt;
+        meetInsert_.bindNotNull(1, source);
+        meetInsert_.bind(2, row);
+        meetInsert_.step();
+        meetInsert_.reset();
+        if (sqlite3_changes(db_) > 0)
+            return std::nullopt;
+        return firstMeeting(source);
+    }
+
+    bool met(std::string_view source) override {
+        return meetings_ && firstMeeting(source).has_value();
+    }
+
+    Head head() const override { return head_; }
+
+    bool commit() override {
+        if (!execute(db_, "COMMIT", error_))
+            return false;
+        committed_ = true;
+        return true;
+    }
+
+    std::string error() const override { return error_; }
+
+private:
+    bool startMeetings() {
+        if (!execute(db_,
+                     "CREATE TEMP TABLE IF NOT EXISTS met (source TEXT PRIMARY KEY, first_row "
+                     "INTEGER NOT NULL) WITHOUT ROWID",
+                     error_))
+            return false;
+        meetInsert_ = Statement(db_, "INSERT INTO temp.met VALUES (?1, ?2) ON CONFLICT DO NOTHING");
+        meetFind_ = Statement(db_, "SELECT first_row FROM temp.met WHERE source = ?1");
+        meetings_ = meetInsert_ && meetFind_;
+        return meetings_;
+    }
+
+    std::optional<std::uint64_t> firstMeeting(std::string_view source) {
+        meetFind_.bindNotNull(1, source);
+        std::optional<std::uint64_t> row;
+        if (meetFind_.step() == SQLITE_ROW)
+            row = meetFind_.integer(0);
+        meetFind_.reset();
+        return row;
+    }
+
+    sqlite3* db_;
+    std::string now_;
+    std::chrono::sys_seconds nowMoment_;
+    bool begun_ = false;
+    bool committed_ = false;
+    Head head_;
+    Statement insert_;
+    bool meetings_ = false;
+    Statement meetInsert_;
+    Statement meetFind_;
+    std::string error_;
+};
+
+class SqliteStore final : public Store {
+public:
+    SqliteStore(Database db, Holder holder)
+        : db_(std::move(db))
+        , holder_(std::move(holder)) {}
+
+    const Holder& holder() const override { return holder_; }
+
+    std::optional<Head> head(std::optional<std::chrono::sys_seconds> recordedUpTo) override {
+        const auto last = readLast(db_.get(), error_, recordedUpTo);
+        return last ? std::optional(last->head) : std::nullopt;
+    }
+
+    std::unique_ptr<EventCursor> events(const EventFilter& filter) override {
+        return cursor(filter, "seq");
+    }
+
+    std::unique_ptr<EventCursor> eventsBySource(const EventFilter& filter) override {
+        return cursor(filter, "source, seq");
+    }
+
+    std::unique_ptr<Transaction> beginWrite(std::chrono::sys_seconds now) override {
+        auto transaction = std::make_unique<SqliteTransaction>(db_.get(), now);
+        if (!transaction->begin()) {
+            error_ = transaction->error();
+            return nullptr;
+        }
+        return transaction;
+    }
+
+    std::string checkStorage() override {
+        Statement check(db_.get(), "PRAGMA integrity_check");
+        if (!check)
+            return databaseError(db_.get());
+        std::string problems;
+        while (check.step() == SQLITE_ROW) {
+            const std::string_view line = check.text(0);
+            if (line != "ok")
+                problems += (problems.empty() ? "" : "; ") + std::string(line);
+        }
+        return problems;
+    }
+
+    std::string error() const override { return error_; }
+
+private:
+    std::unique_ptr<EventCursor> cursor(const EventFilter& filter, std::string_view order) {
+        std::string sql = selectEvents();
+        std::string_view joint = " WHERE ";
+        if (filter.source) {
+            sql += std::string(joint) + "source = ?1";
+            joint = " AND ";
+        }
+        if (filter.recordedUpTo)
+            sql += std::string(joint) + "recorded_at <= ?2";
+        auto events =
+            std::make_unique<SqliteCursor>(db_.get(), sql + " ORDER BY " + std::string(order));
+        if (filter.source)
+            events->statement().bindCopy(1, *filter.source);
+        if (filter.recordedUpTo)
+            events->statement().bindCopy(2, momentText(*filter.recordedUpTo));
+        return events;
+    }
+
+    Database db_;
+    Holder holder_;
+    std::string error_;
+};
+
+std::uint32_t bigEndian(const unsigned char* bytes) {
+    return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
+           std::uint32_t{bytes[2]} << 8 | std::uint32_t{bytes[3]};
+}
+
+// The application id and schema version of an SQLite file's header; none for another file.
+struct FileHeader {
+    std::uint32_t application = 0;
+    std::uint32_t version = 0;
+};
+std::optional<FileHeader> readFileHeader(const std::string& path) {
+    std::array<unsigned char, 100> bytes{};
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                               &std::fclose);
+    if (!file || std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+        std::memcmp(bytes.data(), sqliteMagic.data(), sqliteMagic.size()) != 0)
+        return std::nullopt;
+    return FileHeader{bigEndian(bytes.data() + applicationIdOffset),
+                      bigEndian(bytes.data() + userVersionOffset)};
+}
+
+// The connection's safety settings, before anything is read: no writes to the schema through
+// the back door, no functions run from the schema.
+bool makeDefensive(sqlite3* db) {
+    return sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) == SQLITE_OK &&
+           sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) == SQLITE_OK &&
+           sqlite3_busy_timeout(db, busyMilliseconds) == SQLITE_OK &&
+           sqlite3_extended_result_codes(db, 1) == SQLITE_OK;
+}
+
+// Why the open database's schema is not exactly the register's; empty when it is.
+std::string schemaProblem(sqlite3* db) {
+    Statement rows(db, "SELECT name, sql FROM sqlite_schema ORDER BY name");
+    if (!rows)
+        return databaseError(db);
+    std::vector<std::pair<std::string, std::string>> found;
+    while (rows.step() == SQLITE_ROW)
+        found.emplace_back(rows.text(0), rows.text(1));
+    if (found == schema())
+        return {};
+    for (const auto& statement : found)
+        if (std::ranges::find(schema(), statement) == schema().end())
+            return "its schema is not a register's ('" + statement.first + "' differs)";
+    return "its schema lacks part of a register's";
+}
+
+std::optional<Holder> readHolder(sqlite3* db) {
+    Statement row(db, "SELECT holder, licence FROM register");
+    if (!row || row.step() != SQLITE_ROW)
+        return std::nullopt;
+    return Holder{std::string(row.text(0)), std::string(row.text(1))};
+}
+
+} // namespace
+
+bool isRegisterFile(const std::string& path) {
+    // Only a regular file: the first bytes of a pipe, once read, would be lost to the run.
+    std::error_code code;
+    if (!fs::is_regular_file(path, code))
+        return false;
+    const auto header = readFileHeader(path);
+    return header && header->application == applicationId;
+}
+
+Opening openRegisterFile(const std::string& path, Access access) {
+    Opening opening;
+    const std::string name = quotedPath(path);
+    const auto fail = [&](std::string why) {
+        opening.store.reset();
+        opening.error = std::move(why);
+        return std::move(opening);
+    };
+    std::error_code code;
+    if (!fs::exists(path, code))
+        return fail("no register " + name + " (init creates one)");
+    if (fs::is_directory(path, code))
+        return fail(name + " is a folder, not a register");
+    // The header read first, by hand: SQLite is not let near a file that is not a register.
+    const auto header = readFileHeader(path);
+    if (!header || header->application != applicationId)
+        return fail(name + " is not a register (no register's mark in its header)");
+    if (header->version > static_cast<std::uint32_t>(schemaVersion))
+        return fail(name + " is a register of a newer schema (" + std::to_string(header->version) +
+                    ") than this dovrin-register reads (" + std::to_string(schemaVersion) + ")");
+    if (header->version != static_cast<std::uint32_t>(schemaVersion))
+        return fail(name + " is a register of an unknown schema version (" +
+                    std::to_string(header->version) + ")");
+    sqlite3* raw = nullptr;
+    const int flags = (access == Access::read ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                      SQLITE_OPEN_NOMUTEX;
+    const int status = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    Database db(raw);
+    if (status != SQLITE_OK)
+        return fail("cannot open " + name + ": " +
+                    (db ? databaseError(db.get()) : std::string(sqlite3_errstr(status))));
+    if (!makeDefensive(db.get()))
+        return fail("cannot open " + name + " safely: " + databaseError(db.get()));
+    if (std::string why = schemaProblem(db.get()); !why.empty())
+        return fail(name + " is not a register: " + why);
+    const auto holder = readHolder(db.get());
+    if (!holder)
+        return fail(name + " is not a register: it names no holder");
+    std::string ignored;
+    execute(db.get(), "PRAGMA cache_size = -16384", ignored); // 16 MiB, whatever the size
+    opening.store = std::make_unique<SqliteStore>(std::move(db), *holder);
+    return opening;
+}
+
+std::string createRegisterFile(const std::string& path, const Holder& holder,
+                               std::chrono::sys_seconds now) {
+    const std::string name = quotedPath(path);
+    std::error_code code;
+    if (fs::exists(fs::symlink_status(path, code)))
+        return name + " exists: init makes a new register only, never over a file";
+    // Built beside its name and linked into place whole, so that no half-made register is ever
+    // seen, nor a file that appeared meanwhile replaced.
+    const std::string building = path + ".init-" + std::to_string(getpid());
+    std::remove(building.c_str());
+    std::string error;
+    {
+        sqlite3* raw = nullptr;
+        const int status = sqlite3_open_v2(building.c_str(), &raw,
+                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        Database db(raw);
+        if (status != SQLITE_OK) {
+            error = db ? databaseError(db.get()) : std::string(sqlite3_errstr(status));
+        } else if (makeDefensive(db.get())) {
+            std::string sql = "PRAGMA application_id = " + std::to_string(applicationId) +
+                              "; PRAGMA user_version = " + std::to_string(schemaVersion) +
+                              "; BEGIN";
+            for (const auto& statement : schema())
+                sql += "; " + statement.second;
+            if (execute(db.get(), sql, error)) {
+                Statement insert(db.get(), "INSERT INTO register VALUES (?1, ?2, ?3)");
+                const std::string created = momentText(now);
+                insert.bindNotNull(1, holder.name);
+                insert.bindNotNull(2, holder.licence);
+                insert.bindNotNull(3, created);
+                if (!insert || insert.step() != SQLITE_DONE)
+                    error = databaseError(db.get());
+                else
+                    execute(db.get(), "COMMIT", error);
+            }
+        } else {
+            error = databaseError(db.get());
+        }
+    }
+    if (error.empty() && link(building.c_str(), path.c_str()) != 0)
+        error = errno == EEXIST ? "it appeared meanwhile" : systemError(errno);
+    std::remove(building.c_str());
+    return error.empty() ? std::string() : "cannot make the register " + name + ": " + error;
+}
+
+} // namespace dovrin::store

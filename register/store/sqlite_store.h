@@ -1,0 +1,35 @@
+#pragma once
+
+// The register file: one SQLite database, known by its content (its application id, and its
+// schema version in user_version), holding the journal of events. Only init creates one; opening
+// never does, and a file that is not a register of exactly this schema is refused untouched.
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "store.h"
+
+namespace dovrin::store {
+
+enum class Access { read, write };
+
+struct Opening {
+    std::unique_ptr<Store> store; // none when refused
+    std::string error;            // one line, naming the file, when refused
+};
+
+// Opens the register file at path, read-only for Access::read.
+Opening openRegisterFile(const std::string& path, Access access);
+
+// Creates a new register file at path for the holder, recording when; refuses a path that
+// exists. Empty on success, else one line.
+std::string createRegisterFile(const std::string& path, const Holder& holder,
+                               std::chrono::sys_seconds now);
+
+// Whether the file's first bytes are those of a register (an SQLite database with the
+// register's application id), whatever its schema version: a run given it as its inventory
+// reads the register instead.
+bool isRegisterFile(const std::string& path);
+
+} // namespace dovrin::store
