@@ -17,7 +17,7 @@
 #include "number_text.h"
 #include "output_files.h"
 #include "plain_text.h"
-#include "sqlite_store.h"
+#include "postgres_store.h"
 
 namespace dovrin {
 
@@ -30,26 +30,11 @@ constexpr std::array<std::string_view, 6> commandNames{"init",    "import", "rec
                                                        "history", "export", "verify"};
 constexpr std::size_t problemsListed = 10;
 
-// A command's words: its operands, its options by name ("--on") with their values, and its
-// flags.
-struct Words {
-    std::vector<std::string_view> operands;
-    std::vector<std::pair<std::string_view, std::string_view>> options;
-    std::vector<std::string_view> flags;
-    std::string error;
+} // namespace
 
-    std::optional<std::string_view> option(std::string_view name) const {
-        const auto found = std::ranges::find(options, name, &decltype(options)::value_type::first);
-        return found == options.end() ? std::nullopt : std::optional(found->second);
-    }
-    bool flag(std::string_view name) const { return std::ranges::find(flags, name) != flags.end(); }
-};
-
-// Every word that starts with - is an option with a value (the next word, or after '='), but
-// for the flags named. An option is given once, but for those named repeatable.
 Words readWords(std::span<const std::string_view> words,
                 std::initializer_list<std::string_view> flagNames,
-                std::initializer_list<std::string_view> repeatable = {}) {
+                std::initializer_list<std::string_view> repeatable) {
     Words read;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string_view word = words[i];
@@ -81,7 +66,6 @@ Words readWords(std::span<const std::string_view> words,
     return read;
 }
 
-// Why the options are not those the command takes; empty when they are.
 std::string unknownOption(const Words& words, std::initializer_list<std::string_view> names) {
     for (const auto& [name, value] : words.options)
         if (std::ranges::find(names, name) == names.end())
@@ -94,6 +78,8 @@ int refuse(std::FILE* standardError, std::string_view why) {
                  why.data());
     return 2;
 }
+
+namespace {
 
 std::chrono::year_month_day dayOf(LocalTime moment) {
     return std::chrono::year_month_day{std::chrono::floor<std::chrono::days>(moment)};
@@ -172,6 +158,9 @@ int init(const Words& words, std::FILE* standardError, LocalTime now) {
     if (!holder || trimBlanks(*holder).empty())
         return refuse(standardError, "init needs the register's holder (--holder NAME)");
     const std::string path(words.operands[0]);
+    if (isRegistryAddress(path))
+        return refuse(standardError, "a registry's holder is added by its owner: registry "
+                                     "add-holder URI NAME --role ROLE");
     if (std::string why =
             createRegisterFile(path,
                                {std::string(trimBlanks(*holder)),
@@ -284,7 +273,7 @@ int record(const Words& words, std::FILE* standardError, LocalTime now) {
     if (std::string why = eventProblem(event); !why.empty())
         return refuse(standardError, why);
 
-    const Opening opening = openRegisterFile(std::string(words.operands[0]), Access::write);
+    const Opening opening = openStore(std::string(words.operands[0]), Access::write);
     if (!opening.store)
         return refuse(standardError, opening.error);
     const auto transaction = opening.store->beginWrite(universalTime(now));
@@ -338,7 +327,7 @@ int history(const Words& words, std::FILE* standardOutput, std::FILE* standardEr
                                                  std::string(*text) + "'");
         }
     }
-    const Opening opening = openRegisterFile(std::string(words.operands[0]), Access::read);
+    const Opening opening = openStore(std::string(words.operands[0]), Access::read);
     if (!opening.store)
         return refuse(standardError, opening.error);
     const auto events = opening.store->events(filter);
@@ -400,7 +389,7 @@ int exportInventory(const Words& words, std::FILE* standardOutput, std::FILE* st
     const std::vector<NamedOutput> outputs{{"inventory", std::string(*output)}};
     if (std::string why = outputRefusal(path, outputs, nullptr, standardOutput); !why.empty())
         return refuse(standardError, why);
-    const Opening opening = openRegisterFile(path, Access::read);
+    const Opening opening = openStore(path, Access::read);
     if (!opening.store)
         return refuse(standardError, opening.error);
     OutputFile file;
@@ -430,7 +419,7 @@ int verify(const Words& words, std::FILE* standardOutput, std::FILE* standardErr
     if (words.operands.size() != 1)
         return refuse(standardError, "verify takes one register: verify REGISTER");
     const std::string path(words.operands[0]);
-    const Opening opening = openRegisterFile(path, Access::read);
+    const Opening opening = openStore(path, Access::read);
     if (!opening.store)
         return refuse(standardError, opening.error);
     const auto found = [&](std::string why) {
@@ -789,7 +778,7 @@ int import(std::span<const std::string_view> arguments, std::FILE* standardInput
 
     const std::string registerPath(words.operands[0]);
     const std::string inventoryPath(words.operands[1]);
-    const Opening opening = openRegisterFile(registerPath, Access::write);
+    const Opening opening = openStore(registerPath, Access::write);
     if (!opening.store)
         return refuse(standardError, opening.error);
     InventoryFile input;
