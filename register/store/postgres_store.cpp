@@ -328,32 +328,40 @@ bool readEvent(const PGresult* rows, int row, Event& event, std::string& why) {
 }
 
 // The open reads of a connection outside a write: they share one read-only snapshot, begun with
-// the first and ended with the last, so that a long read sees the registry of one moment.
+// the first and ended with the last, so that a long read sees the registry of one moment. A read
+// begun while a write is open lives in the write's transaction instead, which it must not end.
 struct Reads {
     int open = 0;
+    bool writing = false;
     unsigned named = 0; // cursors named so far on the connection
 };
 
 // Events a few thousand rows at a time from a cursor on the server, so that a registry of any
-// size is read in little memory.
+// size is read in little memory; or, for one source's few, all at once in one round trip.
 class PostgresCursor final : public EventCursor {
 public:
+    enum class Reading { inBatches, atOnce };
     // inWrite: the cursor lives in the write's transaction; else it begins, or joins, a read.
     PostgresCursor(Connection& connection, Reads& reads, bool inWrite, const std::string& sql,
-                   std::span<const Parameter> parameters)
+                   std::span<const Parameter> parameters, Reading reading = Reading::inBatches)
         : connection_(connection)
         , reads_(reads)
-        , ownsRead_(!inWrite)
+        , ownsRead_(!inWrite && !reads.writing)
         , name_("events_" + std::to_string(++reads.named)) {
         if (ownsRead_ && reads_.open++ == 0 &&
             !connection_.execute("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) {
             error_ = connection_.error();
             return;
         }
-        if (!connection_.run("DECLARE " + name_ + " NO SCROLL CURSOR FOR " + sql, parameters))
+        if (reading == Reading::atOnce) {
+            rows_ = connection_.run(sql, parameters);
+            done_ = true;
+        } else {
+            declared_ = static_cast<bool>(
+                connection_.run("DECLARE " + name_ + " NO SCROLL CURSOR FOR " + sql, parameters));
+        }
+        if (!rows_ && !declared_)
             error_ = connection_.error();
-        else
-            declared_ = true;
     }
     ~PostgresCursor() override {
         if (declared_)
@@ -365,7 +373,7 @@ public:
     PostgresCursor& operator=(const PostgresCursor&) = delete;
 
     const Event* next() override {
-        if (!error_.empty() || !declared_)
+        if (!error_.empty())
             return nullptr;
         if (row_ == PQntuples(rows_.get())) {
             if (done_)
@@ -495,10 +503,13 @@ public:
         : connection_(connection)
         , reads_(reads)
         , head_(head)
-        , now_(now) {}
+        , now_(now) {
+        reads_.writing = true;
+    }
     ~PostgresTransaction() override {
         if (!committed_)
             connection_.execute("ROLLBACK");
+        reads_.writing = false;
     }
     PostgresTransaction(const PostgresTransaction&) = delete;
     PostgresTransaction& operator=(const PostgresTransaction&) = delete;
@@ -546,7 +557,7 @@ public:
         filter.source = std::string(source);
         const Query query = holderEvents(std::nullopt, filter, "seq");
         return std::make_unique<PostgresCursor>(connection_, reads_, true, query.sql,
-                                                query.parameters);
+                                                query.parameters, PostgresCursor::Reading::atOnce);
     }
 
     std::unique_ptr<EventCursor> eventsBySource() override {
