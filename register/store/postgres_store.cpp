@@ -27,6 +27,9 @@ constexpr std::string_view lockKey = "1148613223";
 // the server gives up on it (a lock waited for too long, a deadlock broken).
 constexpr std::string_view lockWait = "10s";
 constexpr int writeAttempts = 3;
+// Events sent to the server in one statement: few round trips, and well below the 65,535
+// parameters a statement may have.
+constexpr std::size_t appendRows = 100;
 // Rows fetched from a cursor at a time: few round trips, little memory.
 constexpr int fetchRows = 4096;
 
@@ -406,6 +409,18 @@ private:
     std::string error_;
 };
 
+// A cursor that gives nothing but why.
+class FailedCursor final : public EventCursor {
+public:
+    explicit FailedCursor(std::string error)
+        : error_(std::move(error)) {}
+    const Event* next() override { return nullptr; }
+    std::string error() const override { return error_; }
+
+private:
+    std::string error_;
+};
+
 // The SQL and parameters of a cursor over one holder's events: the given role's, or none for
 // the connecting role's own.
 struct Query {
@@ -468,25 +483,32 @@ std::string hexBytea(const Hash& hash) {
     return "\\x" + hexText(hash);
 }
 
-// The statement that appends an event of the connecting role's holder.
-std::string insertEvent() {
+// The statement that appends rows events of the connecting role's holder.
+std::string insertEvents(std::size_t rows) {
     std::string columns;
-    std::string values;
-    std::size_t count = 0;
-    const auto add = [&](const std::string& column, std::string_view cast = {}) {
-        columns += (columns.empty() ? "" : ", ") + column;
-        values += (values.empty() ? "$" : ", $") + std::to_string(++count) + std::string(cast);
-    };
     for (const std::string_view column : leadingColumns)
-        add(std::string(column), column == "on_day"        ? "::date"
-                                 : column == "recorded_at" ? "::timestamptz"
-                                                           : "");
+        columns += std::string(column) + ", ";
     for (const std::string_view field : fieldNames)
-        add(quoted(field));
+        columns += quoted(field) + ", ";
     for (const std::string_view field : fieldNames)
-        add(oldName(field));
-    add("hash", "::bytea");
-    return "INSERT INTO dovrin.journal (" + columns + ") VALUES (" + values + ")";
+        columns += oldName(field) + ", ";
+    std::string sql = "INSERT INTO dovrin.journal (" + columns + "hash) VALUES ";
+    std::size_t count = 0;
+    const auto next = [&](std::string_view cast = {}) {
+        return "$" + std::to_string(++count) + std::string(cast);
+    };
+    for (std::size_t row = 0; row < rows; ++row) {
+        sql += row == 0 ? "(" : ", (";
+        for (const std::string_view column : leadingColumns)
+            sql += next(column == "on_day"        ? "::date"
+                        : column == "recorded_at" ? "::timestamptz"
+                                                  : "") +
+                   ", ";
+        for (std::size_t i = 0; i < 2 * fieldNames.size(); ++i)
+            sql += next() + ", ";
+        sql += next("::bytea") + ")";
+    }
+    return sql;
 }
 
 // A value the server would cut short at its first zero byte: refused rather than stored changed.
@@ -527,32 +549,28 @@ public:
             if (event.kind != Kind::correct || event.values[i].empty())
                 event.previous[i].clear();
         event.hash = chainHash(head_.hash, event);
-        std::vector<Parameter> row;
-        row.reserve(columnCount);
-        row.emplace_back(std::to_string(event.seq));
-        row.emplace_back(event.source);
-        row.emplace_back(std::string(nameOf(event.kind)));
-        row.emplace_back(dayText(event.on));
-        row.emplace_back(momentText(event.recordedAt));
-        row.emplace_back(event.by);
-        row.emplace_back(event.reason);
-        row.emplace_back(event.document);
-        row.emplace_back(std::to_string(event.target));
+        pending_.emplace_back(std::to_string(event.seq));
+        pending_.emplace_back(event.source);
+        pending_.emplace_back(std::string(nameOf(event.kind)));
+        pending_.emplace_back(dayText(event.on));
+        pending_.emplace_back(momentText(event.recordedAt));
+        pending_.emplace_back(event.by);
+        pending_.emplace_back(event.reason);
+        pending_.emplace_back(event.document);
+        pending_.emplace_back(std::to_string(event.target));
         const auto orNull = [](const std::string& value) {
             return value.empty() ? Parameter() : Parameter(value);
         };
-        std::ranges::transform(event.values, std::back_inserter(row), orNull);
-        std::ranges::transform(event.previous, std::back_inserter(row), orNull);
-        row.emplace_back(hexBytea(event.hash));
-        if (!connection_.runPrepared("append", row)) {
-            error_ = connection_.error();
-            return false;
-        }
+        std::ranges::transform(event.values, std::back_inserter(pending_), orNull);
+        std::ranges::transform(event.previous, std::back_inserter(pending_), orNull);
+        pending_.emplace_back(hexBytea(event.hash));
         head_ = {event.seq, event.hash};
-        return true;
+        return pending_.size() < appendRows * columnCount || send();
     }
 
     std::unique_ptr<EventCursor> eventsOf(std::string_view source) override {
+        if (!send())
+            return std::make_unique<FailedCursor>(error_);
         EventFilter filter;
         filter.source = std::string(source);
         const Query query = holderEvents(std::nullopt, filter, "seq");
@@ -561,6 +579,8 @@ public:
     }
 
     std::unique_ptr<EventCursor> eventsBySource() override {
+        if (!send())
+            return std::make_unique<FailedCursor>(error_);
         const Query query = holderEvents(std::nullopt, {}, "source, seq");
         return std::make_unique<PostgresCursor>(connection_, reads_, true, query.sql,
                                                 query.parameters);
@@ -577,6 +597,8 @@ public:
     Head head() const override { return head_; }
 
     bool commit() override {
+        if (!send())
+            return false;
         if (!connection_.execute("COMMIT")) {
             error_ = connection_.error();
             return false;
@@ -588,10 +610,29 @@ public:
     std::string error() const override { return error_; }
 
 private:
+    // Sends the events appended and not yet sent, in one statement: a full batch by the
+    // statement prepared for it. An event the server refuses fails the write when it is sent
+    // (at the latest on commit), and the whole write rolls back.
+    bool send() {
+        if (!error_.empty())
+            return false;
+        if (pending_.empty())
+            return true;
+        const bool full = pending_.size() == appendRows * columnCount;
+        const bool sent = full ? static_cast<bool>(connection_.runPrepared("append", pending_))
+                               : static_cast<bool>(connection_.run(
+                                     insertEvents(pending_.size() / columnCount), pending_));
+        pending_.clear();
+        if (!sent)
+            error_ = connection_.error();
+        return sent;
+    }
+
     Connection& connection_;
     Reads& reads_;
     Head head_;
     std::chrono::sys_seconds now_;
+    std::vector<Parameter> pending_; // the values of events appended, not yet sent
     bool committed_ = false;
     std::map<std::string, std::uint64_t> met_;
     std::string error_;
@@ -696,7 +737,7 @@ public:
             return nullptr;
         }
         if (!prepared_) {
-            prepared_ = connection_->prepare("append", insertEvent());
+            prepared_ = connection_->prepare("append", insertEvents(appendRows));
             if (!prepared_) {
                 error_ = connection_->error();
                 return nullptr;
