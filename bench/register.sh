@@ -14,8 +14,16 @@
 # the same medians. Goals: on 100,000 rows at least 10 times faster than xlsx2csv alone; the
 # register's peak memory the same within 10 % for both sizes.
 #
+# Then the kept register on the same CSV inventories: import --commit into a new register
+# against Debian's sqlite3 CLI loading the same CSV into a bare table (.import --csv), and the
+# as-of inventory from that register against the same inventory from the CSV file, alternately,
+# with the same medians. Goals: on 1,000,000 rows each at most 1.5 times the other's time; the
+# register's peak memory the same within 10 % for both sizes, for the import and for the as-of.
+#
 # Usage: bench/register.sh [BUILD_DIR] [RUNS]   (default build/default and 5 runs of each)
-# Installs Debian's miller, time, xlsx2csv and python3-openpyxl when missing. The inventories are
+# DOVRIN_BENCH_SIZES="10000 100000" draws and measures smaller inventories than the default
+# "10000 1000000" (a quick look; the goals are for 1,000,000 rows).
+# Installs Debian's miller, time, xlsx2csv, python3-openpyxl and sqlite3 when missing. The inventories are
 # kept in
 # BUILD_DIR/bench-register/ and drawn again only when the generator changes.
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
@@ -26,13 +34,13 @@ runs=${2:-5}
 [[ $runs =~ ^[0-9]+$ ]] && [ "$runs" -ge 3 ] || fail "use at least 3 runs of each, not '$runs'"
 register=${DOVRIN_REGISTER:-$build_dir/dovrin-register}
 [ -x "$register" ] || fail "$register not found: build $build_dir first (or set DOVRIN_REGISTER)"
-packages=(miller time python3 xlsx2csv python3-openpyxl)
+packages=(miller time python3 xlsx2csv python3-openpyxl sqlite3)
 install_missing
 
 seed=20261207
 locations=500
 as_of=2026-12-07
-sizes=(10000 1000000)
+read -r -a sizes <<<"${DOVRIN_BENCH_SIZES:-10000 1000000}"
 work=$build_dir/bench-register
 mkdir -p "$work"
 scratch=$(mktemp -d -p "$work")
@@ -130,10 +138,11 @@ for rows in "${sizes[@]}"; do
     done
 done
 awk -v small="${result[${sizes[0]},register,3]}" -v large="${result[${sizes[1]},register,3]}" \
-    -v rt="${result[${sizes[1]},register,1]}" -v mt="${result[${sizes[1]},miller,1]}" 'BEGIN {
-    printf "Speed on %s rows: Miller / register = %.2f   (goal >= 4)\n", "1,000,000", mt / rt
-    printf "Register peak RSS, 1,000,000 rows / 10,000 rows = %.3f   (goal <= 1.10)\n",
-        large / small
+    -v rt="${result[${sizes[1]},register,1]}" -v mt="${result[${sizes[1]},miller,1]}" \
+    -v large_rows="${sizes[1]}" -v small_rows="${sizes[0]}" 'BEGIN {
+    printf "Speed on %s rows: Miller / register = %.2f   (goal >= 4)\n", large_rows, mt / rt
+    printf "Register peak RSS, %s rows / %s rows = %.3f   (goal <= 1.10)\n", large_rows,
+        small_rows, large / small
 }'
 
 # The workbooks: the register against xlsx2csv.
@@ -182,4 +191,81 @@ awk -v small="${result[${workbook_sizes[0]},xlsx-register,3]}" \
         xt / rt
     printf "Register peak RSS on .xlsx, 100,000 rows / 10,000 rows = %.3f   (goal <= 1.10)\n",
         large / small
+}'
+
+# The kept register: import --commit into a new register against sqlite3 .import --csv into a
+# bare table; then the as-of inventory from that register against the same from the CSV file.
+# The sources are received long before the as-of day, so that the register holds them all then.
+received_on=2000-01-01
+run_import() {
+    rm -f "$scratch/import.dovrin"
+    "$register" init "$scratch/import.dovrin" --holder bench 2>/dev/null ||
+        fail "dovrin-register init failed"
+    measure 0 "$register" import "$scratch/import.dovrin" "$1" --on "$received_on" --by bench \
+        --commit
+}
+run_sqlite3() {
+    rm -f "$scratch/bare.db"
+    measure 0 sqlite3 "$scratch/bare.db" ".import --csv $1 inventory"
+}
+run_register_as_of() {
+    measure 1 "$register" --as-of "$as_of" -o "$scratch/register.csv" \
+        --locations "$scratch/locations.csv" "$scratch/kept.dovrin"
+}
+for rows in "${sizes[@]}"; do
+    file=$(inventory "$rows")
+    run_import "$file" >/dev/null
+    cp "$scratch/import.dovrin" "$scratch/kept.dovrin"
+    run_register_as_of >/dev/null
+    lines=$(wc -l <"$scratch/register.csv")
+    [ "$lines" -eq $((rows + 1)) ] ||
+        fail "the as-of inventory from the register has $lines lines for $rows sources and a header"
+    run_sqlite3 "$file" >/dev/null
+    import_runs=() sqlite3_runs=() as_of_runs=() file_runs=()
+    for ((run = 0; run < runs; run++)); do
+        import_runs+=("$(run_import "$file")")
+        sqlite3_runs+=("$(run_sqlite3 "$file")")
+        as_of_runs+=("$(run_register_as_of)")
+        file_runs+=("$(run_register "$file")")
+    done
+    for i in 1 2 3; do
+        result[$rows,import,$i]=$(column "$i" "${import_runs[@]}")
+        result[$rows,sqlite3,$i]=$(column "$i" "${sqlite3_runs[@]}")
+        result[$rows,as-of,$i]=$(column "$i" "${as_of_runs[@]}")
+        result[$rows,file,$i]=$(column "$i" "${file_runs[@]}")
+    done
+done
+
+echo
+echo "Kept register: import --commit against sqlite3 .import --csv into a bare table, and the" \
+    "as-of inventory from the register against the same from the CSV file: medians of $runs runs"
+printf '%-10s %-9s %10s %12s %9s %10s %15s\n' rows program "wall (s)" "rows/s" "ratio" \
+    "CPU (s)" "peak RSS (MiB)"
+for rows in "${sizes[@]}"; do
+    for pair in "import sqlite3" "as-of file"; do
+        read -r measured against <<<"$pair"
+        for program in "$measured" "$against"; do
+            awk -v rows="$rows" -v p="$program" -v t="${result[$rows,$program,1]}" \
+                -v cpu="${result[$rows,$program,2]}" -v rss="${result[$rows,$program,3]}" \
+                -v mt="${result[$rows,$measured,1]}" -v at="${result[$rows,$against,1]}" \
+                -v measured="$measured" 'BEGIN {
+                ratio = p == measured ? sprintf("%9.2f", mt / at) : sprintf("%9s", "")
+                name = p == "file" ? "csv as-of" : p == "as-of" ? "reg as-of" : p
+                printf "%-10d %-9s %10.3f %12.0f %s %10.2f %15.1f\n", rows, name, t / 1e6,
+                    rows / (t / 1e6), ratio, cpu / 100, rss / 1024
+            }'
+        done
+    done
+done
+awk -v rows="${sizes[1]}" -v small_rows="${sizes[0]}" \
+    -v it="${result[${sizes[1]},import,1]}" -v st="${result[${sizes[1]},sqlite3,1]}" \
+    -v at="${result[${sizes[1]},as-of,1]}" -v ft="${result[${sizes[1]},file,1]}" \
+    -v is="${result[${sizes[0]},import,3]}" -v il="${result[${sizes[1]},import,3]}" \
+    -v as="${result[${sizes[0]},as-of,3]}" -v al="${result[${sizes[1]},as-of,3]}" 'BEGIN {
+    printf "Import on %s rows: register / sqlite3 .import = %.2f   (goal <= 1.5)\n", rows, it / st
+    printf "As-of on %s rows: register / CSV file = %.2f   (goal <= 1.5)\n", rows, at / ft
+    printf "Import peak RSS, %s rows / %s rows = %.3f   (goal <= 1.10)\n", rows, small_rows,
+        il / is
+    printf "As-of peak RSS from the register, %s rows / %s rows = %.3f   (goal <= 1.10)\n", rows,
+        small_rows, al / as
 }'

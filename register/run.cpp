@@ -169,7 +169,7 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
     if (options.national)
         return categoriseRegistry(options, radionuclides, now, standardOutput, progress);
     if (options.input != standardStream &&
-        (store::isRegisterFile(options.input) || store::isRegistryAddress(options.input)))
+        (store::isDatabaseFile(options.input) || store::isRegistryAddress(options.input)))
         return categoriseRegister(options, radionuclides, now, standardOutput, progress);
     if (options.knownAt)
         return failure("--known-at reads a register, and " +

@@ -476,6 +476,27 @@ struct ImportReading {
     std::array<std::optional<std::size_t>, fieldNames.size()> extras;
 };
 
+// "the columns 'a', 'b'" of the inventory that give no field of the register (its
+// recorded_category among them), which an import names so that nothing is dropped unsaid.
+std::string columnsNotKept(const InventoryReader& reader, const ImportReading& reading) {
+    std::string list;
+    std::size_t count = 0;
+    const std::span<const std::string_view> header = reader.header();
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        const bool read = std::ranges::find(reader.columns().index, std::optional(i)) !=
+                          reader.columns().index.end();
+        const auto recorded = reader.columns()[Column::recordedCategory];
+        const bool kept =
+            (read && recorded != std::optional(i)) ||
+            std::ranges::find(reading.extras, std::optional(i)) != reading.extras.end();
+        if (!kept) {
+            list += (list.empty() ? "'" : ", '") + std::string(header[i]) + "'";
+            ++count;
+        }
+    }
+    return count == 0 ? list : (count == 1 ? "the column " : "the columns ") + list;
+}
+
 // A date as the register keeps it, yyyy-mm-dd, when it can be read; else the text as it is, so
 // that the run gives the row the error the file would.
 std::string keptDate(std::string_view text, const ImportReading& reading) {
@@ -536,15 +557,24 @@ public:
             return problem(rowName + ": " + row.problem);
         if (id.empty())
             return problem(rowName + " has no id");
-        if (const auto first = transaction_.meet(id, row.number))
-            return problem("id '" + std::string(id) + "' on rows " + std::to_string(*first) +
-                           " and " + std::to_string(row.number));
-        if (problemCount_ > 0)
-            return true; // refused already: only the problems are looked for
+        if (startedEmpty_) {
+            // An id met twice is found as a source of this write already: no list of the ids
+            // met is kept. The write goes on, problems or not, so that every one is found.
+            if (!readAll(*transaction_.eventsOf(id), events_, error_))
+                return false;
+            if (!events_.empty())
+                return problem("id '" + std::string(id) + "' again on row " +
+                               std::to_string(row.number) + " (an id once per file)");
+        } else {
+            if (const auto first = transaction_.meet(id, row.number))
+                return problem("id '" + std::string(id) + "' on rows " + std::to_string(*first) +
+                               " and " + std::to_string(row.number));
+            if (problemCount_ > 0)
+                return true; // refused already: only the problems are looked for
+            if (!readAll(*transaction_.eventsOf(id), events_, error_))
+                return false;
+        }
         readRowValues(row, reading, values_);
-        events_.clear();
-        if (!startedEmpty_ && !readAll(*transaction_.eventsOf(id), events_, error_))
-            return false;
         foldSource(events_, std::nullopt, state_);
         row_ = row.number;
         if (!state_.held)
@@ -813,6 +843,8 @@ int import(std::span<const std::string_view> arguments, std::FILE* standardInput
     if (!copyFile(planFile.get(), standardOutput))
         return refuse(standardError, "cannot write the import's events: " + systemError(errno));
     std::fputs(import.summary().c_str(), standardError);
+    if (const std::string left = columnsNotKept(reader, reading); !left.empty())
+        std::fprintf(standardError, "not kept by the register: %s\n", left.c_str());
     return import.conflictsLeft() > 0 ? 1 : 0;
 }
 

@@ -240,9 +240,14 @@ std::string previousText(const Event& event) {
 
 namespace {
 
+void appendNumber(std::string& out, std::uint64_t number) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+}
+
 // Appends a part as its length, a colon and its bytes.
 void appendPart(std::string& out, std::string_view part) {
-    out += std::to_string(part.size());
+    appendNumber(out, part.size());
     out += ':';
     out += part;
 }
@@ -250,31 +255,51 @@ void appendPart(std::string& out, std::string_view part) {
 struct DigestContext {
     void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
 };
+struct Digest {
+    void operator()(EVP_MD* digest) const { EVP_MD_free(digest); }
+};
 
 } // namespace
 
 Hash chainHash(const Hash& previous, const Event& event) {
     thread_local std::string bytes;
     bytes.assign(reinterpret_cast<const char*>(previous.data()), previous.size());
-    appendPart(bytes, std::to_string(event.seq));
+    thread_local std::string number;
+    number.clear();
+    appendNumber(number, event.seq);
+    appendPart(bytes, number);
     appendPart(bytes, event.source);
     appendPart(bytes, nameOf(event.kind));
     appendPart(bytes, dayText(event.on));
-    appendPart(bytes, momentText(event.recordedAt));
+    // The events of one write share their moment: its text is made once.
+    thread_local std::chrono::sys_seconds lastMoment{};
+    thread_local std::string lastMomentText = momentText(lastMoment);
+    if (event.recordedAt != lastMoment) {
+        lastMoment = event.recordedAt;
+        lastMomentText = momentText(lastMoment);
+    }
+    appendPart(bytes, lastMomentText);
     appendPart(bytes, event.by);
     appendPart(bytes, event.reason);
     appendPart(bytes, event.document);
-    appendPart(bytes, std::to_string(event.target));
+    number.clear();
+    appendNumber(number, event.target);
+    appendPart(bytes, number);
     for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        if (event.values[i].empty() && event.previous[i].empty())
+            continue; // a field not given is left out, named or not
+        appendPart(bytes, fieldNames[i]);
         appendPart(bytes, event.values[i]);
         appendPart(bytes, event.previous[i]);
     }
-    // One context per thread, reused: fetching SHA-256 anew for each event would cost more than
-    // hashing it.
+    // SHA-256 fetched once and one context per thread, reused: fetching it anew for each event
+    // would cost more than hashing it.
+    thread_local const std::unique_ptr<EVP_MD, Digest> sha256(
+        EVP_MD_fetch(nullptr, "SHA256", nullptr));
     thread_local const std::unique_ptr<EVP_MD_CTX, DigestContext> context(EVP_MD_CTX_new());
     Hash hash{};
     unsigned int length = 0;
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
+    if (!sha256 || !context || EVP_DigestInit_ex(context.get(), sha256.get(), nullptr) != 1 ||
         EVP_DigestUpdate(context.get(), bytes.data(), bytes.size()) != 1 ||
         EVP_DigestFinal_ex(context.get(), hash.data(), &length) != 1 || length != hash.size())
         hash.fill(0); // never a hash of an event: verify then names it

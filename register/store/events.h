@@ -39,9 +39,11 @@ std::optional<std::chrono::sys_seconds> readMomentText(std::string_view text);
 // "field=old; field=old" of a correction's old values, as history shows them.
 std::string previousText(const Event& event);
 
-// The hash of an event after the previous event's hash: SHA-256 of that hash and of every part
-// of the event (its hash apart), each written with its length so that no two events give the
-// same bytes. Every backend chains its events so, and verify recomputes it.
+// The hash of an event after the previous event's hash: SHA-256 of that hash's 32 bytes and of
+// every part of the event (its hash apart) in order: seq, source, kind, on, recorded_at, by,
+// reason, document, target, then for each field given, its name, value and old value. Each part
+// is written as its length in decimal digits, a colon and its bytes, so that no two events give
+// the same bytes. Every backend chains its events so, and verify recomputes it.
 Hash chainHash(const Hash& previous, const Event& event);
 std::string hexText(const Hash& hash);
 

@@ -33,27 +33,30 @@ constexpr std::size_t userVersionOffset = 60;
 constexpr std::size_t applicationIdOffset = 68;
 constexpr std::string_view sqliteMagic{"SQLite format 3\0", 16};
 
-// The columns of the journal before the fields, and after them.
-constexpr std::array<std::string_view, 9> leadingColumns{"seq",    "source",      "kind",
-                                                         "on_day", "recorded_at", "recorded_by",
-                                                         "reason", "document",    "target"};
-constexpr std::size_t previousColumn = leadingColumns.size() + fieldNames.size();
-constexpr std::size_t hashColumn = previousColumn + 1;
-constexpr std::size_t columnCount = hashColumn + 1;
+// The journal's columns, in order. An event's fields are one JSON object of texts (readable
+// with SQLite's json_extract), the old values of a correction another: a column per field would
+// cost every write and read of an event a column for each field it does not have.
+enum JournalColumn {
+    seqColumn,
+    sourceColumn,
+    kindColumn,
+    onColumn,
+    recordedAtColumn,
+    byColumn,
+    reasonColumn,
+    documentColumn,
+    targetColumn,
+    fieldsColumn,
+    previousColumn,
+    hashColumn,
+    columnCount
+};
 
 std::string journalTable() {
-    std::string kinds;
-    for (const std::string_view kind : kindNames)
-        kinds += (kinds.empty() ? "'" : ", '") + std::string(kind) + "'";
-    std::string sql = "CREATE TABLE journal (seq INTEGER PRIMARY KEY, source TEXT NOT NULL, "
-                      "kind TEXT NOT NULL CHECK (kind IN (" +
-                      kinds +
-                      ")), on_day TEXT NOT NULL, recorded_at TEXT NOT NULL, recorded_by TEXT "
-                      "NOT NULL, reason TEXT NOT NULL, document TEXT NOT NULL, target INTEGER "
-                      "NOT NULL";
-    for (const std::string_view field : fieldNames)
-        sql += ", \"" + std::string(field) + "\" TEXT";
-    return sql + ", previous TEXT, hash BLOB NOT NULL)";
+    return "CREATE TABLE journal (seq INTEGER PRIMARY KEY, source TEXT NOT NULL, kind TEXT NOT "
+           "NULL, on_day TEXT NOT NULL, recorded_at TEXT NOT NULL, recorded_by TEXT NOT NULL, "
+           "reason TEXT, document TEXT, target INTEGER, fields TEXT NOT NULL, previous TEXT, "
+           "hash BLOB NOT NULL)";
 }
 
 std::string refusal(std::string_view table, std::string_view what) {
@@ -69,11 +72,6 @@ const std::vector<std::pair<std::string, std::string>>& schema() {
         std::vector<std::pair<std::string, std::string>> list{
             {"journal", journalTable()},
             {"journal_by_source", "CREATE INDEX journal_by_source ON journal (source, seq)"},
-            // seq without gaps: each event follows the last one.
-            {"journal_gap_free",
-             "CREATE TRIGGER journal_gap_free BEFORE INSERT ON journal WHEN NEW.seq IS NOT "
-             "(SELECT coalesce(max(seq), 0) + 1 FROM journal) BEGIN SELECT RAISE(ABORT, 'an "
-             "event follows the last one'); END"},
             {"journal_no_delete", refusal("journal", "delete")},
             {"journal_no_update", refusal("journal", "update")},
             {"register", "CREATE TABLE register (holder TEXT NOT NULL, licence TEXT NOT NULL, "
@@ -164,54 +162,112 @@ bool execute(sqlite3* db, const std::string& sql, std::string& error) {
 }
 
 std::string selectEvents() {
-    std::string sql = "SELECT ";
-    for (const std::string_view column : leadingColumns)
-        sql += std::string(column) + ", ";
-    for (const std::string_view field : fieldNames)
-        sql += "\"" + std::string(field) + "\", ";
-    return sql + "previous, hash FROM journal";
+    return "SELECT seq, source, kind, on_day, recorded_at, recorded_by, reason, document, target, "
+           "fields, previous, hash FROM journal";
 }
 
-// "field,old,field,old" of a correction's old values, as CSV.
-std::string previousCsv(const Event& event) {
-    std::string text;
+// {"name":"value",...} of the values given: the fields, or a correction's old values.
+void appendJson(std::string& out, const FieldValues& values, const FieldValues& given) {
+    static constexpr char hex[] = "0123456789abcdef";
+    out += '{';
+    bool first = true;
     for (std::size_t i = 0; i < fieldNames.size(); ++i) {
-        if (event.kind != Kind::correct || event.values[i].empty())
+        if (given[i].empty())
             continue;
-        if (!text.empty())
-            text += ',';
-        csv::appendField(text, fieldNames[i], ',');
-        text += ',';
-        csv::appendField(text, event.previous[i], ',');
+        out += first ? "\"" : ",\"";
+        first = false;
+        out += fieldNames[i];
+        out += "\":\"";
+        for (const char c : values[i]) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += c;
+            } else if (byte < 0x20) {
+                out += "\\u00";
+                out += hex[byte >> 4];
+                out += hex[byte & 15];
+            } else {
+                out += c;
+            }
+        }
+        out += '"';
     }
-    return text;
+    out += '}';
 }
 
-bool readPreviousCsv(std::string_view text, Event& event) {
-    if (text.empty())
-        return true;
-    const std::string copy(text);
-    csv::TextSource source(copy);
-    csv::Reader reader(source, ',');
-    const auto record = reader.next();
-    if (!record || record->fields.size() % 2 != 0)
+// Reads a JSON object of texts as appendJson writes it (and any other escapes JSON has, for a
+// text of the basic plane) into values; false for any other text.
+bool readJson(std::string_view text, FieldValues& values) {
+    std::size_t at = 0;
+    const auto take = [&](char c) {
+        if (at < text.size() && text[at] == c) {
+            ++at;
+            return true;
+        }
         return false;
-    for (std::size_t i = 0; i < record->fields.size(); i += 2) {
-        const auto field = fieldNamed(record->fields[i]);
-        if (!field)
+    };
+    const auto readString = [&](std::string& out) {
+        out.clear();
+        if (!take('"'))
             return false;
-        event.previous[static_cast<std::size_t>(*field)] = record->fields[i + 1];
+        while (at < text.size()) {
+            const std::size_t end = text.find_first_of("\"\\", at);
+            if (end == std::string_view::npos)
+                return false;
+            out.append(text.substr(at, end - at));
+            at = end + 1;
+            if (text[end] == '"')
+                return true;
+            if (at >= text.size())
+                return false;
+            const char escape = text[at++];
+            static constexpr std::string_view plain = "\"\\/bfnrt", meaning = "\"\\/\b\f\n\r\t";
+            if (const std::size_t index = plain.find(escape); index != std::string_view::npos) {
+                out += meaning[index];
+                continue;
+            }
+            unsigned code = 0;
+            if (escape != 'u' || at + 4 > text.size() ||
+                std::from_chars(text.data() + at, text.data() + at + 4, code, 16).ptr !=
+                    text.data() + at + 4)
+                return false;
+            at += 4;
+            if (code < 0x80) {
+                out += static_cast<char>(code);
+            } else if (code < 0x800) {
+                out += static_cast<char>(0xC0 | code >> 6);
+                out += static_cast<char>(0x80 | (code & 0x3F));
+            } else {
+                out += static_cast<char>(0xE0 | code >> 12);
+                out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+                out += static_cast<char>(0x80 | (code & 0x3F));
+            }
+        }
+        return false;
+    };
+    for (std::string& value : values)
+        value.clear();
+    if (!take('{'))
+        return false;
+    thread_local std::string name;
+    for (bool first = true; !take('}'); first = false) {
+        if ((!first && !take(',')) || !readString(name) || !take(':'))
+            return false;
+        const auto field = fieldNamed(name);
+        if (!field || !readString(values[static_cast<std::size_t>(*field)]))
+            return false;
     }
-    return true;
+    return at == text.size();
 }
 
 // Reads the statement's row into event; false with why for a row that is not an event.
 bool readEvent(const Statement& row, Event& event, std::string& why) {
-    event.seq = row.integer(0);
-    event.source = row.text(1);
-    const auto kind = kindNamed(row.text(2));
-    const auto on = readDay(row.text(3));
-    const auto recordedAt = readMomentText(row.text(4));
+    event.seq = row.integer(seqColumn);
+    event.source = row.text(sourceColumn);
+    const auto kind = kindNamed(row.text(kindColumn));
+    const auto on = readDay(row.text(onColumn));
+    const auto recordedAt = readMomentText(row.text(recordedAtColumn));
     if (!kind || !on || !recordedAt) {
         why = "event " + std::to_string(event.seq) + " cannot be read (its kind, day or moment)";
         return false;
@@ -219,15 +275,19 @@ bool readEvent(const Statement& row, Event& event, std::string& why) {
     event.kind = *kind;
     event.on = *on;
     event.recordedAt = *recordedAt;
-    event.by = row.text(5);
-    event.reason = row.text(6);
-    event.document = row.text(7);
-    event.target = row.integer(8);
-    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
-        event.values[i] = row.text(static_cast<int>(leadingColumns.size() + i));
-        event.previous[i].clear();
+    event.by = row.text(byColumn);
+    event.reason = row.text(reasonColumn);
+    event.document = row.text(documentColumn);
+    event.target = row.integer(targetColumn);
+    if (!readJson(row.text(fieldsColumn), event.values)) {
+        why = "event " + std::to_string(event.seq) + " has fields that cannot be read";
+        return false;
     }
-    if (!readPreviousCsv(row.text(static_cast<int>(previousColumn)), event)) {
+    const std::string_view previous = row.text(previousColumn);
+    if (previous.empty()) {
+        for (std::string& value : event.previous)
+            value.clear();
+    } else if (!readJson(previous, event.previous)) {
         why = "event " + std::to_string(event.seq) + " has old values that cannot be read";
         return false;
     }
@@ -251,6 +311,11 @@ public:
             error_ = databaseError(db);
     }
     Statement& statement() { return statement_; }
+    // Ready to be bound and stepped again from the start.
+    void restart() {
+        statement_.reset();
+        error_.clear();
+    }
     const Event* next() override {
         if (!statement_ || !error_.empty())
             return nullptr;
@@ -270,6 +335,22 @@ private:
     Statement statement_;
     Event event_;
     std::string error_;
+};
+
+// A cursor kept for many uses, one at a time (one source's events per row of an import): its
+// statement is prepared once. Ends its use when destroyed.
+class ReusedCursor final : public EventCursor {
+public:
+    explicit ReusedCursor(SqliteCursor& cursor)
+        : cursor_(cursor) {}
+    ~ReusedCursor() override { cursor_.restart(); }
+    ReusedCursor(const ReusedCursor&) = delete;
+    ReusedCursor& operator=(const ReusedCursor&) = delete;
+    const Event* next() override { return cursor_.next(); }
+    std::string error() const override { return cursor_.error(); }
+
+private:
+    SqliteCursor& cursor_;
 };
 
 // The last event recorded up to the moment (none: of all), and its moment.
@@ -332,7 +413,10 @@ public:
             return false;
         }
         head_ = last->head;
-        std::string sql = "INSERT INTO journal VALUES (?";
+        // OR ROLLBACK: an insert that fails ends the write, which is then dropped whole; SQLite
+        // then keeps no journal of each statement, which an insert into a table with an index
+        // would otherwise cost.
+        std::string sql = "INSERT OR ROLLBACK INTO journal VALUES (?";
         for (std::size_t i = 1; i < columnCount; ++i)
             sql += ", ?";
         insert_ = Statement(db_, sql + ")");
@@ -350,20 +434,24 @@ public:
             if (event.kind != Kind::correct || event.values[i].empty())
                 event.previous[i].clear();
         event.hash = chainHash(head_.hash, event);
-        const std::string day = dayText(event.on);
-        const std::string previous = previousCsv(event);
-        insert_.bind(1, event.seq);
-        insert_.bindNotNull(2, event.source);
-        insert_.bindNotNull(3, nameOf(event.kind));
-        insert_.bindNotNull(4, day);
-        insert_.bindNotNull(5, now_);
-        insert_.bindNotNull(6, event.by);
-        insert_.bindNotNull(7, event.reason);
-        insert_.bindNotNull(8, event.document);
-        insert_.bind(9, event.target);
-        for (std::size_t i = 0; i < fieldNames.size(); ++i)
-            insert_.bind(static_cast<int>(leadingColumns.size() + i + 1), event.values[i]);
-        insert_.bind(static_cast<int>(previousColumn + 1), previous);
+        day_ = dayText(event.on);
+        fields_.clear();
+        appendJson(fields_, event.values, event.values);
+        previous_.clear();
+        if (event.kind == Kind::correct)
+            appendJson(previous_, event.previous, event.values);
+        insert_.bind(seqColumn + 1, event.seq);
+        insert_.bindNotNull(sourceColumn + 1, event.source);
+        insert_.bindNotNull(kindColumn + 1, nameOf(event.kind));
+        insert_.bindNotNull(onColumn + 1, day_);
+        insert_.bindNotNull(recordedAtColumn + 1, now_);
+        insert_.bindNotNull(byColumn + 1, event.by);
+        insert_.bind(reasonColumn + 1, event.reason);
+        insert_.bind(documentColumn + 1, event.document);
+        if (event.target != 0)
+            insert_.bind(targetColumn + 1, event.target);
+        insert_.bindNotNull(fieldsColumn + 1, fields_);
+        insert_.bind(previousColumn + 1, previous_);
         sqlite3_bind_blob(insert_.get(), static_cast<int>(hashColumn + 1), event.hash.data(),
                           static_cast<int>(event.hash.size()), SQLITE_STATIC);
         const int status = insert_.step();
@@ -377,10 +465,12 @@ public:
     }
 
     std::unique_ptr<EventCursor> eventsOf(std::string_view source) override {
-        auto cursor =
-            std::make_unique<SqliteCursor>(db_, selectEvents() + " WHERE source = ?1 ORDER BY seq");
-        cursor->statement().bindCopy(1, source);
-        return cursor;
+        if (!eventsOf_)
+            eventsOf_ = std::make_unique<SqliteCursor>(db_, selectEvents() +
+                                                                " WHERE source = ?1 ORDER BY seq");
+        eventsOf_->restart();
+        eventsOf_->statement().bindCopy(1, source);
+        return std::make_unique<ReusedCursor>(*eventsOf_);
     }
 
     std::unique_ptr<EventCursor> eventsBySource() override {
@@ -443,6 +533,8 @@ private:
     bool committed_ = false;
     Head head_;
     Statement insert_;
+    std::string day_, fields_, previous_; // the texts an insert binds, their room kept
+    std::unique_ptr<SqliteCursor> eventsOf_;
     bool meetings_ = false;
     Statement meetInsert_;
     Statement meetFind_;
@@ -573,13 +665,12 @@ std::optional<Holder> readHolder(sqlite3* db) {
 
 } // namespace
 
-bool isRegisterFile(const std::string& path) {
+bool isDatabaseFile(const std::string& path) {
     // Only a regular file: the first bytes of a pipe, once read, would be lost to the run.
     std::error_code code;
     if (!fs::is_regular_file(path, code))
         return false;
-    const auto header = readFileHeader(path);
-    return header && header->application == applicationId;
+    return readFileHeader(path).has_value();
 }
 
 Opening openRegisterFile(const std::string& path, Access access) {
@@ -605,10 +696,12 @@ Opening openRegisterFile(const std::string& path, Access access) {
     if (header->version != static_cast<std::uint32_t>(schemaVersion))
         return fail(name + " is a register of an unknown schema version (" +
                     std::to_string(header->version) + ")");
+    // Read and write, even to read: a write killed halfway leaves its journal behind, which the
+    // next connection must roll back before it reads. SQLite opens a file that cannot be
+    // written for reading alone.
     sqlite3* raw = nullptr;
-    const int flags = (access == Access::read ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
-                      SQLITE_OPEN_NOMUTEX;
-    const int status = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    const int status =
+        sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     Database db(raw);
     if (status != SQLITE_OK)
         return fail("cannot open " + name + ": " +
@@ -617,6 +710,8 @@ Opening openRegisterFile(const std::string& path, Access access) {
         return fail("cannot open " + name + " safely: " + databaseError(db.get()));
     if (std::string why = schemaProblem(db.get()); !why.empty())
         return fail(name + " is not a register: " + why);
+    if (access == Access::write && sqlite3_db_readonly(db.get(), "main") == 1)
+        return fail("cannot write to " + name + ": it is read-only");
     const auto holder = readHolder(db.get());
     if (!holder)
         return fail(name + " is not a register: it names no holder");

@@ -19,7 +19,7 @@ struct Opening {
     std::string error;            // one line, naming the file, when refused
 };
 
-// Opens the register file at path, read-only for Access::read.
+// Opens the register file at path; for Access::write, refuses one that cannot be written.
 Opening openRegisterFile(const std::string& path, Access access);
 
 // Creates a new register file at path for the holder, recording when; refuses a path that
@@ -27,9 +27,8 @@ Opening openRegisterFile(const std::string& path, Access access);
 std::string createRegisterFile(const std::string& path, const Holder& holder,
                                std::chrono::sys_seconds now);
 
-// Whether the file's first bytes are those of a register (an SQLite database with the
-// register's application id), whatever its schema version: a run given it as its inventory
-// reads the register instead.
-bool isRegisterFile(const std::string& path);
+// Whether the file's first bytes are those of an SQLite database: a run given one as its
+// inventory reads it as a register (and refuses one that is not a register).
+bool isDatabaseFile(const std::string& path);
 
 } // namespace dovrin::store

@@ -163,7 +163,8 @@ public:
     // journal up to one event. False on an error (error() says why); the transaction is then to be
     // dropped.
     virtual bool append(Event& event) = 0;
-    // The events of one source in seq order, those appended in this transaction included.
+    // The events of one source in seq order, those appended in this transaction included. One
+    // such cursor at a time: the next call ends the one before.
     virtual std::unique_ptr<EventCursor> eventsOf(std::string_view source) = 0;
     // Every event grouped by source in the byte order of their ids, each source's in seq order.
     virtual std::unique_ptr<EventCursor> eventsBySource() = 0;
