@@ -207,6 +207,7 @@ public:
 
     // Runs one statement, its values as parameters. None on an error (error() says why).
     Result run(const std::string& sql, std::span<const Parameter> parameters = {}) {
+        park();
         std::vector<const char*> values;
         values.reserve(parameters.size());
         for (const Parameter& parameter : parameters)
@@ -215,6 +216,7 @@ public:
                                   nullptr, values.data(), nullptr, nullptr, 0));
     }
     Result runPrepared(const char* name, std::span<const Parameter> parameters) {
+        park();
         std::vector<const char*> values;
         values.reserve(parameters.size());
         for (const Parameter& parameter : parameters)
@@ -223,11 +225,45 @@ public:
                                     values.data(), nullptr, nullptr, 0));
     }
     bool prepare(const char* name, const std::string& sql) {
+        park();
         return check(PQprepare(connection_.get(), name, sql.c_str(), 0, nullptr)) != nullptr;
     }
     // Statements without parameters, one or several: the program's own constants alone.
     bool execute(const std::string& sql) {
+        park();
         return check(PQexec(connection_.get(), sql.c_str())) != nullptr;
+    }
+
+    // Sends a statement without waiting for its result, which owner takes later (take()), so
+    // that the server works while the program does. Another statement run meanwhile first
+    // waits for the result and keeps it for its owner.
+    bool send(const std::string& sql, const void* owner) {
+        park();
+        if (PQsendQuery(connection_.get(), sql.c_str()) != 1) {
+            error_ = firstLine(PQerrorMessage(connection_.get()));
+            return false;
+        }
+        sentFor_ = owner;
+        return true;
+    }
+    // The result of the statement sent for owner; none on an error, or when none was sent.
+    Result take(const void* owner) {
+        if (sentFor_ == owner)
+            park();
+        const auto kept = parked_.find(owner);
+        if (kept == parked_.end()) {
+            error_ = "no statement was sent";
+            return nullptr;
+        }
+        Result result = std::move(kept->second);
+        parked_.erase(kept);
+        return result ? std::move(result) : check(nullptr);
+    }
+    // Forgets what was sent for owner, its result waited for if need be.
+    void drop(const void* owner) {
+        if (sentFor_ == owner)
+            park();
+        parked_.erase(owner);
     }
 
     const std::string& error() const { return error_; }
@@ -239,6 +275,17 @@ public:
     bool lostRace() const { return state_ == "55P03" || state_ == "40P01" || state_ == "40001"; }
 
 private:
+    // Waits for the result of the statement sent, if any, and keeps it for its owner.
+    void park() {
+        if (sentFor_ == nullptr)
+            return;
+        Result last;
+        while (PGresult* raw = PQgetResult(connection_.get()))
+            last.reset(raw);
+        parked_[sentFor_] = check(last.release());
+        sentFor_ = nullptr;
+    }
+
     Result check(PGresult* raw) {
         Result result(raw);
         const auto status = PQresultStatus(raw);
@@ -255,6 +302,8 @@ private:
     std::unique_ptr<PGconn, ConnectionFree> connection_;
     std::string error_;
     std::string state_;
+    const void* sentFor_ = nullptr; // the owner of the statement sent, not yet waited for
+    std::map<const void*, Result> parked_;
 };
 
 std::string_view text(const PGresult* result, int row, int column) {
@@ -362,11 +411,14 @@ public:
         } else {
             declared_ = static_cast<bool>(
                 connection_.run("DECLARE " + name_ + " NO SCROLL CURSOR FOR " + sql, parameters));
+            sent_ = declared_ && fetchNext();
         }
-        if (!rows_ && !declared_)
+        if (!rows_ && !sent_)
             error_ = connection_.error();
     }
     ~PostgresCursor() override {
+        if (sent_)
+            connection_.drop(this);
         if (declared_)
             connection_.execute("CLOSE " + name_);
         if (ownsRead_ && --reads_.open == 0)
@@ -381,14 +433,15 @@ public:
         if (row_ == PQntuples(rows_.get())) {
             if (done_)
                 return nullptr;
-            rows_ =
-                connection_.run("FETCH FORWARD " + std::to_string(fetchRows) + " FROM " + name_);
-            if (!rows_) {
+            rows_ = connection_.take(this);
+            sent_ = false;
+            row_ = 0;
+            done_ = PQntuples(rows_.get()) < fetchRows;
+            // The next rows are fetched while these are read.
+            if (!rows_ || (!done_ && !(sent_ = fetchNext()))) {
                 error_ = connection_.error();
                 return nullptr;
             }
-            row_ = 0;
-            done_ = PQntuples(rows_.get()) < fetchRows;
             if (PQntuples(rows_.get()) == 0)
                 return nullptr;
         }
@@ -397,11 +450,17 @@ public:
     std::string error() const override { return error_; }
 
 private:
+    bool fetchNext() {
+        return connection_.send("FETCH FORWARD " + std::to_string(fetchRows) + " FROM " + name_,
+                                this);
+    }
+
     Connection& connection_;
     Reads& reads_;
     bool ownsRead_;
     std::string name_;
     bool declared_ = false;
+    bool sent_ = false; // a fetch is on its way
     Result rows_;
     int row_ = 0;
     bool done_ = false;
