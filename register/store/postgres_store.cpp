@@ -80,16 +80,17 @@ CREATE TABLE dovrin.journal (
 CREATE INDEX journal_by_source ON dovrin.journal (holder, source, seq);
 
 -- A holder's writers take turns, whichever program writes; and each event follows its holder's
--- last one, so that a holder's sequence has no gap. The lock is taken again, harmlessly, by a
--- writer that took it to read the last event first.
+-- last one: its predecessor is there, and the key (holder, seq) lets no number be used twice, so
+-- that a holder's sequence has no gap (the look-up of one key, however long the journal). The
+-- lock is taken again, harmlessly, by a writer that took it to read the last event first.
 CREATE FUNCTION dovrin.journal_in_turn() RETURNS trigger LANGUAGE plpgsql
 SET search_path = pg_catalog, pg_temp AS $$
 BEGIN
     PERFORM )" +
            lock +
            R"(NEW.holder));
-    IF NEW.seq <> coalesce((SELECT max(seq) FROM dovrin.journal WHERE holder = NEW.holder), 0) + 1
-    THEN
+    IF NEW.seq > 1 AND NOT EXISTS (
+            SELECT FROM dovrin.journal WHERE holder = NEW.holder AND seq = NEW.seq - 1) THEN
         RAISE EXCEPTION 'event % of % does not follow its holder''s last event', NEW.seq, NEW.holder
             USING ERRCODE = 'integrity_constraint_violation';
     END IF;
@@ -513,11 +514,13 @@ std::optional<LastEvent> readLast(Connection& connection,
     std::vector<Parameter> upTo;
     if (recordedUpTo)
         upTo.emplace_back(momentText(*recordedUpTo));
+    // In the key's order, so that the server reads the key backwards from its end, whatever it
+    // knows of the table's size.
     const Result last =
         connection.run(std::string("SELECT seq, hash, extract(epoch FROM recorded_at)::bigint FROM "
                                    "dovrin.journal WHERE holder = current_user") +
                            (recordedUpTo ? " AND recorded_at <= $1::timestamptz" : "") +
-                           " ORDER BY seq DESC LIMIT 1",
+                           " ORDER BY holder DESC, seq DESC LIMIT 1",
                        upTo);
     if (!last)
         return std::nullopt;
