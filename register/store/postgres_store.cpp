@@ -37,9 +37,7 @@ constexpr int fetchRows = 4096;
 constexpr std::array<std::string_view, 9> leadingColumns{"seq",    "source",      "kind",
                                                          "on_day", "recorded_at", "recorded_by",
                                                          "reason", "document",    "target"};
-constexpr std::size_t oldColumn = leadingColumns.size() + fieldNames.size();
-constexpr std::size_t hashColumn = oldColumn + fieldNames.size();
-constexpr std::size_t columnCount = hashColumn + 1;
+constexpr std::size_t columnCount = leadingColumns.size() + 2 * fieldNames.size() + 1;
 
 std::string quoted(std::string_view name) {
     return "\"" + std::string(name) + "\"";
@@ -322,58 +320,107 @@ template <typename Number> std::optional<Number> number(std::string_view digits)
 
 // bytea as the server writes it in hex: \x and two digits a byte.
 std::optional<Hash> readHash(std::string_view text) {
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
     Hash hash{};
     if (text.size() != 2 + 2 * hash.size() || !text.starts_with("\\x"))
         return std::nullopt;
     for (std::size_t i = 0; i < hash.size(); ++i) {
-        const auto byte = text.substr(2 + 2 * i, 2);
-        unsigned value = 0;
-        const auto [end, error] = std::from_chars(byte.data(), byte.data() + 2, value, 16);
-        if (error != std::errc() || end != byte.data() + 2)
+        const int high = digit(text[2 + 2 * i]);
+        const int low = digit(text[3 + 2 * i]);
+        if (high < 0 || low < 0)
             return std::nullopt;
-        hash[i] = static_cast<unsigned char>(value);
+        hash[i] = static_cast<unsigned char>(high << 4 | low);
     }
     return hash;
 }
 
+// The fields of the journal's row as one text, "length:bytes" for each in order (":" for one
+// not given): a few columns to read rather than one a field, which would cost each row of a
+// national inventory fifty columns for the few fields it has.
+std::string packed(std::string_view prefix) {
+    std::string sql;
+    for (const std::string_view field : fieldNames) {
+        const std::string column = quoted(std::string(prefix) + std::string(field));
+        sql += (sql.empty() ? "concat(octet_length(" : ", octet_length(") + column + "), ':', " +
+               column;
+    }
+    return sql + ")";
+}
+
+// The columns an event is read from, in the order readEvent() takes them.
+enum ReadColumn {
+    readSeq,
+    readSource,
+    readKind,
+    readOn,
+    readRecordedAt,
+    readBy,
+    readReason,
+    readDocument,
+    readTarget,
+    readFields,
+    readOldValues,
+    readHashColumn,
+};
+
 std::string selectEvents() {
-    std::string sql = "SELECT seq, source, kind, to_char(on_day, 'YYYY-MM-DD'), "
-                      "extract(epoch FROM recorded_at)::bigint, recorded_by, reason, document, "
-                      "target";
-    for (const std::string_view field : fieldNames)
-        sql += ", " + quoted(field);
-    for (const std::string_view field : fieldNames)
-        sql += ", " + oldName(field);
-    return sql + ", hash FROM dovrin.journal";
+    // The day as the session's ISO DateStyle writes it; the moment in seconds since the epoch.
+    return "SELECT seq, source, kind, on_day, extract(epoch FROM recorded_at)::bigint, "
+           "recorded_by, reason, document, target, " +
+           packed("") + ", CASE WHEN kind = 'correct' THEN " + packed("old_") +
+           " END, hash FROM dovrin.journal";
+}
+
+// Reads the fields packed() wrote; false for any other text. An empty text gives none.
+bool readPacked(std::string_view text, FieldValues& values) {
+    if (text.empty()) {
+        for (std::string& value : values)
+            value.clear();
+        return true;
+    }
+    for (std::string& value : values) {
+        const std::size_t colon = text.find(':');
+        if (colon == std::string_view::npos)
+            return false;
+        const auto length =
+            colon == 0 ? std::optional<std::size_t>(0) : number<std::size_t>(text.substr(0, colon));
+        if (!length || *length > text.size() - colon - 1)
+            return false;
+        value.assign(text.substr(colon + 1, *length));
+        text.remove_prefix(colon + 1 + *length);
+    }
+    return text.empty();
 }
 
 // Reads a row of selectEvents() into event; false with why for a row that is not an event.
 bool readEvent(const PGresult* rows, int row, Event& event, std::string& why) {
-    const auto seq = number<std::uint64_t>(text(rows, row, 0));
-    const auto kind = kindNamed(text(rows, row, 2));
-    const auto on = readDay(text(rows, row, 3));
-    const auto seconds = number<std::int64_t>(text(rows, row, 4));
-    const auto target = number<std::uint64_t>(text(rows, row, 8));
-    const auto hash = readHash(text(rows, row, static_cast<int>(hashColumn)));
+    const auto column = [&](ReadColumn read) { return text(rows, row, read); };
+    const auto seq = number<std::uint64_t>(column(readSeq));
+    const auto kind = kindNamed(column(readKind));
+    const auto on = readDay(column(readOn));
+    const auto seconds = number<std::int64_t>(column(readRecordedAt));
+    const auto target = number<std::uint64_t>(column(readTarget));
     if (!seq || !kind || !on || !seconds || !target) {
-        why = "event " + std::string(text(rows, row, 0)) +
-              " cannot be read (its kind, day or moment)";
+        why = "event " + std::string(column(readSeq)) + " cannot be read (its kind, day or moment)";
         return false;
     }
     event.seq = *seq;
-    event.source = text(rows, row, 1);
+    event.source = column(readSource);
     event.kind = *kind;
     event.on = *on;
     event.recordedAt = std::chrono::sys_seconds(std::chrono::seconds(*seconds));
-    event.by = text(rows, row, 5);
-    event.reason = text(rows, row, 6);
-    event.document = text(rows, row, 7);
+    event.by = column(readBy);
+    event.reason = column(readReason);
+    event.document = column(readDocument);
     event.target = *target;
-    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
-        event.values[i] = text(rows, row, static_cast<int>(leadingColumns.size() + i));
-        event.previous[i] = text(rows, row, static_cast<int>(oldColumn + i));
+    if (!readPacked(column(readFields), event.values) ||
+        !readPacked(column(readOldValues), event.previous)) {
+        why = "event " + std::to_string(event.seq) + " has fields that cannot be read";
+        return false;
     }
-    if (hash)
+    if (const auto hash = readHash(column(readHashColumn)))
         event.hash = *hash;
     else
         event.hash.fill(0); // verify names the event
@@ -714,8 +761,17 @@ std::unique_ptr<Connection> connect(const std::string& address, std::string& err
                 (raw ? firstLine(PQerrorMessage(raw.get())) : std::string("out of memory"));
         return nullptr;
     }
+    // Texts as they are, byte for byte: the fields' lengths the server counts are then the
+    // program's.
+    if (const char* encoding = PQparameterStatus(raw.get(), "server_encoding");
+        encoding == nullptr || std::string_view(encoding) != "UTF8") {
+        error = "the database's encoding is " + std::string(encoding ? encoding : "unknown") +
+                ": a registry keeps its texts in UTF8";
+        return nullptr;
+    }
     auto connection = std::make_unique<Connection>(raw.release());
-    if (!connection->execute("SET lock_timeout = '" + std::string(lockWait) +
+    if (!connection->execute("SET client_encoding = 'UTF8'; SET lock_timeout = '" +
+                             std::string(lockWait) +
                              "'; SET client_min_messages = error; SET DateStyle = ISO")) {
         error = "cannot set up the connection: " + connection->error();
         return nullptr;
