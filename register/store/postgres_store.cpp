@@ -16,9 +16,8 @@ namespace dovrin::store {
 
 namespace {
 
-// Everything of the registry lives in this schema, named in full in every statement, so that no
-// role's search_path can put another table in its place.
-constexpr std::string_view schemaName = "dovrin";
+// Everything of the registry lives in the schema dovrin, named in full in every statement, so
+// that no role's search_path can put another table in its place.
 constexpr int schemaVersion = 1;
 // "Dvrg": the first key of the advisory lock a holder's writers take turns on; the second is the
 // hash of the holder's role.
@@ -254,9 +253,11 @@ public:
             error_ = "no statement was sent";
             return nullptr;
         }
-        Result result = std::move(kept->second);
+        Result result = std::move(kept->second.result);
+        if (!result)
+            error_ = std::move(kept->second.error);
         parked_.erase(kept);
-        return result ? std::move(result) : check(nullptr);
+        return result;
     }
     // Forgets what was sent for owner, its result waited for if need be.
     void drop(const void* owner) {
@@ -281,7 +282,10 @@ private:
         Result last;
         while (PGresult* raw = PQgetResult(connection_.get()))
             last.reset(raw);
-        parked_[sentFor_] = check(last.release());
+        Parked& parked = parked_[sentFor_];
+        parked.result = check(last.release());
+        if (!parked.result)
+            parked.error = error_;
         sentFor_ = nullptr;
     }
 
@@ -301,8 +305,14 @@ private:
     std::unique_ptr<PGconn, ConnectionFree> connection_;
     std::string error_;
     std::string state_;
-    const void* sentFor_ = nullptr; // the owner of the statement sent, not yet waited for
-    std::map<const void*, Result> parked_;
+    // The statement sent and not yet waited for, and the results waited for and not yet taken,
+    // by their owners.
+    struct Parked {
+        Result result;
+        std::string error; // when it failed
+    };
+    const void* sentFor_ = nullptr;
+    std::map<const void*, Parked> parked_;
 };
 
 std::string_view text(const PGresult* result, int row, int column) {
@@ -926,8 +936,12 @@ private:
 
 class PostgresNational final : public NationalRegistry {
 public:
+    // Every holder is read in one snapshot: the national inventory of one moment.
     explicit PostgresNational(std::unique_ptr<Connection> connection)
-        : connection_(std::move(connection)) {}
+        : connection_(std::move(connection)) {
+        if (connection_->execute("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"))
+            reads_.open = 1; // the cursors join it, and none ends it
+    }
 
     std::optional<std::vector<RegistryHolder>> holders() override {
         const Result rows = connection_->run(
@@ -984,13 +998,23 @@ std::unique_ptr<Connection> connectAsOwner(const std::string& address, std::stri
 bool isRegistryAddress(std::string_view text) {
     if (text.starts_with("postgresql://") || text.starts_with("postgres://"))
         return true;
-    // libpq's key=value words: a word of letters and underscores, then '='. A file's path may
-    // hold an '=' too, but not in its first word before any '/'.
+    // libpq's key=value words, known by their first word being one of libpq's keys (service,
+    // host, dbname, ...): a file's name may hold an '=' too, and "./host=x" names such a file.
     const auto equals = text.find('=');
-    if (equals == std::string_view::npos || equals == 0)
+    if (equals == std::string_view::npos)
         return false;
-    const auto key = text.substr(0, equals);
-    return std::ranges::all_of(key, [](char c) { return (c >= 'a' && c <= 'z') || c == '_'; });
+    std::string_view key = text.substr(0, equals);
+    while (key.ends_with(' '))
+        key.remove_suffix(1);
+    static const std::vector<std::string> keys = [] {
+        std::vector<std::string> names;
+        const std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> options(
+            PQconndefaults(), &PQconninfoFree);
+        for (const PQconninfoOption* option = options.get(); option && option->keyword; ++option)
+            names.emplace_back(option->keyword);
+        return names;
+    }();
+    return std::ranges::find(keys, key) != keys.end();
 }
 
 Opening openRegistry(const std::string& address, Access access) {

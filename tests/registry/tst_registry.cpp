@@ -180,6 +180,25 @@ private slots:
             QCOMPARE(QString::fromStdString(answer.value), value);
     }
 
+    // A registry is told from a file by the text's shape alone, and a file's name with an '='
+    // stays a file.
+    void addresses_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("registry");
+        QTest::newRow("URI") << "postgresql://hold_a@db.example.org/registry" << true;
+        QTest::newRow("short URI") << "postgres:///registry" << true;
+        QTest::newRow("service") << "service=registry" << true;
+        QTest::newRow("words") << "host=/run/postgresql dbname=registry" << true;
+        QTest::newRow("file with an '='") << "inventory=2026.csv" << false;
+        QTest::newRow("file named as a word") << "./host=x" << false;
+        QTest::newRow("register file") << "sources.dovrin" << false;
+    }
+    void addresses() {
+        QFETCH(QString, text);
+        QFETCH(bool, registry);
+        QCOMPARE(isRegistryAddress(text.toStdString()), registry);
+    }
+
     // The program refuses to write as anyone but a holder: the owner and a superuser pass every
     // policy, and an inspector writes nothing.
     void refusedOpenings_data() {
