@@ -7,11 +7,13 @@
 #include "calendar.h"
 #include "number_text.h"
 #include "postgres_store.h"
-#include "store_commands.h"
+#include "store_words.h"
 
 namespace dovrin {
 
 namespace {
+
+using namespace store_words;
 
 constexpr std::array<std::string_view, 3> ownerCommands{"init", "add-holder", "add-inspector"};
 

@@ -164,12 +164,11 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
     if (!radionuclides.error.empty())
         return failure(radionuclides.error);
 
-    // The input: a registry's national inventory, a kept register's sources held on the day (a
-    // file's or a registry holder's), or an inventory file.
+    // The input: a registry's national inventory, a kept register's sources held on the day, or
+    // an inventory file.
     if (options.national)
         return categoriseRegistry(options, radionuclides, now, standardOutput, progress);
-    if (options.input != standardStream &&
-        (store::isDatabaseFile(options.input) || store::isRegistryAddress(options.input)))
+    if (options.input != standardStream && store::isStoreLocation(options.input))
         return categoriseRegister(options, radionuclides, now, standardOutput, progress);
     if (options.knownAt)
         return failure("--known-at reads a register, and " +

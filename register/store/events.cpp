@@ -45,6 +45,13 @@ std::optional<std::size_t> indexIn(const std::array<std::string_view, size>& nam
     return static_cast<std::size_t>(found - names.begin());
 }
 
+// The command line's option for a field: --last-leak-test for last_leak_test.
+std::string optionOf(Field field) {
+    std::string option = "--" + std::string(nameOf(field));
+    std::ranges::replace(option, '_', '-');
+    return option;
+}
+
 bool isOneOf(std::string_view value, std::initializer_list<std::string_view> allowed) {
     return std::ranges::find(allowed, value) != allowed.end();
 }
@@ -155,16 +162,18 @@ std::string eventProblem(const Event& event) {
             continue;
         anyField = true;
         if (std::ranges::find(allowed, static_cast<Field>(i)) == allowed.end())
-            return "a " + kind + " takes no --" + std::string(fieldNames[i]) + " (it takes" + [&] {
-                std::string list;
-                for (const Field field : allowed)
-                    list += " --" + std::string(nameOf(field));
-                return list.empty() ? std::string(" no field") : list;
-            }() + ")";
+            return "a " + kind + " takes no " + optionOf(static_cast<Field>(i)) + " (it takes" +
+                   [&] {
+                       std::string list;
+                       for (const Field field : allowed)
+                           list += " " + optionOf(field);
+                       return list.empty() ? std::string(" no field") : list;
+                   }() +
+                   ")";
     }
     for (const Field field : requiredFieldsOf(event.kind))
         if (event[field].empty())
-            return "a " + kind + " needs --" + std::string(nameOf(field));
+            return "a " + kind + " needs " + optionOf(field);
     if (event.kind == Kind::correct && !anyField)
         return "a correct names at least one field with its new value";
     if (!event[status].empty() && !isOneOf(event[status], {"in use", "in storage"}))

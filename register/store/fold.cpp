@@ -58,6 +58,24 @@ void apply(const Event& event, const FieldValues& values, SourceState& state) {
     }
 }
 
+// Member by member: std::swap would move the whole event three times over.
+void swapEvents(Event& a, Event& b) {
+    std::swap(a.seq, b.seq);
+    a.source.swap(b.source);
+    std::swap(a.kind, b.kind);
+    std::swap(a.on, b.on);
+    std::swap(a.recordedAt, b.recordedAt);
+    a.by.swap(b.by);
+    a.reason.swap(b.reason);
+    a.document.swap(b.document);
+    std::swap(a.target, b.target);
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        a.values[i].swap(b.values[i]);
+        a.previous[i].swap(b.previous[i]);
+    }
+    std::swap(a.hash, b.hash);
+}
+
 } // namespace
 
 void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
@@ -111,6 +129,71 @@ void foldSource(std::span<const Event> events, std::optional<std::chrono::year_m
             apply(*s.event, s.values, state);
 }
 
+namespace {
+
+bool isVoided(std::uint64_t seq, std::span<const Event> events) {
+    return std::ranges::any_of(
+        events, [&](const Event& e) { return e.kind == Kind::voided && e.target == seq; });
+}
+
+// The fields of the event as they stand after the corrections among events.
+FieldValues correctedValues(const Event& target, std::span<const Event> events) {
+    FieldValues values = target.values;
+    for (const Event& event : events)
+        if (event.kind == Kind::correct && event.target == target.seq &&
+            !isVoided(event.seq, events))
+            for (std::size_t i = 0; i < fieldNames.size(); ++i)
+                if (!event.values[i].empty())
+                    values[i] = event.values[i];
+    return values;
+}
+
+} // namespace
+
+// Why the event cannot follow the source's events; empty when it can. Fills a correction's old
+// values.
+std::string registerProblem(Event& event, std::span<const Event> events) {
+    const std::string source = "source '" + event.source + "'";
+    if (events.empty() && event.kind != Kind::receive)
+        return "no " + source + " in the register (a receive records it first)";
+    SourceState state;
+    foldSource(events, std::nullopt, state);
+    if (event.kind == Kind::receive && state.held)
+        return source + " is held already (received by event " + std::to_string(state.receivedBy) +
+               "): a correct changes its receipt";
+    if (event.kind == Kind::recovered && state.held)
+        return source + " is held: only a source lost, stolen or sent away is recovered";
+    if (endsCustody(event.kind) && !state.held)
+        return source + " is not held, so it cannot be " + std::string(nameOf(event.kind)) +
+               (event.kind == Kind::transfer || event.kind == Kind::dispose ? "d" : "");
+    if (event.kind != Kind::correct && event.kind != Kind::voided)
+        return {};
+    const auto target = std::ranges::find(events, event.target, &Event::seq);
+    if (target == events.end())
+        return "event " + std::to_string(event.target) + " is not one of " + source + "'s";
+    if (target->kind == Kind::voided)
+        return "event " + std::to_string(event.target) + " is a void, and a void cannot be voided";
+    if (isVoided(target->seq, events))
+        return "event " + std::to_string(event.target) + " is voided already";
+    if (event.kind == Kind::voided)
+        return {};
+    if (target->kind == Kind::correct)
+        return "event " + std::to_string(event.target) +
+               " is a correction: correct the event it corrects";
+    const std::span<const Field> allowed = fieldsOf(target->kind);
+    const FieldValues current = correctedValues(*target, events);
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        if (event.values[i].empty())
+            continue;
+        if (std::ranges::find(allowed, static_cast<Field>(i)) == allowed.end())
+            return "event " + std::to_string(event.target) + " is a " +
+                   std::string(nameOf(target->kind)) + ", which has no " +
+                   std::string(fieldNames[i]);
+        event.previous[i] = current[i];
+    }
+    return {};
+}
+
 SourceFolder::SourceFolder(std::unique_ptr<EventCursor> cursor,
                            std::optional<std::chrono::year_month_day> asOf)
     : cursor_(std::move(cursor))
@@ -124,10 +207,12 @@ const SourceState* SourceFolder::next() {
     if (pending_ == nullptr)
         return nullptr;
     std::size_t count = 0;
-    const auto keep = [&](const Event& event) {
+    const auto keep = [&](Event& event) {
         if (count == events_.size())
             events_.emplace_back();
-        events_[count++] = event; // assigned, so that its strings keep their room
+        // Swapped rather than copied: the cursor fills the event left there next time, into
+        // room its strings already have.
+        swapEvents(events_[count++], event);
     };
     keep(*pending_);
     while ((pending_ = cursor_->next()) != nullptr && pending_->source == events_.front().source)

@@ -29,6 +29,12 @@ struct SourceState {
 void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
                 SourceState& state);
 
+// Why the event cannot follow the source's events (given in seq order): a receipt of a source
+// held, an end of custody of one not held, a correction or void of an event not the source's,
+// a void voided, ...; empty when it can. Fills a correction's old values from the event it
+// corrects, as it stands.
+std::string registerProblem(Event& event, std::span<const Event> events);
+
 // The states of the sources one after another, from a cursor that gives the events grouped by
 // source, each source's in seq order. Keeps one source's events at a time.
 class SourceFolder {
@@ -43,7 +49,7 @@ private:
     std::unique_ptr<EventCursor> cursor_;
     std::optional<std::chrono::year_month_day> asOf_;
     std::vector<Event> events_; // their room kept from one source to the next
-    const Event* pending_ = nullptr;
+    Event* pending_ = nullptr;
     bool started_ = false;
     SourceState state_;
 };

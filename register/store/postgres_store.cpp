@@ -485,7 +485,7 @@ public:
     PostgresCursor(const PostgresCursor&) = delete;
     PostgresCursor& operator=(const PostgresCursor&) = delete;
 
-    const Event* next() override {
+    Event* next() override {
         if (!error_.empty())
             return nullptr;
         if (row_ == PQntuples(rows_.get())) {
@@ -531,7 +531,7 @@ class FailedCursor final : public EventCursor {
 public:
     explicit FailedCursor(std::string error)
         : error_(std::move(error)) {}
-    const Event* next() override { return nullptr; }
+    Event* next() override { return nullptr; }
     std::string error() const override { return error_; }
 
 private:
@@ -1043,10 +1043,6 @@ Opening openRegistry(const std::string& address, Access access) {
     opening.store =
         std::make_unique<PostgresStore>(std::move(connection), *standing->holder, access);
     return opening;
-}
-
-Opening openStore(const std::string& text, Access access) {
-    return isRegistryAddress(text) ? openRegistry(text, access) : openRegisterFile(text, access);
 }
 
 NationalOpening openNationalRegistry(const std::string& address) {

@@ -12,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "sqlite_store.h"
 #include "store.h"
 
 namespace dovrin::store {
@@ -26,9 +25,6 @@ bool isRegistryAddress(std::string_view text);
 // inspector reads the national inventory instead), for the registry's owner or a superuser
 // (whom the database's policies would not hold back), and for a database without a registry.
 Opening openRegistry(const std::string& address, Access access);
-
-// A register file's path or a registry's address: the backend is picked by the text's shape.
-Opening openStore(const std::string& text, Access access);
 
 // One holder of a registry, as the owner added it.
 struct RegistryHolder {

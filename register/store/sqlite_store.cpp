@@ -212,8 +212,10 @@ bool readJson(std::string_view text, FieldValues& values) {
         if (!take('"'))
             return false;
         while (at < text.size()) {
-            const std::size_t end = text.find_first_of("\"\\", at);
-            if (end == std::string_view::npos)
+            std::size_t end = at; // a loop of its own: find_first_of searches its set for each byte
+            while (end < text.size() && text[end] != '"' && text[end] != '\\')
+                ++end;
+            if (end == text.size())
                 return false;
             out.append(text.substr(at, end - at));
             at = end + 1;
@@ -316,7 +318,7 @@ public:
         statement_.reset();
         error_.clear();
     }
-    const Event* next() override {
+    Event* next() override {
         if (!statement_ || !error_.empty())
             return nullptr;
         const int status = statement_.step();
@@ -346,7 +348,7 @@ public:
     ~ReusedCursor() override { cursor_.restart(); }
     ReusedCursor(const ReusedCursor&) = delete;
     ReusedCursor& operator=(const ReusedCursor&) = delete;
-    const Event* next() override { return cursor_.next(); }
+    Event* next() override { return cursor_.next(); }
     std::string error() const override { return cursor_.error(); }
 
 private:
@@ -715,8 +717,6 @@ Opening openRegisterFile(const std::string& path, Access access) {
     const auto holder = readHolder(db.get());
     if (!holder)
         return fail(name + " is not a register: it names no holder");
-    std::string ignored;
-    execute(db.get(), "PRAGMA cache_size = -16384", ignored); // 16 MiB, whatever the size
     opening.store = std::make_unique<SqliteStore>(std::move(db), *holder);
     return opening;
 }

@@ -12,13 +12,6 @@
 
 namespace dovrin::store {
 
-enum class Access { read, write };
-
-struct Opening {
-    std::unique_ptr<Store> store; // none when refused
-    std::string error;            // one line, naming the file, when refused
-};
-
 // Opens the register file at path; for Access::write, refuses one that cannot be written.
 Opening openRegisterFile(const std::string& path, Access access);
 

@@ -136,12 +136,13 @@ struct Holder {
     std::string licence;
 };
 
-// Events one at a time; the event returned stays valid until the next call.
+// Events one at a time. The event returned is the caller's until the next call, to read or to
+// take (swap it away: the cursor fills whatever it finds there next time).
 class EventCursor {
 public:
     virtual ~EventCursor() = default;
     // The next event; none at the end or on an error (error() then says why).
-    virtual const Event* next() = 0;
+    virtual Event* next() = 0;
     virtual std::string error() const = 0;
 };
 
@@ -198,5 +199,25 @@ public:
     virtual std::string checkStorage() = 0;
     virtual std::string error() const = 0;
 };
+
+enum class Access { read, write };
+
+struct Opening {
+    std::unique_ptr<Store> store; // none when refused
+    std::string error;            // one line, naming the register, when refused
+};
+
+// The register at a location, whichever backend keeps it (a register file's path, or a
+// registry's connection: open_store.cpp): the commands and the run open registers only through
+// these, so that a backend is chosen by its location alone.
+//
+// Opens the register; for Access::write, refuses one that cannot be written. Never creates one.
+Opening openStore(const std::string& location, Access access);
+// Creates a new register for the holder, recording when; refuses a location that holds one (or
+// anything else) already. Empty on success, else one line.
+std::string createStore(const std::string& location, const Holder& holder,
+                        std::chrono::sys_seconds now);
+// Whether the run's input names a register rather than an inventory file.
+bool isStoreLocation(const std::string& input);
 
 } // namespace dovrin::store

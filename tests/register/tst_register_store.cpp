@@ -291,6 +291,10 @@ private slots:
         QTest::newRow("an id twice refuses the file")
             << "id,radionuclide,activity,unit\nA,Co-60,1,GBq\nA,Co-60,1,GBq\n"
             << QStringList{init, import} << 2 << "*again on row 3";
+        QTest::newRow("an id twice refuses the plan too")
+            << "id,radionuclide,activity,unit\nA,Co-60,1,GBq\nA,Co-60,1,GBq\n"
+            << QStringList{init, "import REG INV --on 2026-01-10 --by ann"} << 2
+            << "*again on row 3";
         QTest::newRow("a row without an id refuses the file")
             << "id,radionuclide,activity,unit\nA,Co-60,1,GBq\n,Co-60,1,GBq\n"
             << QStringList{init, import} << 2 << "*row 3 has no id";
@@ -349,6 +353,31 @@ private slots:
         QCOMPARE(again.out, before.out);
         QCOMPARE(fileContents(folder.filePath("l2.csv")), fileContents(folder.filePath("l1.csv")));
         QCOMPARE(again.err, before.err); // with the register's last event and hash then
+    }
+
+    // The register as of a day gives what its export of that day gives as a file: results,
+    // totals per location and summary, the register's last event apart.
+    void sameAsItsExport() {
+        QTemporaryDir folder;
+        const QString dir = folder.path();
+        writeFile(folder.filePath("inv.csv"),
+                  "id,radionuclide,activity,unit,manufactured,location,last_leak_test,device\n"
+                  "A,Co-60,3.7,TBq,2020-01-01,\"Lab 1, north\",2026-01-02,camera\n"
+                  "B,Cs-137,100,GBq,03/02/2019,Vault,,\"gauge \"\"B\"\"\"\n"
+                  "C,Xx-1,1,GBq,,Vault,,\n");
+        run("init REG --holder Acme", dir, 0);
+        QCOMPARE(run("import REG INV --on 2026-01-10 --by ann --commit", dir, 1).status, 0);
+        run("record REG move --source B --on 2026-02-01 --by bob --location Store", dir, 2);
+        QCOMPARE(run("export REG --as-of 2026-03-01 -o DIR/ex.csv", dir, 3).status, 0);
+        const Outcome fromRegister =
+            run("REG --as-of 2026-03-01 --nrc --locations DIR/l1.csv", dir, 4);
+        const Outcome fromFile =
+            run("DIR/ex.csv --as-of 2026-03-01 --nrc --locations DIR/l2.csv", dir, 4);
+        QCOMPARE(fromRegister.status, 1); // C is an error row, as from the file
+        QCOMPARE(fromRegister.out, fromFile.out);
+        QCOMPARE(fileContents(folder.filePath("l1.csv")), fileContents(folder.filePath("l2.csv")));
+        QVERIFY(fromRegister.err.startsWith(fromFile.err));
+        QVERIFY(fromRegister.err.contains("register: last event 4, hash "));
     }
 
     // An event changed behind the program's back, with the triggers dropped and made again, is

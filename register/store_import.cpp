@@ -1,0 +1,458 @@
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "calendar.h"
+#include "command_line.h"
+#include "csv.h"
+#include "events.h"
+#include "fold.h"
+#include "inventory_input.h"
+#include "number_text.h"
+#include "plain_text.h"
+#include "store_words.h"
+
+// import: an inventory compared with the register, row by row, and the events that make the
+// register agree with it, recorded in one write.
+
+namespace dovrin::store_words {
+
+namespace {
+
+using namespace store;
+
+constexpr std::size_t problemsListed = 10;
+
+// "field: old -> new; ..." of the fields that differ.
+std::string changesText(const FieldValues& before, const FieldValues& after) {
+    std::string text;
+    for (std::size_t i = 0; i < fieldNames.size(); ++i)
+        if (!after[i].empty() && after[i] != before[i])
+            text += (text.empty() ? "" : "; ") + std::string(fieldNames[i]) + ": " +
+                    (before[i].empty() ? "(none)" : before[i]) + " -> " + after[i];
+    return text;
+}
+
+// The fields an import compares as a source's record: a change is a conflict, recorded only as
+// a correction with a reason. The location, the status and the dates of the last leak test and
+// inventory are what happens to a source, recorded as events of their own.
+bool isRecordField(Field field) {
+    return field != Field::location && field != Field::status && field != Field::lastLeakTest &&
+           field != Field::lastInventory;
+}
+
+// Where an inventory's row gives a source's fields that are no column of an inventory's
+// evaluation (status, device, ...): by their names in the header. The fields of other events
+// (a column "text", say) are not a source's.
+std::array<std::optional<std::size_t>, fieldNames.size()>
+extraColumns(std::span<const std::string_view> header) {
+    std::array<std::optional<std::size_t>, fieldNames.size()> columns;
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        std::string name(trimBlanks(header[i]));
+        std::ranges::transform(name, name.begin(), lowerCase);
+        const auto field = fieldNamed(name);
+        if (field && !columnNamed(name) &&
+            std::ranges::find(sourceFields(), *field) != sourceFields().end())
+            columns[static_cast<std::size_t>(*field)] = i;
+    }
+    return columns;
+}
+
+struct ImportReading {
+    DateOrder dateOrder = DateOrder::monthFirst;
+    bool decimalComma = false;
+    std::chrono::year currentYear{};
+    std::array<std::optional<std::size_t>, fieldNames.size()> extras;
+};
+
+// "the columns 'a', 'b'" of the inventory that give no field of the register (its
+// recorded_category among them), which an import names so that nothing is dropped unsaid.
+std::string columnsNotKept(const InventoryReader& reader, const ImportReading& reading) {
+    std::string list;
+    std::size_t count = 0;
+    const std::span<const std::string_view> header = reader.header();
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        const bool read = std::ranges::find(reader.columns().index, std::optional(i)) !=
+                          reader.columns().index.end();
+        const auto recorded = reader.columns()[Column::recordedCategory];
+        const bool kept =
+            (read && recorded != std::optional(i)) ||
+            std::ranges::find(reading.extras, std::optional(i)) != reading.extras.end();
+        if (!kept) {
+            list += (list.empty() ? "'" : ", '") + std::string(header[i]) + "'";
+            ++count;
+        }
+    }
+    return count == 0 ? list : (count == 1 ? "the column " : "the columns ") + list;
+}
+
+// A date as the register keeps it, yyyy-mm-dd, when it can be read; else the text as it is, so
+// that the run gives the row the error the file would.
+std::string keptDate(std::string_view text, const ImportReading& reading) {
+    const auto date = readDate(text, reading.currentYear, reading.dateOrder);
+    return date ? dayText(*date) : std::string(text);
+}
+
+void readRowValues(const InventoryRow& row, const ImportReading& reading, FieldValues& values) {
+    const auto set = [&](Field field, std::string_view text) {
+        values[static_cast<std::size_t>(field)] = trimBlanks(text);
+    };
+    for (std::string& value : values)
+        value.clear();
+    set(Field::radionuclide, row.source.radionuclide);
+    set(Field::activity, row.source.activity);
+    if (reading.decimalComma)
+        std::ranges::replace(values[static_cast<std::size_t>(Field::activity)], ',', '.');
+    set(Field::unit, row.source.unit);
+    set(Field::location, row.location);
+    set(Field::leakTestInterval, row.source.duties.leakTestInterval);
+    set(Field::inventoryInterval, row.source.duties.inventoryInterval);
+    set(Field::workingLife, row.source.duties.workingLife);
+    for (const auto& [field, text] :
+         {std::pair{Field::manufactured, row.source.manufactured},
+          std::pair{Field::lastLeakTest, row.source.duties.lastLeakTest},
+          std::pair{Field::lastInventory, row.source.duties.lastInventory}})
+        if (const std::string_view trimmed = trimBlanks(text); !trimmed.empty())
+            values[static_cast<std::size_t>(field)] = keptDate(trimmed, reading);
+    for (std::size_t i = 0; i < fieldNames.size(); ++i)
+        if (const auto column = reading.extras[i]; column && *column < row.fields.size())
+            values[i] = trimBlanks(row.fields[*column]);
+}
+
+// One import: reads the rows, plans each one's events against the register and, with
+// --commit, records them, all in one write.
+class Import {
+public:
+    Import(Transaction& transaction, const Words& words, std::chrono::year_month_day on,
+           LocalTime now, std::FILE* plan)
+        : transaction_(transaction)
+        , commit_(words.flag("--commit"))
+        , reason_(trimBlanks(words.option("--reason").value_or("")))
+        , by_(trimBlanks(words.option("--by").value_or("")))
+        , document_(trimBlanks(words.option("--document").value_or("")))
+        , on_(on)
+        , today_(dayOf(now))
+        , startHead_(transaction.head())
+        , startedEmpty_(startHead_.seq == 0)
+        , plan_(plan) {
+        constexpr std::array<std::string_view, 5> header{"row", "id", "kind", "seq", "detail"};
+        csv::appendRecord(plan_.text(), header, ',');
+    }
+
+    // Plans and records the events of one row; false when the import cannot go on.
+    bool add(const InventoryRow& row, const ImportReading& reading) {
+        const std::string rowName = "row " + std::to_string(row.number);
+        const std::string_view id = trimBlanks(row.id);
+        if (!row.problem.empty())
+            return problem(rowName + ": " + row.problem);
+        if (id.empty())
+            return problem(rowName + " has no id");
+        if (startedEmpty_) {
+            // An id met twice is found as a source of this write already (see record): no
+            // list of the ids met is kept. The write goes on, problems or not, so that every
+            // one is found.
+            if (!readAll(*transaction_.eventsOf(id), events_, error_))
+                return false;
+            if (!events_.empty())
+                return problem("id '" + std::string(id) + "' again on row " +
+                               std::to_string(row.number) + " (an id once per file)");
+        } else {
+            if (const auto first = transaction_.meet(id, row.number))
+                return problem("id '" + std::string(id) + "' on rows " + std::to_string(*first) +
+                               " and " + std::to_string(row.number));
+            if (problemCount_ > 0)
+                return true; // refused already: only the problems are looked for
+            if (!readAll(*transaction_.eventsOf(id), events_, error_))
+                return false;
+        }
+        readRowValues(row, reading, values_);
+        foldSource(events_, std::nullopt, state_);
+        row_ = row.number;
+        if (!state_.held)
+            return receive(id, rowName);
+        return changes(id);
+    }
+
+    // The sources held and not met in the file.
+    bool listAbsent() {
+        if (startedEmpty_)
+            return true;
+        SourceFolder folder(transaction_.eventsBySource(), std::nullopt);
+        while (const SourceState* state = folder.next()) {
+            if (!state->held || transaction_.met(state->id))
+                continue;
+            ++absent_;
+            planRow("", state->id, "absent", "",
+                    "held, not in the file: stays held until what became of it is recorded");
+        }
+        error_ = folder.error();
+        return error_.empty();
+    }
+
+    bool finish() {
+        if (commit_ && !transaction_.commit()) {
+            error_ = "nothing recorded: " + transaction_.error();
+            return false;
+        }
+        plan_.flush();
+        return true;
+    }
+
+    std::uint64_t problemCount() const { return problemCount_; }
+    // "refused, nothing recorded: row 3 has no id; ..."
+    std::string problems() const {
+        std::string text = "refused, nothing recorded: " + problems_;
+        if (problemCount_ > problemsListed)
+            text += "; and " + std::to_string(problemCount_ - problemsListed) + " more";
+        return text;
+    }
+    std::string error() const { return error_.empty() ? transaction_.error() : error_; }
+    std::uint64_t conflictsLeft() const { return conflicts_; }
+
+    std::string summary() const {
+        std::string text = commit_ ? "recorded " : "would record ";
+        std::uint64_t total = 0;
+        std::string counts;
+        for (std::size_t i = 0; i < kindNames.size(); ++i) {
+            total += recorded_[i];
+            if (recorded_[i] > 0)
+                counts += (counts.empty() ? "" : ", ") + std::to_string(recorded_[i]) + " " +
+                          std::string(kindNames[i]);
+        }
+        text += std::to_string(total) + (total == 1 ? " event" : " events");
+        if (!counts.empty())
+            text += " (" + counts + ")";
+        if (conflicts_ > 0)
+            text += "; " + std::to_string(conflicts_) +
+                    (conflicts_ == 1 ? " conflict" : " conflicts") +
+                    " not recorded (--commit with --reason records them as corrections)";
+        if (absent_ > 0)
+            text += "; " + std::to_string(absent_) + " held and absent from the file";
+        // A plan's write is dropped: the register stays at its head before it.
+        return text + "\n" + headLine(commit_ ? transaction_.head() : startHead_) + "\n";
+    }
+
+private:
+    bool problem(std::string text) {
+        if (problemCount_++ < problemsListed)
+            problems_ += (problems_.empty() ? "" : "; ") + text;
+        return true;
+    }
+
+    // The event to record next: one, made anew in place so that its texts keep their room.
+    Event& newEvent(std::string_view id, Kind kind, std::chrono::year_month_day on) {
+        Event& event = event_;
+        event.source = id;
+        event.kind = kind;
+        event.on = on;
+        event.by = by_;
+        event.reason.clear();
+        event.document = document_;
+        event.target = 0;
+        for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+            event.values[i].clear();
+            event.previous[i].clear();
+        }
+        return event;
+    }
+
+    void planRow(std::string_view row, std::string_view id, std::string_view kind,
+                 std::string_view seq, std::string_view detail) {
+        const std::array<std::string_view, 5> fields{row, id, kind, seq, detail};
+        csv::appendRecord(plan_.text(), fields, ',');
+        plan_.write();
+    }
+
+    bool record(Event& event, const std::string& detail) {
+        // Into a register empty at the start, every event is written, even when only planned
+        // (the write is then dropped): an id met twice is found so.
+        if ((commit_ || startedEmpty_) && !transaction_.append(event))
+            return false;
+        ++recorded_[static_cast<std::size_t>(event.kind)];
+        planRow(std::to_string(row_), event.source, nameOf(event.kind),
+                commit_ ? std::to_string(event.seq) : std::string(), detail);
+        return true;
+    }
+
+    bool receive(std::string_view id, const std::string& rowName) {
+        Event& event = newEvent(id, Kind::receive, on_);
+        event.values.swap(values_); // the row's own fields, read anew for the next row
+        if (std::string why = eventProblem(event); !why.empty())
+            return problem(rowName + ": " + why);
+        return record(event, "");
+    }
+
+    // A later day of the file's column than the register's: an event of that kind on it.
+    bool laterDay(std::string_view id, Field field, Kind kind) {
+        const std::size_t index = static_cast<std::size_t>(field);
+        const auto day = readDay(values_[index]);
+        const auto known = readDay(state_.values[index]);
+        if (!day || (known && *day <= *known))
+            return true;
+        if (*day > today_) {
+            ++conflicts_;
+            planRow(std::to_string(row_), id, "conflict", "",
+                    std::string(fieldNames[index]) + ": " + values_[index] + " is after today");
+            return true;
+        }
+        Event& event = newEvent(id, kind, *day);
+        if (kind == Kind::inventoryCheck)
+            event[Field::found] = "present";
+        return record(event, std::string(fieldNames[index]) + ": " +
+                                 (state_.values[index].empty() ? "(none)" : state_.values[index]) +
+                                 " -> " + values_[index]);
+    }
+
+    // The events of a held source whose row differs from what the register knows.
+    bool changes(std::string_view id) {
+        for (const auto& [field, kind] :
+             {std::pair{Field::location, Kind::move}, std::pair{Field::status, Kind::status}}) {
+            const std::string& value = values_[static_cast<std::size_t>(field)];
+            if (value.empty() || value == state_.values[static_cast<std::size_t>(field)])
+                continue;
+            Event& event = newEvent(id, kind, on_);
+            event[field] = value;
+            if (std::string why = eventProblem(event); !why.empty())
+                return problem("row " + std::to_string(row_) + ": " + why);
+            FieldValues after{};
+            after[static_cast<std::size_t>(field)] = value;
+            if (!record(event, changesText(state_.values, after)))
+                return false;
+        }
+        if (!laterDay(id, Field::lastLeakTest, Kind::leakTest) ||
+            !laterDay(id, Field::lastInventory, Kind::inventoryCheck))
+            return false;
+        FieldValues changed{};
+        bool conflict = false;
+        for (const Field field : sourceFields()) {
+            const std::size_t index = static_cast<std::size_t>(field);
+            if (isRecordField(field) && !values_[index].empty() &&
+                values_[index] != state_.values[index]) {
+                changed[index] = values_[index];
+                conflict = true;
+            }
+        }
+        if (!conflict)
+            return true;
+        const std::string detail = changesText(state_.values, changed);
+        if (!commit_ || reason_.empty()) {
+            ++conflicts_;
+            planRow(std::to_string(row_), id, "conflict", "", detail);
+            return true;
+        }
+        Event& event = newEvent(id, Kind::correct, on_);
+        event.values = changed;
+        event.target = state_.receivedBy;
+        event.reason = reason_;
+        if (std::string why = registerProblem(event, events_); !why.empty())
+            return problem("row " + std::to_string(row_) + ": " + why);
+        return record(event, detail);
+    }
+
+    Transaction& transaction_;
+    bool commit_;
+    std::string reason_;
+    std::string by_;
+    std::string document_;
+    std::chrono::year_month_day on_;
+    std::chrono::year_month_day today_;
+    Head startHead_;
+    bool startedEmpty_;
+    csv::Writer plan_;
+    std::uint64_t row_ = 0;
+    FieldValues values_;
+    Event event_;
+    std::vector<Event> events_;
+    SourceState state_;
+    std::array<std::uint64_t, kindNames.size()> recorded_{};
+    std::uint64_t conflicts_ = 0;
+    std::uint64_t absent_ = 0;
+    std::uint64_t problemCount_ = 0;
+    std::string problems_;
+    std::string error_;
+};
+
+bool copyFile(std::FILE* from, std::FILE* to) {
+    std::rewind(from);
+    char block[1 << 16];
+    for (std::size_t count; (count = std::fread(block, 1, sizeof block, from)) > 0;)
+        if (std::fwrite(block, 1, count, to) != count)
+            return false;
+    return std::ferror(from) == 0 && std::fflush(to) == 0;
+}
+
+} // namespace
+
+// import REGISTER INVENTORY --on DATE --by NAME [--commit] [--reason TEXT] [reading options]
+int importInventory(std::span<const std::string_view> arguments, std::FILE* standardInput,
+                    std::FILE* standardOutput, std::FILE* standardError, LocalTime now) {
+    const Words words = readWords(arguments, {"--commit", "--decimal-comma"}, {"--column"});
+    if (!words.error.empty())
+        return refuse(standardError, words.error);
+    if (words.operands.size() != 2)
+        return refuse(standardError, "import takes a register and an inventory: import REGISTER "
+                                     "INVENTORY --on DATE --by NAME");
+    RunOptions options;
+    options.decimalComma = words.flag("--decimal-comma");
+    for (const auto& [name, value] : words.options) {
+        if (name == "--on" || name == "--by" || name == "--reason" || name == "--document")
+            continue;
+        if (name != "--separator" && name != "--column" && name != "--sheet" &&
+            name != "--date-order")
+            return refuse(standardError, "unknown option '" + std::string(name) + "'");
+        if (std::string why = applyRunOption(name, value, options); !why.empty())
+            return refuse(standardError, why);
+    }
+    std::string error;
+    const auto on = readOn(words, now, error);
+    if (!on)
+        return refuse(standardError, error);
+    if (trimBlanks(words.option("--by").value_or("")).empty())
+        return refuse(standardError, "import needs who records it (--by NAME)");
+
+    const std::string registerPath(words.operands[0]);
+    const std::string inventoryPath(words.operands[1]);
+    const Opening opening = openStore(registerPath, Access::write);
+    if (!opening.store)
+        return refuse(standardError, opening.error);
+    InventoryFile input;
+    if (!input.open(inventoryPath, standardInput, options.inventory))
+        return refuse(standardError, input.error());
+    InventoryReader reader(input.rows(), options.inventory);
+    if (!reader.readHeader())
+        return refuse(standardError, reader.error());
+    if (!reader.columns()[Column::id])
+        return refuse(standardError, quotedPath(inventoryPath) +
+                                         " has no id column: an import keys its sources by id");
+    const ImportReading reading{options.dateOrder, options.decimalComma, dayOf(now).year(),
+                                extraColumns(reader.header())};
+
+    const auto transaction = opening.store->beginWrite(universalTime(now));
+    if (!transaction)
+        return refuse(standardError, opening.store->error());
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> planFile(std::tmpfile(), &std::fclose);
+    if (!planFile)
+        return refuse(standardError, "cannot make a temporary file: " + systemError(errno));
+    Import import(*transaction, words, *on, now, planFile.get());
+    InventoryRow row;
+    while (reader.next(row))
+        if (!import.add(row, reading))
+            return refuse(standardError, "nothing recorded: " + import.error());
+    if (const std::string why = reader.readError(); !why.empty())
+        return refuse(standardError, "cannot read " + quotedPath(inventoryPath) + ": " + why);
+    if (import.problemCount() > 0)
+        return refuse(standardError, quotedPath(inventoryPath) + " " + import.problems());
+    if (!import.listAbsent() || !import.finish())
+        return refuse(standardError, import.error());
+    if (!copyFile(planFile.get(), standardOutput))
+        return refuse(standardError, "cannot write the import's events: " + systemError(errno));
+    std::fputs(import.summary().c_str(), standardError);
+    if (const std::string left = columnsNotKept(reader, reading); !left.empty())
+        std::fprintf(standardError, "not kept by the register: %s\n", left.c_str());
+    return import.conflictsLeft() > 0 ? 1 : 0;
+}
+
+} // namespace dovrin::store_words
