@@ -264,12 +264,31 @@ bool readJson(std::string_view text, FieldValues& values) {
 }
 
 // Reads the statement's row into event; false with why for a row that is not an event.
-bool readEvent(const Statement& row, Event& event, std::string& why) {
+// The last day and moment read, with their texts: the events of one write share their moment,
+// and often their day, which are then read once.
+struct LastRead {
+    std::string dayText;
+    std::optional<std::chrono::year_month_day> day;
+    std::string momentText;
+    std::optional<std::chrono::sys_seconds> moment;
+};
+
+template <typename Value, typename Read>
+Value readOnce(std::string_view text, std::string& lastText, Value& last, Read read) {
+    if (text != lastText || !last) {
+        lastText = text;
+        last = read(text);
+    }
+    return last;
+}
+
+bool readEvent(const Statement& row, Event& event, LastRead& lastRead, std::string& why) {
     event.seq = row.integer(seqColumn);
     event.source = row.text(sourceColumn);
     const auto kind = kindNamed(row.text(kindColumn));
-    const auto on = readDay(row.text(onColumn));
-    const auto recordedAt = readMomentText(row.text(recordedAtColumn));
+    const auto on = readOnce(row.text(onColumn), lastRead.dayText, lastRead.day, readDay);
+    const auto recordedAt =
+        readOnce(row.text(recordedAtColumn), lastRead.momentText, lastRead.moment, readMomentText);
     if (!kind || !on || !recordedAt) {
         why = "event " + std::to_string(event.seq) + " cannot be read (its kind, day or moment)";
         return false;
@@ -328,7 +347,7 @@ public:
             error_ = databaseError(db_);
             return nullptr;
         }
-        return readEvent(statement_, event_, error_) ? &event_ : nullptr;
+        return readEvent(statement_, event_, lastRead_, error_) ? &event_ : nullptr;
     }
     std::string error() const override { return error_; }
 
@@ -336,6 +355,7 @@ private:
     sqlite3* db_;
     Statement statement_;
     Event event_;
+    LastRead lastRead_;
     std::string error_;
 };
 

@@ -249,6 +249,17 @@ private slots:
                            "record REG dispose --source A --on 2026-03-02 --by bob --method m"}
             << 2 << "*is not held";
 
+        QTest::newRow("history of one source between two days, as known at a moment")
+            << ""
+            << QStringList{init,
+                           received,
+                           "record REG move --source A --on 2026-02-01 --by bob --location B",
+                           "record REG move --source A --on 2026-03-01 --by bob --location C",
+                           "record REG note --source A --on 2026-02-02 --by bob --text seen",
+                           "history REG --source A --from 2026-02-01 --to 2026-02-28 "
+                           "--known-at 2026-06-01T10:03"}
+            << 0 << "move:A";
+
         // The import.
         QTest::newRow("import plans without recording")
             << inv
