@@ -446,10 +446,10 @@ std::string summaryText(const RunSummary& summary) {
                 " recorded category differs from both categories by A/D\n";
     if (!summary.registerHead.empty())
         text += summary.registerHead + "\n";
-    if (!summary.perHolder.empty())
-        text += "by holder and category by A/D:\n";
-    for (const auto& [holder, counts] : summary.perHolder) {
-        text += "  " + holder + ":";
+    // A national inventory's: its sources by category by A/D, in all and for each holder.
+    if (summary.perHolder.empty())
+        return text;
+    const auto appendCounts = [&text](const auto& counts) {
         for (std::size_t i = 0; i < counts.size(); ++i)
             if (counts[i] > 0)
                 text += " " +
@@ -457,6 +457,17 @@ std::string summaryText(const RunSummary& summary) {
                                                    : std::string("none")) +
                         ": " + std::to_string(counts[i]) + ",";
         text.back() = '\n';
+    };
+    std::array<std::uint64_t, categoryLabels.size() + 1> all{};
+    for (const auto& [holder, counts] : summary.perHolder)
+        for (std::size_t i = 0; i < counts.size(); ++i)
+            all[i] += counts[i];
+    text += "by category by A/D:";
+    appendCounts(all);
+    text += "by holder and category by A/D:\n";
+    for (const auto& [holder, counts] : summary.perHolder) {
+        text += "  " + holder + ":";
+        appendCounts(counts);
     }
     return text;
 }

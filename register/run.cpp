@@ -226,12 +226,14 @@ RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& o
         if (recordedCategory)
             run.summary.recordedCategoryDiffers = 0;
         appendOutputHeader(head, reader.header(), separator, recordedCategory);
-        // A national inventory's rows are counted by their holder too.
+        // A national inventory's rows are counted by their holder too, and its locations are
+        // the holders' own: two licensees' "Store" are two places, never added up together.
         std::optional<std::size_t> holderField;
         if (options.national)
             if (const auto found = std::ranges::find(reader.header(), store::holderColumn);
                 found != reader.header().end())
                 holderField = static_cast<std::size_t>(found - reader.header().begin());
+        std::string holdersLocation;
         int writeError = 0; // errno of the first write that failed
         const auto write = [&](std::string_view text) {
             if (writeError == 0 && !writeAll(results.stream(), text))
@@ -246,7 +248,12 @@ RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& o
                     const std::string_view location =
                         textOf(fields, reader.columns(), Column::location);
                     const SourceResult& result = batch.results[row];
-                    locations.add(location, result);
+                    if (holderField)
+                        locations.add(
+                            store::holdersLocation(fields[*holderField], location, holdersLocation),
+                            result);
+                    else
+                        locations.add(location, result);
                     count(batch.numbers[row], result, run.summary);
                     if (holderField && result.categorised)
                         countByHolder(fields[*holderField], result, run.summary);

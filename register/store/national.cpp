@@ -44,6 +44,14 @@ std::optional<csv::Record> NationalRows::next() {
     return std::nullopt;
 }
 
+std::string_view holdersLocation(std::string_view holder, std::string_view location,
+                                 std::string& text) {
+    text.assign(holder);
+    text += ": ";
+    text += location;
+    return text;
+}
+
 std::optional<PlainLine> NationalRows::nextPlainLine() {
     // A holder's first row, the last one's end and every row with quotes go through next().
     if (!rows_ || !plainName_)

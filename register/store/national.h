@@ -20,6 +20,12 @@ namespace dovrin::store {
 // The column the national inventory adds, and the summary counts by.
 inline constexpr std::string_view holderColumn = "holder";
 
+// "HOLDER: LOCATION", the place a national inventory's totals add a holder's sources up at:
+// each holder's locations are its own. A holder's name has no colon (the registry refuses one),
+// so that no two holders' places are ever one text. Written into text, which it returns.
+std::string_view holdersLocation(std::string_view holder, std::string_view location,
+                                 std::string& text);
+
 class NationalRows final : public RowSource {
 public:
     NationalRows(NationalRegistry& registry, std::vector<RegistryHolder> holders,

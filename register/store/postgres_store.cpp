@@ -61,7 +61,10 @@ std::string schemaSql() {
 CREATE SCHEMA dovrin;
 CREATE TABLE dovrin.about (schema_version integer NOT NULL, created_at timestamptz NOT NULL);
 CREATE TABLE dovrin.holder (
-    role text COLLATE "C" PRIMARY KEY, name text NOT NULL UNIQUE, licence text NOT NULL,
+    role text COLLATE "C" PRIMARY KEY, licence text NOT NULL,
+    -- No colon: the national totals name a holder's location "HOLDER: LOCATION" (national.h).
+    name text NOT NULL UNIQUE
+        CONSTRAINT holder_name_has_no_colon CHECK (position(':' IN name) = 0),
     added_at timestamptz NOT NULL);
 CREATE TABLE dovrin.journal (
     holder text COLLATE "C" NOT NULL DEFAULT current_user REFERENCES dovrin.holder (role),
@@ -154,7 +157,8 @@ BEGIN
         EXECUTE format('CREATE ROLE %I LOGIN', role_name);
     END IF;
     EXECUTE format('GRANT dovrin_holder TO %I', role_name);
-    INSERT INTO dovrin.holder VALUES (role_name, holder_name, holder_licence, added);
+    INSERT INTO dovrin.holder (role, name, licence, added_at)
+        VALUES (role_name, holder_name, holder_licence, added);
 END $$;
 CREATE FUNCTION dovrin.add_inspector(role_name text) RETURNS void LANGUAGE plpgsql
 SET search_path = pg_catalog, pg_temp AS $$

@@ -1,6 +1,8 @@
 // The registry on a real PostgreSQL server: each role kept where it belongs by the database
 // itself, values stored as text whatever they hold, and many writers at once.
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include <libpq-fe.h>
@@ -237,9 +239,13 @@ private slots:
         QCOMPARE(ask("insp", "SELECT count(*) FROM dovrin.journal").value, std::string("4"));
     }
 
-    // The regulator's inventory keeps each holder's sources apart, even under one id.
+    // The regulator's inventory keeps each holder's sources apart, even under one id, and adds
+    // up each holder's locations alone.
     void nationalInventory() {
-        const Outcome national = run({"registry", address("insp"), "--as-of", "2026-01-01"});
+        const std::string totals =
+            QDir::temp().filePath(QString::fromStdString(database + "_totals.csv")).toStdString();
+        const Outcome national =
+            run({"registry", address("insp"), "--as-of", "2026-01-01", "--locations", totals});
         QVERIFY2(national.status == 0, national.err.constData());
         const QList<QByteArray> lines = national.out.trimmed().split('\n');
         QCOMPARE(lines.size(), 4);
@@ -248,6 +254,15 @@ private slots:
         QVERIFY(lines[2].startsWith("Holder b,A1,Cs-137,"));
         QVERIFY(lines[3].startsWith("Holder b,B1,Cs-137,"));
         QVERIFY2(national.err.contains("Holder b: 2: 2\n"), national.err.constData());
+        QFile file(QString::fromStdString(totals));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray places = file.readAll();
+        file.remove();
+        QVERIFY2(places.contains("\nHolder a: Vault,1,") && places.contains("\nHolder b: Vault,2,"),
+                 places.constData());
+        QCOMPARE(
+            run({"registry", "add-holder", address("postgres"), "A: B", "--role", "hold_e"}).status,
+            2);
     }
 
     // Writers at once, two for each of four holders: every event lands once, each holder's
