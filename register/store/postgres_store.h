@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,8 @@ struct NationalOpening {
     std::unique_ptr<NationalRegistry> registry; // none when refused
     std::string error;
 };
+// Opens the registry at address to read it whole, in one snapshot: the national inventory of one
+// moment. Refused, with one line, for the owner or a superuser and for a database without one.
 NationalOpening openNationalRegistry(const std::string& address);
 
 // The owner's commands. Each connects as the registry's owner (who runs init and so owns what it
