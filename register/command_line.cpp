@@ -12,6 +12,7 @@
 #include "output.h"
 #include "output_files.h"
 #include "plain_text.h"
+#include "registry_commands.h"
 #include "store_commands.h"
 
 #ifndef DOVRIN_VERSION
@@ -33,6 +34,10 @@ constexpr std::string_view usage = R"usage(Usage: dovrin-register [OPTION]... IN
        dovrin-register history REGISTER [--source ID] [--from DATE] [--to DATE]
        dovrin-register export REGISTER --as-of DATE -o FILE
        dovrin-register verify REGISTER
+       dovrin-register registry init URI
+       dovrin-register registry add-holder URI NAME --role ROLE [--licence TEXT]
+       dovrin-register registry add-inspector URI ROLE
+       dovrin-register registry [OPTION]... URI [--as-of DATE] [--known-at MOMENT]
 Categorise every sealed radioactive source of an inventory (a CSV file, a sheet of an .xlsx or
 .ods workbook, or - for standard input) and write each row with its results as CSV to standard
 output. A workbook is recognised by what the file holds, whatever its name.
@@ -89,6 +94,20 @@ Register commands:
                            events
   verify REGISTER          check the database and the hash chain of its events: names the first
                            event that does not match (exit status 1)
+
+A registry keeps the registers of many holders on a PostgreSQL server. Wherever a command takes
+a REGISTER, a registry's address (a postgresql:// URI or service=NAME) also works: the role it
+connects as is the holder whose register it is.
+
+Registry commands (URI: a postgresql:// or postgres:// URI, or service=NAME):
+  registry init URI        make the registry's tables, roles and policies, as their owner
+  registry add-holder URI NAME --role ROLE [--licence TEXT]
+                           add a holder, whose events the database role ROLE records
+  registry add-inspector URI ROLE
+                           let ROLE read every holder's events, and write none
+  registry [OPTION]... URI the national inventory: every holder's sources held on the as-of
+                           day, with a first column holder; the summary counts them by holder
+                           and category by A/D
 
 Options:
   -o, --output FILE        write the results to FILE instead of standard output
@@ -506,6 +525,29 @@ std::string summaryText(const RunSummary& summary) {
                 " recorded category differs from both categories by A/D\n";
     if (!summary.registerHead.empty())
         text += summary.registerHead + "\n";
+    // A national inventory's: its sources by category by A/D, in all and for each holder.
+    if (summary.perHolder.empty())
+        return text;
+    const auto appendCounts = [&text](const auto& counts) {
+        for (std::size_t i = 0; i < counts.size(); ++i)
+            if (counts[i] > 0)
+                text += " " +
+                        (i < categoryLabels.size() ? std::string(categoryLabels[i])
+                                                   : std::string("none")) +
+                        ": " + std::to_string(counts[i]) + ",";
+        text.back() = '\n';
+    };
+    std::array<std::uint64_t, categoryLabels.size() + 1> all{};
+    for (const auto& [holder, counts] : summary.perHolder)
+        for (std::size_t i = 0; i < counts.size(); ++i)
+            all[i] += counts[i];
+    text += "by category by A/D:";
+    appendCounts(all);
+    text += "by holder and category by A/D:\n";
+    for (const auto& [holder, counts] : summary.perHolder) {
+        text += "  " + holder + ":";
+        appendCounts(counts);
+    }
     return text;
 }
 
@@ -514,7 +556,12 @@ int runRegister(std::span<const std::string_view> arguments, std::FILE* standard
                 LocalTime now) {
     if (!arguments.empty() && isStoreCommand(arguments.front()))
         return runStoreCommand(arguments, standardInput, standardOutput, standardError, now);
-    const Arguments read = readArguments(arguments);
+    if (isRegistryOwnerCommand(arguments))
+        return runRegistryOwnerCommand(arguments.subspan(1), standardOutput, standardError, now);
+    // registry URI: the national inventory, read by the run as any inventory is.
+    const bool national = !arguments.empty() && arguments.front() == "registry";
+    Arguments read = readArguments(national ? arguments.subspan(1) : arguments);
+    read.options.national = national;
     if (!read.error.empty()) {
         std::fprintf(standardError, "%s: %s (see %s --help)\n", programName.data(),
                      read.error.c_str(), programName.data());

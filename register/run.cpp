@@ -13,9 +13,11 @@
 #include "events.h"
 #include "fold.h"
 #include "inventory_input.h"
+#include "national.h"
 #include "output.h"
 #include "output_files.h"
 #include "plain_text.h"
+#include "postgres_store.h"
 
 namespace dovrin {
 
@@ -39,6 +41,13 @@ void count(std::uint64_t rowNumber, const SourceResult& result, RunSummary& summ
     ++summary.perCategoryByAOverD[severityOf(result.categoryByAOverD)];
     if (result.recordedCategoryDiffers)
         ++*summary.recordedCategoryDiffers;
+}
+
+void countByHolder(std::string_view holder, const SourceResult& result, RunSummary& summary) {
+    auto counts = summary.perHolder.find(holder);
+    if (counts == summary.perHolder.end())
+        counts = summary.perHolder.emplace(std::string(holder), decltype(counts->second){}).first;
+    ++counts->second[severityOf(result.categoryByAOverD)];
 }
 
 bool hasDuties(const SourceResult& result) {
@@ -95,6 +104,12 @@ bool writeAll(std::FILE* file, std::string_view text) {
     return std::fwrite(text.data(), 1, text.size(), file) == text.size();
 }
 
+// The day a register's sources are folded to: --as-of's, or today's.
+std::chrono::year_month_day asOfDay(const RunOptions& options, LocalTime now) {
+    return std::chrono::year_month_day{
+        std::chrono::floor<std::chrono::days>(options.asOf.value_or(now))};
+}
+
 RunResult failure(std::string error) {
     RunResult result;
     result.error = std::move(error);
@@ -106,6 +121,8 @@ RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& o
                          const RunRadionuclides& radionuclides, LocalTime now,
                          std::FILE* standardOutput, const Progress& progress);
 RunResult categoriseRegister(const RunOptions& options, const RunRadionuclides& radionuclides,
+                             LocalTime now, std::FILE* standardOutput, const Progress& progress);
+RunResult categoriseRegistry(const RunOptions& options, const RunRadionuclides& radionuclides,
                              LocalTime now, std::FILE* standardOutput, const Progress& progress);
 
 } // namespace
@@ -148,7 +165,10 @@ RunResult categoriseInventory(const RunOptions& options, LocalTime now, std::FIL
     if (!radionuclides.error.empty())
         return failure(radionuclides.error);
 
-    // The input: a kept register's sources held on the day, or an inventory file.
+    // The input: a registry's national inventory, a kept register's sources held on the day, or
+    // an inventory file.
+    if (options.national)
+        return categoriseRegistry(options, radionuclides, now, standardOutput, progress);
     if (options.input != standardStream && store::isStoreLocation(options.input))
         return categoriseRegister(options, radionuclides, now, standardOutput, progress);
     if (options.knownAt)
@@ -207,6 +227,14 @@ RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& o
         if (recordedCategory)
             run.summary.recordedCategoryDiffers = 0;
         appendOutputHeader(head, reader.header(), separator, recordedCategory);
+        // A national inventory's rows are counted by their holder too, and its locations are
+        // the holders' own: two licensees' "Store" are two places, never added up together.
+        std::optional<std::size_t> holderField;
+        if (options.national)
+            if (const auto found = std::ranges::find(reader.header(), store::holderColumn);
+                found != reader.header().end())
+                holderField = static_cast<std::size_t>(found - reader.header().begin());
+        std::string holdersLocation;
         int writeError = 0; // errno of the first write that failed
         const auto write = [&](std::string_view text) {
             if (writeError == 0 && !writeAll(results.stream(), text))
@@ -221,8 +249,15 @@ RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& o
                     const std::string_view location =
                         textOf(fields, reader.columns(), Column::location);
                     const SourceResult& result = batch.results[row];
-                    locations.add(location, result);
+                    if (holderField)
+                        locations.add(
+                            store::holdersLocation(fields[*holderField], location, holdersLocation),
+                            result);
+                    else
+                        locations.add(location, result);
                     count(batch.numbers[row], result, run.summary);
+                    if (holderField && result.categorised)
+                        countByHolder(fields[*holderField], result, run.summary);
                     if (!hasDuties(result))
                         continue;
                     const SourceKey key{textOf(fields, reader.columns(), Column::id),
@@ -317,14 +352,31 @@ RunResult categoriseRegister(const RunOptions& options, const RunRadionuclides& 
     const auto head = opening.store->head(options.knownAt);
     if (!head)
         return failure("cannot read " + quotedPath(options.input) + ": " + opening.store->error());
-    const auto day = std::chrono::year_month_day{
-        std::chrono::floor<std::chrono::days>(options.asOf.value_or(now))};
-    store::HeldSourceRows rows(opening.store->eventsBySource({{}, options.knownAt}), day);
+    store::HeldSourceRows rows(opening.store->eventsBySource({{}, options.knownAt}),
+                               asOfDay(options, now));
     RunResult run =
         categoriseRows(rows, false, options, radionuclides, now, standardOutput, progress);
     if (run.status != runImpossible)
         run.summary.registerHead = registerHeadText(*head);
     return run;
+}
+
+// Every holder's sources held on the as-of day, as known at --known-at, through the same run.
+RunResult categoriseRegistry(const RunOptions& options, const RunRadionuclides& radionuclides,
+                             LocalTime now, std::FILE* standardOutput, const Progress& progress) {
+    if (!store::isRegistryAddress(options.input))
+        return failure(quotedPath(options.input) +
+                       " is not a registry's address (postgresql://..., postgres://... or "
+                       "service=NAME)");
+    const store::NationalOpening opening = store::openNationalRegistry(options.input);
+    if (!opening.registry)
+        return failure(opening.error);
+    auto holders = opening.registry->holders();
+    if (!holders)
+        return failure("cannot read the registry's holders: " + opening.registry->error());
+    store::NationalRows rows(*opening.registry, std::move(*holders), {{}, options.knownAt},
+                             asOfDay(options, now));
+    return categoriseRows(rows, false, options, radionuclides, now, standardOutput, progress);
 }
 
 } // namespace

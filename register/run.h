@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -39,6 +40,10 @@ struct RunOptions {
     // A kept register given as the input is read as known at this moment (--known-at): the
     // events recorded up to it, inclusive. None: every event.
     std::optional<std::chrono::sys_seconds> knownAt;
+    // The input is a regulator's registry (an address), read as its national inventory: every
+    // holder's sources held on the day, the holder's name in a first column, and the summary's
+    // counts by holder.
+    bool national = false;
     DateOrder dateOrder = DateOrder::unstated;
     std::string nuclides; // the user's radionuclides: a CSV file, or empty for none
     DutyRules duties;
@@ -96,6 +101,10 @@ struct RunSummary {
     // Read from a kept register: its last event and hash, which a report filed elsewhere keeps
     // so that a later edit of the register can be told (registerHeadText); empty otherwise.
     std::string registerHead;
+    // A national inventory's sources by holder, each holder's by category by A/D in the order of
+    // categoryLabels (the last: not categorised by A/D); empty for another input.
+    std::map<std::string, std::array<std::uint64_t, categoryLabels.size() + 1>, std::less<>>
+        perHolder;
 };
 
 struct RunResult {

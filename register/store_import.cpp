@@ -63,7 +63,7 @@ extraColumns(std::span<const std::string_view> header) {
 }
 
 struct ImportReading {
-    DateOrder dateOrder = DateOrder::monthFirst;
+    DateOrder dateOrder = DateOrder::unstated;
     bool decimalComma = false;
     std::chrono::year currentYear{};
     std::array<std::optional<std::size_t>, fieldNames.size()> extras;

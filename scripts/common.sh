@@ -8,7 +8,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
           qt6-charts-dev libqt6opengl6-dev fonts-liberation xvfb xauth python3 dpkg-dev file
           desktop-file-utils appstream lintian poppler-utils python3-icalendar libzip-dev
-          libexpat1-dev pkg-config python3-openpyxl python3-odf libsqlite3-dev libssl-dev)
+          libexpat1-dev pkg-config python3-openpyxl python3-odf libsqlite3-dev libssl-dev
+          libpq-dev postgresql)
 
 fail() { echo "error: $*" >&2; exit 1; }
 

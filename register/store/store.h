@@ -207,9 +207,9 @@ struct Opening {
     std::string error;            // one line, naming the register, when refused
 };
 
-// The register at a location, whichever backend keeps it (today a register file's path): the
-// commands and the run open registers only through these, so that a backend added later is
-// chosen here by its location alone.
+// The register at a location, whichever backend keeps it (a register file's path, or a
+// registry's connection: open_store.cpp): the commands and the run open registers only through
+// these, so that a backend is chosen by its location alone.
 //
 // Opens the register; for Access::write, refuses one that cannot be written. Never creates one.
 Opening openStore(const std::string& location, Access access);

@@ -59,13 +59,28 @@ struct Outcome {
     QByteArray err;
 };
 
+// The cases' tables run on a register file, or, when DOVRIN_TEST_REGISTRY gives a registry's
+// address with USER for the role, on a registry: each case's REG is then a new holder of it,
+// made by the owner (postgres) where a case makes its file with init, and named by its role.
+const QString registryAddress = qEnvironmentVariable("DOVRIN_TEST_REGISTRY");
+QString registryRole; // the holder of the case running on the registry
+
+QString onRegistry(QString line) {
+    if (registryRole.isEmpty())
+        return line;
+    const QString owner = QString(registryAddress).replace("USER", "postgres");
+    if (line.startsWith("init REG --holder ")) // a registry's holders have names of their own
+        return "registry add-holder " + owner + " " + registryRole + " --role " + registryRole;
+    return line.replace("REG", QString(registryAddress).replace("USER", registryRole));
+}
+
 // One command line, its words split at blanks outside single quotes; REG, INV and DIR name the
 // register, the inventory and the folder.
 Outcome run(const QString& line, const QString& folder, int step) {
     std::vector<std::string> words;
     QString word;
     bool quoted = false, inWord = false;
-    for (const QChar c : line + ' ') {
+    for (const QChar c : onRegistry(line) + ' ') {
         if (c == '\'') {
             quoted = !quoted;
             inWord = true;
@@ -308,6 +323,9 @@ private slots:
         QFETCH(QStringList, lines);
         QFETCH(int, status);
         QFETCH(QString, expected);
+        static int cases = 0;
+        if (!registryAddress.isEmpty())
+            registryRole = "store_case_" + QString::number(++cases);
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
         writeFile(folder.filePath("inv.csv"), inventory.toUtf8());
