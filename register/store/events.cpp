@@ -326,4 +326,13 @@ std::string hexText(const Hash& hash) {
     return text;
 }
 
+void sealEvent(Event& event, const Head& head, std::chrono::sys_seconds recordedAt) {
+    event.seq = head.seq + 1;
+    event.recordedAt = recordedAt;
+    for (std::size_t i = 0; i < fieldNames.size(); ++i)
+        if (event.kind != Kind::correct || event.values[i].empty())
+            event.previous[i].clear();
+    event.hash = chainHash(head.hash, event);
+}
+
 } // namespace dovrin::store

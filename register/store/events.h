@@ -47,4 +47,9 @@ std::string previousText(const Event& event);
 Hash chainHash(const Hash& previous, const Event& event);
 std::string hexText(const Hash& hash);
 
+// Gives an event its place after the head: the next seq, the moment it is recorded at, old
+// values only for the fields a correction changes, and its hash. Every backend seals its events
+// so, so that the same event chains to the same hash in either.
+void sealEvent(Event& event, const Head& head, std::chrono::sys_seconds recordedAt);
+
 } // namespace dovrin::store

@@ -678,14 +678,7 @@ public:
             error_ = "a value of event of " + event.source + " holds a zero byte";
             return false;
         }
-        event.seq = head_.seq + 1;
-        event.recordedAt = now_;
-        // Old values belong to a correction's changed fields alone, as in a register file, so
-        // that the same event chains to the same hash in either backend.
-        for (std::size_t i = 0; i < fieldNames.size(); ++i)
-            if (event.kind != Kind::correct || event.values[i].empty())
-                event.previous[i].clear();
-        event.hash = chainHash(head_.hash, event);
+        sealEvent(event, head_, now_);
         pending_.emplace_back(std::to_string(event.seq));
         pending_.emplace_back(event.source);
         pending_.emplace_back(std::string(nameOf(event.kind)));

@@ -450,12 +450,7 @@ public:
     }
 
     bool append(Event& event) override {
-        event.seq = head_.seq + 1;
-        event.recordedAt = nowMoment_;
-        for (std::size_t i = 0; i < fieldNames.size(); ++i)
-            if (event.kind != Kind::correct || event.values[i].empty())
-                event.previous[i].clear();
-        event.hash = chainHash(head_.hash, event);
+        sealEvent(event, head_, nowMoment_);
         day_ = dayText(event.on);
         fields_.clear();
         appendJson(fields_, event.values, event.values);
