@@ -22,8 +22,8 @@ std::string addressProblem(const Words& words, std::size_t operands, std::string
     if (words.operands.size() != operands)
         return "registry " + std::string(usage);
     if (!store::isRegistryAddress(words.operands[0]))
-        return "'" + std::string(words.operands[0]) +
-               "' is not a registry's address (postgresql://..., postgres://... or service=NAME)";
+        return store::shownLocation(words.operands[0]) +
+               " is not a registry's address (postgresql://..., postgres://... or service=NAME)";
     return {};
 }
 

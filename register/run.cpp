@@ -351,7 +351,8 @@ RunResult categoriseRegister(const RunOptions& options, const RunRadionuclides& 
         return failure(opening.error);
     const auto head = opening.store->head(options.knownAt);
     if (!head)
-        return failure("cannot read " + quotedPath(options.input) + ": " + opening.store->error());
+        return failure("cannot read " + store::shownLocation(options.input) + ": " +
+                       opening.store->error());
     store::HeldSourceRows rows(opening.store->eventsBySource({{}, options.knownAt}),
                                asOfDay(options, now));
     RunResult run =
@@ -365,7 +366,7 @@ RunResult categoriseRegister(const RunOptions& options, const RunRadionuclides& 
 RunResult categoriseRegistry(const RunOptions& options, const RunRadionuclides& radionuclides,
                              LocalTime now, std::FILE* standardOutput, const Progress& progress) {
     if (!store::isRegistryAddress(options.input))
-        return failure(quotedPath(options.input) +
+        return failure(store::shownLocation(options.input) +
                        " is not a registry's address (postgresql://..., postgres://... or "
                        "service=NAME)");
     const store::NationalOpening opening = store::openNationalRegistry(options.input);

@@ -264,7 +264,7 @@ int verify(const Words& words, std::FILE* standardOutput, std::FILE* standardErr
     if (!opening.store)
         return refuse(standardError, opening.error);
     const auto found = [&](std::string why) {
-        std::fprintf(standardOutput, "%s: %s\n", quotedPath(path).c_str(), why.c_str());
+        std::fprintf(standardOutput, "%s: %s\n", shownLocation(path).c_str(), why.c_str());
         return 1;
     };
     if (std::string why = opening.store->checkStorage(); !why.empty())
@@ -282,8 +282,9 @@ int verify(const Words& words, std::FILE* standardOutput, std::FILE* standardErr
     }
     if (!events->error().empty())
         return found(events->error());
-    std::fprintf(standardOutput, "%s: sound, %llu events chained\n%s\n", quotedPath(path).c_str(),
-                 static_cast<unsigned long long>(head.seq), registerHeadText(head).c_str());
+    std::fprintf(standardOutput, "%s: sound, %llu events chained\n%s\n",
+                 shownLocation(path).c_str(), static_cast<unsigned long long>(head.seq),
+                 registerHeadText(head).c_str());
     return 0;
 }
 
