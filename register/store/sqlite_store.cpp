@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t applicationId = 0x44767267;
 constexpr int schemaVersion = 1;
 constexpr int busyMilliseconds = 10000;
+constexpr int pageSize = 8192;
 
 // The file header's offsets of user_version and application_id (sqlite.org, database file
 // format, 1.3 The Database Header).
@@ -407,6 +408,69 @@ std::optional<LastEvent> readLast(sqlite3* db, std::string& error,
     return found;
 }
 
+// The events one insert statement writes when a write has that many.
+constexpr std::size_t batchRows = 64;
+
+std::string insertRows(std::size_t rows) {
+    std::string sql = "INSERT OR ROLLBACK INTO journal VALUES ";
+    for (std::size_t row = 0; row < rows; ++row) {
+        sql += row == 0 ? "(?" : ", (?";
+        for (std::size_t i = 1; i < columnCount; ++i)
+            sql += ", ?";
+        sql += ')';
+    }
+    return sql;
+}
+
+// An event's row of the journal, its texts kept until it is inserted.
+struct JournalRow {
+    std::uint64_t seq = 0;
+    std::string source;
+    std::string_view kind;
+    std::string day;
+    std::string by;
+    std::string reason;
+    std::string document;
+    std::uint64_t target = 0;
+    std::string fields;
+    std::string previous;
+    Hash hash{};
+};
+
+// Binds the row's columns from the parameter after offset on.
+void bindRow(Statement& insert, std::size_t offset, const JournalRow& row,
+             const std::string& recordedAt) {
+    const auto at = [&](JournalColumn column) {
+        return static_cast<int>(offset + static_cast<std::size_t>(column) + 1);
+    };
+    insert.bind(at(seqColumn), row.seq);
+    insert.bindNotNull(at(sourceColumn), row.source);
+    insert.bindNotNull(at(kindColumn), row.kind);
+    insert.bindNotNull(at(onColumn), row.day);
+    insert.bindNotNull(at(recordedAtColumn), recordedAt);
+    insert.bindNotNull(at(byColumn), row.by);
+    insert.bind(at(reasonColumn), row.reason);
+    insert.bind(at(documentColumn), row.document);
+    if (row.target != 0)
+        insert.bind(at(targetColumn), row.target);
+    insert.bindNotNull(at(fieldsColumn), row.fields);
+    insert.bind(at(previousColumn), row.previous);
+    sqlite3_bind_blob(insert.get(), at(hashColumn), row.hash.data(),
+                      static_cast<int>(row.hash.size()), SQLITE_STATIC);
+}
+
+// A cursor that gives nothing but why.
+class FailedCursor final : public EventCursor {
+public:
+    explicit FailedCursor(std::string error)
+        : error_(std::move(error)) {}
+    Event* next() override { return nullptr; }
+    std::string error() const override { return error_; }
+
+private:
+    std::string error_;
+};
+
 class SqliteTransaction final : public Transaction {
 public:
     SqliteTransaction(sqlite3* db, std::chrono::sys_seconds now)
@@ -438,11 +502,9 @@ public:
         // OR ROLLBACK: an insert that fails ends the write, which is then dropped whole; SQLite
         // then keeps no journal of each statement, which an insert into a table with an index
         // would otherwise cost.
-        std::string sql = "INSERT OR ROLLBACK INTO journal VALUES (?";
-        for (std::size_t i = 1; i < columnCount; ++i)
-            sql += ", ?";
-        insert_ = Statement(db_, sql + ")");
-        if (!insert_) {
+        insertOne_ = Statement(db_, insertRows(1));
+        insertBatch_ = Statement(db_, insertRows(batchRows));
+        if (!insertOne_ || !insertBatch_) {
             error_ = databaseError(db_);
             return false;
         }
@@ -456,37 +518,28 @@ public:
             if (event.kind != Kind::correct || event.values[i].empty())
                 event.previous[i].clear();
         event.hash = chainHash(head_.hash, event);
-        day_ = dayText(event.on);
-        fields_.clear();
-        appendJson(fields_, event.values, event.values);
-        previous_.clear();
+        JournalRow& row = pending_[pendingCount_++];
+        row.seq = event.seq;
+        row.source = event.source;
+        row.kind = nameOf(event.kind);
+        row.day = dayText(event.on);
+        row.by = event.by;
+        row.reason = event.reason;
+        row.document = event.document;
+        row.target = event.target;
+        row.fields.clear();
+        appendJson(row.fields, event.values, event.values);
+        row.previous.clear();
         if (event.kind == Kind::correct)
-            appendJson(previous_, event.previous, event.values);
-        insert_.bind(seqColumn + 1, event.seq);
-        insert_.bindNotNull(sourceColumn + 1, event.source);
-        insert_.bindNotNull(kindColumn + 1, nameOf(event.kind));
-        insert_.bindNotNull(onColumn + 1, day_);
-        insert_.bindNotNull(recordedAtColumn + 1, now_);
-        insert_.bindNotNull(byColumn + 1, event.by);
-        insert_.bind(reasonColumn + 1, event.reason);
-        insert_.bind(documentColumn + 1, event.document);
-        if (event.target != 0)
-            insert_.bind(targetColumn + 1, event.target);
-        insert_.bindNotNull(fieldsColumn + 1, fields_);
-        insert_.bind(previousColumn + 1, previous_);
-        sqlite3_bind_blob(insert_.get(), static_cast<int>(hashColumn + 1), event.hash.data(),
-                          static_cast<int>(event.hash.size()), SQLITE_STATIC);
-        const int status = insert_.step();
-        insert_.reset();
-        if (status != SQLITE_DONE) {
-            error_ = databaseError(db_);
-            return false;
-        }
+            appendJson(row.previous, event.previous, event.values);
+        row.hash = event.hash;
         head_ = {event.seq, event.hash};
-        return true;
+        return pendingCount_ < batchRows || writePending();
     }
 
     std::unique_ptr<EventCursor> eventsOf(std::string_view source) override {
+        if (!writePending())
+            return std::make_unique<FailedCursor>(error_);
         if (!eventsOf_)
             eventsOf_ = std::make_unique<SqliteCursor>(db_, selectEvents() +
                                                                 " WHERE source = ?1 ORDER BY seq");
@@ -496,6 +549,8 @@ public:
     }
 
     std::unique_ptr<EventCursor> eventsBySource() override {
+        if (!writePending())
+            return std::make_unique<FailedCursor>(error_);
         return std::make_unique<SqliteCursor>(db_, selectEvents() + " ORDER BY source, seq");
     }
 
@@ -518,7 +573,7 @@ public:
     Head head() const override { return head_; }
 
     bool commit() override {
-        if (!execute(db_, "COMMIT", error_))
+        if (!writePending() || !execute(db_, "COMMIT", error_))
             return false;
         committed_ = true;
         return true;
@@ -527,6 +582,25 @@ public:
     std::string error() const override { return error_; }
 
 private:
+    // The events appended and not yet inserted: a statement inserts many at once, which spares
+    // SQLite a statement's start and end for each event.
+    bool writePending() {
+        const bool whole = pendingCount_ == batchRows;
+        Statement& insert = whole ? insertBatch_ : insertOne_;
+        for (std::size_t first = 0; first < pendingCount_; first += whole ? batchRows : 1) {
+            for (std::size_t i = 0; i < (whole ? batchRows : 1); ++i)
+                bindRow(insert, i * columnCount, pending_[first + i], now_);
+            const int status = insert.step();
+            insert.reset();
+            if (status != SQLITE_DONE) {
+                error_ = databaseError(db_);
+                return false;
+            }
+        }
+        pendingCount_ = 0;
+        return true;
+    }
+
     bool startMeetings() {
         if (!execute(db_,
                      "CREATE TEMP TABLE IF NOT EXISTS met (source TEXT PRIMARY KEY, first_row "
@@ -554,8 +628,10 @@ private:
     bool begun_ = false;
     bool committed_ = false;
     Head head_;
-    Statement insert_;
-    std::string day_, fields_, previous_; // the texts an insert binds, their room kept
+    Statement insertOne_;
+    Statement insertBatch_;
+    std::array<JournalRow, batchRows> pending_; // their texts' room kept from batch to batch
+    std::size_t pendingCount_ = 0;
     std::unique_ptr<SqliteCursor> eventsOf_;
     bool meetings_ = false;
     Statement meetInsert_;
@@ -760,7 +836,8 @@ std::string createRegisterFile(const std::string& path, const Holder& holder,
         if (status != SQLITE_OK) {
             error = db ? databaseError(db.get()) : std::string(sqlite3_errstr(status));
         } else if (makeDefensive(db.get())) {
-            std::string sql = "PRAGMA application_id = " + std::to_string(applicationId) +
+            std::string sql = "PRAGMA page_size = " + std::to_string(pageSize) +
+                              "; PRAGMA application_id = " + std::to_string(applicationId) +
                               "; PRAGMA user_version = " + std::to_string(schemaVersion) +
                               "; BEGIN";
             for (const auto& statement : schema())
