@@ -254,11 +254,19 @@ bool readJson(std::string_view text, FieldValues& values) {
     if (!take('{'))
         return false;
     thread_local std::string name;
+    std::size_t expected = 0; // appendJson writes the fields in their order: the next one is first
     for (bool first = true; !take('}'); first = false) {
         if ((!first && !take(',')) || !readString(name) || !take(':'))
             return false;
-        const auto field = fieldNamed(name);
-        if (!field || !readString(values[static_cast<std::size_t>(*field)]))
+        while (expected < fieldNames.size() && fieldNames[expected] != name)
+            ++expected;
+        if (expected == fieldNames.size()) {
+            const auto field = fieldNamed(name);
+            if (!field)
+                return false;
+            expected = static_cast<std::size_t>(*field);
+        }
+        if (!readString(values[expected]))
             return false;
     }
     return at == text.size();
