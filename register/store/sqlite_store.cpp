@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -179,19 +182,25 @@ void appendJson(std::string& out, const FieldValues& values, const FieldValues& 
         first = false;
         out += fieldNames[i];
         out += "\":\"";
-        for (const char c : values[i]) {
+        const std::string_view value = values[i];
+        std::size_t plain = 0; // the bytes up to here that need no escape, appended at once
+        for (std::size_t at = 0; at < value.size(); ++at) {
+            const char c = value[at];
             const auto byte = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
+            if (c != '"' && c != '\\' && byte >= 0x20)
+                continue;
+            out.append(value.substr(plain, at - plain));
+            plain = at + 1;
+            if (byte >= 0x20) {
                 out += '\\';
                 out += c;
-            } else if (byte < 0x20) {
+            } else {
                 out += "\\u00";
                 out += hex[byte >> 4];
                 out += hex[byte & 15];
-            } else {
-                out += c;
             }
         }
+        out.append(value.substr(plain));
         out += '"';
     }
     out += '}';
@@ -479,6 +488,107 @@ private:
     std::string error_;
 };
 
+// The rows handed to the writer at once: many statements' worth, so that the two threads wait
+// on each other seldom.
+constexpr std::size_t handedRows = 16 * batchRows;
+using Batch = std::array<JournalRow, handedRows>;
+
+// Inserts count rows from first on, as many as it can batchRows at a time.
+int insertRows(Statement& batchInsert, Statement& oneInsert, const JournalRow* first,
+               std::size_t count, const std::string& recordedAt) {
+    for (std::size_t done = 0; done < count;) {
+        const bool whole = count - done >= batchRows;
+        Statement& insert = whole ? batchInsert : oneInsert;
+        const std::size_t rows = whole ? batchRows : 1;
+        for (std::size_t i = 0; i < rows; ++i)
+            bindRow(insert, i * columnCount, first[done + i], recordedAt);
+        const int status = insert.step();
+        insert.reset();
+        if (status != SQLITE_DONE)
+            return status;
+        done += rows;
+    }
+    return SQLITE_DONE;
+}
+
+// Inserts whole batches of an import on a thread of its own, one at a time, while the next one
+// is filled: the events' hashes and JSON are made beside SQLite's inserts. The connection is the
+// writer's while a batch is under way: idle() waits for it before the connection is used again.
+class BatchWriter {
+public:
+    BatchWriter(sqlite3* db, Statement& batchInsert, Statement& oneInsert,
+                const std::string& recordedAt)
+        : db_(db)
+        , batchInsert_(batchInsert)
+        , oneInsert_(oneInsert)
+        , recordedAt_(recordedAt)
+        , thread_([this] { work(); }) {}
+    ~BatchWriter() {
+        idle();
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    BatchWriter(const BatchWriter&) = delete;
+    BatchWriter& operator=(const BatchWriter&) = delete;
+
+    // Hands the batch over once the one before is inserted; false when that one failed. The
+    // batch is the writer's until the next call of write or idle.
+    bool write(const Batch& batch) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return batch_ == nullptr; });
+        if (!error_.empty())
+            return false;
+        batch_ = &batch;
+        lock.unlock();
+        changed_.notify_all();
+        return true;
+    }
+    // Waits for the batch under way; false when any failed.
+    bool idle() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return batch_ == nullptr; });
+        return error_.empty();
+    }
+    std::string error() const {
+        const std::lock_guard lock(mutex_);
+        return error_;
+    }
+
+private:
+    void work() {
+        std::unique_lock lock(mutex_);
+        while (true) {
+            changed_.wait(lock, [&] { return stop_ || batch_ != nullptr; });
+            if (batch_ == nullptr)
+                return;
+            const Batch& batch = *batch_;
+            lock.unlock();
+            const int status =
+                insertRows(batchInsert_, oneInsert_, batch.data(), batch.size(), recordedAt_);
+            lock.lock();
+            if (status != SQLITE_DONE && error_.empty())
+                error_ = databaseError(db_);
+            batch_ = nullptr;
+            changed_.notify_all();
+        }
+    }
+
+    sqlite3* db_;
+    Statement& batchInsert_;
+    Statement& oneInsert_;
+    const std::string& recordedAt_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    const Batch* batch_ = nullptr; // under way
+    bool stop_ = false;
+    std::string error_;  // of the first batch that failed
+    std::thread thread_; // last: it starts once the rest is made
+};
+
 class SqliteTransaction final : public Transaction {
 public:
     SqliteTransaction(sqlite3* db, std::chrono::sys_seconds now)
@@ -486,6 +596,7 @@ public:
         , now_(momentText(now))
         , nowMoment_(now) {}
     ~SqliteTransaction() override {
+        writer_.reset(); // done with the connection first
         if (begun_ && !committed_)
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }
@@ -526,7 +637,7 @@ public:
             if (event.kind != Kind::correct || event.values[i].empty())
                 event.previous[i].clear();
         event.hash = chainHash(head_.hash, event);
-        JournalRow& row = pending_[pendingCount_++];
+        JournalRow& row = batches_[filling_][pendingCount_++];
         row.seq = event.seq;
         row.source = event.source;
         row.kind = nameOf(event.kind);
@@ -542,7 +653,7 @@ public:
             appendJson(row.previous, event.previous, event.values);
         row.hash = event.hash;
         head_ = {event.seq, event.hash};
-        return pendingCount_ < batchRows || writePending();
+        return pendingCount_ < handedRows || writeBatch();
     }
 
     std::unique_ptr<EventCursor> eventsOf(std::string_view source) override {
@@ -563,7 +674,7 @@ public:
     }
 
     std::optional<std::uint64_t> meet(std::string_view source, std::uint64_t row) override {
-        if (!meetings_ && !startMeetings())
+        if (!writerIdle() || (!meetings_ && !startMeetings()))
             return std::nullopt;
         meetInsert_.bindNotNull(1, source);
         meetInsert_.bind(2, row);
@@ -575,7 +686,7 @@ public:
     }
 
     bool met(std::string_view source) override {
-        return meetings_ && firstMeeting(source).has_value();
+        return writerIdle() && meetings_ && firstMeeting(source).has_value();
     }
 
     Head head() const override { return head_; }
@@ -590,22 +701,39 @@ public:
     std::string error() const override { return error_; }
 
 private:
-    // The events appended and not yet inserted: a statement inserts many at once, which spares
-    // SQLite a statement's start and end for each event.
+    // A whole batch of events to the writer, and the other batch to fill meanwhile: a statement
+    // inserts many at once, which spares SQLite a statement's start and end for each event.
+    bool writeBatch() {
+        if (!writer_)
+            writer_ = std::make_unique<BatchWriter>(db_, insertBatch_, insertOne_, now_);
+        if (!writer_->write(batches_[filling_])) {
+            error_ = writer_->error();
+            return false;
+        }
+        filling_ = 1 - filling_;
+        pendingCount_ = 0;
+        return true;
+    }
+
+    // Every event appended inserted, before the journal is read or the write ends.
     bool writePending() {
-        const bool whole = pendingCount_ == batchRows;
-        Statement& insert = whole ? insertBatch_ : insertOne_;
-        for (std::size_t first = 0; first < pendingCount_; first += whole ? batchRows : 1) {
-            for (std::size_t i = 0; i < (whole ? batchRows : 1); ++i)
-                bindRow(insert, i * columnCount, pending_[first + i], now_);
-            const int status = insert.step();
-            insert.reset();
-            if (status != SQLITE_DONE) {
-                error_ = databaseError(db_);
-                return false;
-            }
+        if (!writerIdle())
+            return false;
+        if (insertRows(insertBatch_, insertOne_, batches_[filling_].data(), pendingCount_, now_) !=
+            SQLITE_DONE) {
+            error_ = databaseError(db_);
+            return false;
         }
         pendingCount_ = 0;
+        return true;
+    }
+
+    // The connection back from the writer; false when one of its batches failed.
+    bool writerIdle() {
+        if (writer_ && !writer_->idle()) {
+            error_ = writer_->error();
+            return false;
+        }
         return true;
     }
 
@@ -638,8 +766,10 @@ private:
     Head head_;
     Statement insertOne_;
     Statement insertBatch_;
-    std::array<JournalRow, batchRows> pending_; // their texts' room kept from batch to batch
-    std::size_t pendingCount_ = 0;
+    std::array<Batch, 2> batches_; // one filled while the writer inserts the other
+    std::size_t filling_ = 0;
+    std::size_t pendingCount_ = 0;        // of the batch being filled
+    std::unique_ptr<BatchWriter> writer_; // started by the first whole batch
     std::unique_ptr<SqliteCursor> eventsOf_;
     bool meetings_ = false;
     Statement meetInsert_;
