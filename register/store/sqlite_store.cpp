@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t applicationId = 0x44767267;
 constexpr int schemaVersion = 1;
 constexpr int busyMilliseconds = 10000;
-constexpr int pageSize = 8192;
+constexpr int pageSize = 8192; // twice SQLite's default: fewer pages to walk and write an event
 
 // The file header's offsets of user_version and application_id (sqlite.org, database file
 // format, 1.3 The Database Header).
