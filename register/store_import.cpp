@@ -173,12 +173,16 @@ public:
         if (startedEmpty_) {
             // An id met twice is found as a source of this write already (see record): no
             // list of the ids met is kept. The write goes on, problems or not, so that every
-            // one is found.
-            if (!readAll(*transaction_.eventsOf(id), events_, error_))
+            // one is found. An id above every one met before (a file sorted by id) is none of
+            // them: it is not looked for, and the write's inserts are not held up by a read.
+            events_.clear();
+            if (id <= highestId_ && !readAll(*transaction_.eventsOf(id), events_, error_))
                 return false;
             if (!events_.empty())
                 return problem("id '" + std::string(id) + "' again on row " +
                                std::to_string(row.number) + " (an id once per file)");
+            if (id > highestId_)
+                highestId_ = id;
         } else {
             if (const auto first = transaction_.meet(id, row.number))
                 return problem("id '" + std::string(id) + "' on rows " + std::to_string(*first) +
@@ -381,6 +385,7 @@ private:
     std::chrono::year_month_day today_;
     Head startHead_;
     bool startedEmpty_;
+    std::string highestId_; // of the rows read so far, into a register empty at the start
     csv::Writer plan_;
     std::uint64_t row_ = 0;
     FieldValues values_;

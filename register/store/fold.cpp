@@ -228,52 +228,150 @@ std::vector<std::string_view> inventoryHeader() {
     return header;
 }
 
+namespace {
+
+// Rows a block holds, and blocks the fold may be ahead of the reader: memory for a few blocks,
+// whatever the number of sources.
+constexpr std::size_t blockRows = 1024;
+constexpr std::size_t blocksAhead = 4;
+
+// The fields of a row: id, then sourceFields().
+std::size_t rowWidth() {
+    static const std::size_t width = inventoryHeader().size();
+    return width;
+}
+
+// A loop of its own: find_first_of searches its set for each byte.
+bool needsQuotes(std::string_view field) {
+    return std::ranges::any_of(
+        field, [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+}
+
+void addRow(HeldBlock& block, const SourceState& state) {
+    bool plain = true;
+    const auto addField = [&](std::string_view field) {
+        block.text += field;
+        block.ends.push_back(block.text.size());
+        plain = plain && !needsQuotes(field);
+    };
+    addField(state.id);
+    for (const Field field : sourceFields()) {
+        block.text += ',';
+        addField(state.values[static_cast<std::size_t>(field)]);
+    }
+    block.plain.push_back(plain);
+}
+
+} // namespace
+
 HeldSourceRows::HeldSourceRows(std::unique_ptr<EventCursor> cursor,
                                std::optional<std::chrono::year_month_day> asOf)
-    : folder_(std::move(cursor), asOf) {}
+    : folder_(std::move(cursor), asOf)
+    , folding_([this] { fold(); }) {}
 
-bool HeldSourceRows::findHeld() {
-    while (const SourceState* state = folder_.next()) {
-        if (!state->held)
-            continue;
-        fields_.clear();
-        fields_.push_back(state->id);
-        for (const Field field : sourceFields())
-            fields_.push_back(state->values[static_cast<std::size_t>(field)]);
-        pending_ = true;
-        return true;
+HeldSourceRows::~HeldSourceRows() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
     }
-    return false;
+    changed_.notify_all();
+    folding_.join();
+}
+
+void HeldSourceRows::fold() {
+    bool more = true;
+    while (more) {
+        HeldBlock block;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return stop_ || full_.size() < blocksAhead; });
+            if (stop_)
+                return;
+            if (!free_.empty()) {
+                block = std::move(free_.back());
+                free_.pop_back();
+            }
+        }
+        block.text.clear();
+        block.ends.clear();
+        block.plain.clear();
+        while (block.rows() < blockRows) {
+            const SourceState* state = folder_.next();
+            if (state == nullptr) {
+                more = false;
+                break;
+            }
+            if (state->held)
+                addRow(block, *state);
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            full_.push_back(std::move(block));
+            if (!more) {
+                error_ = folder_.error();
+                done_ = true;
+            }
+        }
+        changed_.notify_all();
+    }
+}
+
+bool HeldSourceRows::nextRow() {
+    while (row_ == block_.rows()) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return done_ || !full_.empty(); });
+        if (full_.empty())
+            return false;
+        free_.push_back(std::move(block_));
+        block_ = std::move(full_.front());
+        full_.pop_front();
+        row_ = 0;
+        lock.unlock();
+        changed_.notify_all();
+    }
+    ++row_;
+    return true;
+}
+
+// A row's first field starts where the row before ends; the others after a comma.
+std::size_t HeldSourceRows::fieldStart(std::size_t field) const {
+    if (field == 0)
+        return 0;
+    return block_.ends[field - 1] + (field % rowWidth() == 0 ? 0 : 1);
+}
+
+std::string HeldSourceRows::error() const {
+    const std::lock_guard lock(mutex_);
+    return error_;
 }
 
 std::optional<csv::Record> HeldSourceRows::next() {
+    static const std::vector<std::string_view> header = inventoryHeader();
     if (number_ == 0) {
-        static const std::vector<std::string_view> header = inventoryHeader();
         number_ = 1;
         return csv::Record{header, number_};
     }
-    if (!pending_ && !findHeld())
+    if (!pending_ && !nextRow())
         return std::nullopt;
     pending_ = false;
+    fields_.clear();
+    const std::size_t first = (row_ - 1) * header.size();
+    for (std::size_t field = first; field < first + header.size(); ++field)
+        fields_.push_back(std::string_view(block_.text)
+                              .substr(fieldStart(field), block_.ends[field] - fieldStart(field)));
     return csv::Record{fields_, ++number_};
 }
 
 std::optional<PlainLine> HeldSourceRows::nextPlainLine() {
-    if (number_ == 0 || (!pending_ && !findHeld()))
+    if (number_ == 0 || (!pending_ && !nextRow()))
         return std::nullopt;
-    const auto needsQuotes = [](std::string_view field) {
-        return field.find_first_of(",\"\r\n") != std::string_view::npos;
-    };
-    if (std::ranges::any_of(fields_, needsQuotes))
+    pending_ = !block_.plain[row_ - 1];
+    if (pending_)
         return std::nullopt; // next() gives it, as a record
-    line_.clear();
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
-        if (i > 0)
-            line_ += ',';
-        line_ += fields_[i];
-    }
-    pending_ = false;
-    return PlainLine{++number_, line_};
+    const std::size_t width = rowWidth();
+    const std::size_t start = fieldStart((row_ - 1) * width);
+    const std::size_t end = block_.ends[row_ * width - 1];
+    return PlainLine{++number_, std::string_view(block_.text).substr(start, end - start)};
 }
 
 } // namespace dovrin::store

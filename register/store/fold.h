@@ -4,10 +4,14 @@
 // those states as the rows of an inventory, which the register's run reads as it reads a file.
 
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "inventory.h"
@@ -57,14 +61,27 @@ private:
 // The inventory's header of the as-of rows: id, then sourceFields().
 std::vector<std::string_view> inventoryHeader();
 
+// Rows of held sources, as a fold's thread hands them to the reading thread.
+struct HeldBlock {
+    std::string text;              // each row's fields joined by commas, one row after another
+    std::vector<std::size_t> ends; // the end of each field in text, inventoryHeader()'s width a row
+    std::vector<bool> plain;       // the row is its text as it stands: no field needs quotes
+    std::size_t rows() const { return plain.size(); }
+};
+
 // The sources held on the day as the rows of an inventory, comma-separated, in the byte order
-// of their ids: the first record is inventoryHeader().
+// of their ids: the first record is inventoryHeader(). The events are read and folded on a
+// thread of its own, a few blocks of rows ahead of the reader, so that the run's reading thread
+// only hands lines on, as it does a file's: the store is not to be used while it reads.
 class HeldSourceRows final : public RowSource {
 public:
     explicit HeldSourceRows(std::unique_ptr<EventCursor> cursor,
                             std::optional<std::chrono::year_month_day> asOf);
+    ~HeldSourceRows() override;
+    HeldSourceRows(const HeldSourceRows&) = delete;
+    HeldSourceRows& operator=(const HeldSourceRows&) = delete;
     std::optional<csv::Record> next() override;
-    std::string error() const override { return folder_.error(); }
+    std::string error() const override;
     char separator() override { return ','; }
     bool hadByteOrderMark() const override { return false; }
     std::uint64_t bytesConsumed() const override { return 0; }
@@ -73,13 +90,24 @@ public:
     std::optional<PlainLine> nextPlainLine() override;
 
 private:
-    bool findHeld(); // the next held source into fields_, false at the end
+    void fold();    // the fold's thread: fills blocks until the end or until stopped
+    bool nextRow(); // the next row into block_ at row_, false at the end
+    std::size_t fieldStart(std::size_t field) const;
 
     SourceFolder folder_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<HeldBlock> full_;  // in the order of their rows
+    std::vector<HeldBlock> free_; // given back, their room kept
+    bool done_ = false;           // the fold has handed on its last block
+    bool stop_ = false;           // the reader is gone
+    std::string error_;           // the cursor's, once done
+    HeldBlock block_;             // being read
+    std::size_t row_ = 0;         // of block_, the row given last plus one
     std::uint64_t number_ = 0;
-    bool pending_ = false; // fields_ hold a row not yet given
+    bool pending_ = false; // block_'s row row_ - 1 is not yet given
     std::vector<std::string_view> fields_;
-    std::string line_;
+    std::thread folding_; // last: it starts once the rest is made
 };
 
 } // namespace dovrin::store

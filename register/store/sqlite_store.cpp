@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -26,6 +29,7 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t applicationId = 0x44767267;
 constexpr int schemaVersion = 1;
 constexpr int busyMilliseconds = 10000;
+constexpr int pageSize = 8192; // twice SQLite's default: fewer pages to walk and write an event
 
 // The file header's offsets of user_version and application_id (sqlite.org, database file
 // format, 1.3 The Database Header).
@@ -178,19 +182,25 @@ void appendJson(std::string& out, const FieldValues& values, const FieldValues& 
         first = false;
         out += fieldNames[i];
         out += "\":\"";
-        for (const char c : values[i]) {
+        const std::string_view value = values[i];
+        std::size_t plain = 0; // the bytes up to here that need no escape, appended at once
+        for (std::size_t at = 0; at < value.size(); ++at) {
+            const char c = value[at];
             const auto byte = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
+            if (c != '"' && c != '\\' && byte >= 0x20)
+                continue;
+            out.append(value.substr(plain, at - plain));
+            plain = at + 1;
+            if (byte >= 0x20) {
                 out += '\\';
                 out += c;
-            } else if (byte < 0x20) {
+            } else {
                 out += "\\u00";
                 out += hex[byte >> 4];
                 out += hex[byte & 15];
-            } else {
-                out += c;
             }
         }
+        out.append(value.substr(plain));
         out += '"';
     }
     out += '}';
@@ -253,11 +263,19 @@ bool readJson(std::string_view text, FieldValues& values) {
     if (!take('{'))
         return false;
     thread_local std::string name;
+    std::size_t expected = 0; // appendJson writes the fields in their order: the next one is first
     for (bool first = true; !take('}'); first = false) {
         if ((!first && !take(',')) || !readString(name) || !take(':'))
             return false;
-        const auto field = fieldNamed(name);
-        if (!field || !readString(values[static_cast<std::size_t>(*field)]))
+        while (expected < fieldNames.size() && fieldNames[expected] != name)
+            ++expected;
+        if (expected == fieldNames.size()) {
+            const auto field = fieldNamed(name);
+            if (!field)
+                return false;
+            expected = static_cast<std::size_t>(*field);
+        }
+        if (!readString(values[expected]))
             return false;
     }
     return at == text.size();
@@ -407,6 +425,170 @@ std::optional<LastEvent> readLast(sqlite3* db, std::string& error,
     return found;
 }
 
+// The events one insert statement writes when a write has that many.
+constexpr std::size_t batchRows = 64;
+
+std::string insertRows(std::size_t rows) {
+    std::string sql = "INSERT OR ROLLBACK INTO journal VALUES ";
+    for (std::size_t row = 0; row < rows; ++row) {
+        sql += row == 0 ? "(?" : ", (?";
+        for (std::size_t i = 1; i < columnCount; ++i)
+            sql += ", ?";
+        sql += ')';
+    }
+    return sql;
+}
+
+// An event's row of the journal, its texts kept until it is inserted.
+struct JournalRow {
+    std::uint64_t seq = 0;
+    std::string source;
+    std::string_view kind;
+    std::string day;
+    std::string by;
+    std::string reason;
+    std::string document;
+    std::uint64_t target = 0;
+    std::string fields;
+    std::string previous;
+    Hash hash{};
+};
+
+// Binds the row's columns from the parameter after offset on.
+void bindRow(Statement& insert, std::size_t offset, const JournalRow& row,
+             const std::string& recordedAt) {
+    const auto at = [&](JournalColumn column) {
+        return static_cast<int>(offset + static_cast<std::size_t>(column) + 1);
+    };
+    insert.bind(at(seqColumn), row.seq);
+    insert.bindNotNull(at(sourceColumn), row.source);
+    insert.bindNotNull(at(kindColumn), row.kind);
+    insert.bindNotNull(at(onColumn), row.day);
+    insert.bindNotNull(at(recordedAtColumn), recordedAt);
+    insert.bindNotNull(at(byColumn), row.by);
+    insert.bind(at(reasonColumn), row.reason);
+    insert.bind(at(documentColumn), row.document);
+    if (row.target != 0)
+        insert.bind(at(targetColumn), row.target);
+    insert.bindNotNull(at(fieldsColumn), row.fields);
+    insert.bind(at(previousColumn), row.previous);
+    sqlite3_bind_blob(insert.get(), at(hashColumn), row.hash.data(),
+                      static_cast<int>(row.hash.size()), SQLITE_STATIC);
+}
+
+// A cursor that gives nothing but why.
+class FailedCursor final : public EventCursor {
+public:
+    explicit FailedCursor(std::string error)
+        : error_(std::move(error)) {}
+    Event* next() override { return nullptr; }
+    std::string error() const override { return error_; }
+
+private:
+    std::string error_;
+};
+
+// The rows handed to the writer at once: many statements' worth, so that the two threads wait
+// on each other seldom.
+constexpr std::size_t handedRows = 16 * batchRows;
+using Batch = std::array<JournalRow, handedRows>;
+
+// Inserts count rows from first on, as many as it can batchRows at a time.
+int insertRows(Statement& batchInsert, Statement& oneInsert, const JournalRow* first,
+               std::size_t count, const std::string& recordedAt) {
+    for (std::size_t done = 0; done < count;) {
+        const bool whole = count - done >= batchRows;
+        Statement& insert = whole ? batchInsert : oneInsert;
+        const std::size_t rows = whole ? batchRows : 1;
+        for (std::size_t i = 0; i < rows; ++i)
+            bindRow(insert, i * columnCount, first[done + i], recordedAt);
+        const int status = insert.step();
+        insert.reset();
+        if (status != SQLITE_DONE)
+            return status;
+        done += rows;
+    }
+    return SQLITE_DONE;
+}
+
+// Inserts whole batches of an import on a thread of its own, one at a time, while the next one
+// is filled: the events' hashes and JSON are made beside SQLite's inserts. The connection is the
+// writer's while a batch is under way: idle() waits for it before the connection is used again.
+class BatchWriter {
+public:
+    BatchWriter(sqlite3* db, Statement& batchInsert, Statement& oneInsert,
+                const std::string& recordedAt)
+        : db_(db)
+        , batchInsert_(batchInsert)
+        , oneInsert_(oneInsert)
+        , recordedAt_(recordedAt)
+        , thread_([this] { work(); }) {}
+    ~BatchWriter() {
+        idle();
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    BatchWriter(const BatchWriter&) = delete;
+    BatchWriter& operator=(const BatchWriter&) = delete;
+
+    // Hands the batch over once the one before is inserted; false when that one failed. The
+    // batch is the writer's until the next call of write or idle.
+    bool write(const Batch& batch) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return batch_ == nullptr; });
+        if (!error_.empty())
+            return false;
+        batch_ = &batch;
+        lock.unlock();
+        changed_.notify_all();
+        return true;
+    }
+    // Waits for the batch under way; false when any failed.
+    bool idle() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return batch_ == nullptr; });
+        return error_.empty();
+    }
+    std::string error() const {
+        const std::lock_guard lock(mutex_);
+        return error_;
+    }
+
+private:
+    void work() {
+        std::unique_lock lock(mutex_);
+        while (true) {
+            changed_.wait(lock, [&] { return stop_ || batch_ != nullptr; });
+            if (batch_ == nullptr)
+                return;
+            const Batch& batch = *batch_;
+            lock.unlock();
+            const int status =
+                insertRows(batchInsert_, oneInsert_, batch.data(), batch.size(), recordedAt_);
+            lock.lock();
+            if (status != SQLITE_DONE && error_.empty())
+                error_ = databaseError(db_);
+            batch_ = nullptr;
+            changed_.notify_all();
+        }
+    }
+
+    sqlite3* db_;
+    Statement& batchInsert_;
+    Statement& oneInsert_;
+    const std::string& recordedAt_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    const Batch* batch_ = nullptr; // under way
+    bool stop_ = false;
+    std::string error_;  // of the first batch that failed
+    std::thread thread_; // last: it starts once the rest is made
+};
+
 class SqliteTransaction final : public Transaction {
 public:
     SqliteTransaction(sqlite3* db, std::chrono::sys_seconds now)
@@ -414,6 +596,7 @@ public:
         , now_(momentText(now))
         , nowMoment_(now) {}
     ~SqliteTransaction() override {
+        writer_.reset(); // done with the connection first
         if (begun_ && !committed_)
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }
@@ -438,11 +621,9 @@ public:
         // OR ROLLBACK: an insert that fails ends the write, which is then dropped whole; SQLite
         // then keeps no journal of each statement, which an insert into a table with an index
         // would otherwise cost.
-        std::string sql = "INSERT OR ROLLBACK INTO journal VALUES (?";
-        for (std::size_t i = 1; i < columnCount; ++i)
-            sql += ", ?";
-        insert_ = Statement(db_, sql + ")");
-        if (!insert_) {
+        insertOne_ = Statement(db_, insertRows(1));
+        insertBatch_ = Statement(db_, insertRows(batchRows));
+        if (!insertOne_ || !insertBatch_) {
             error_ = databaseError(db_);
             return false;
         }
@@ -451,37 +632,28 @@ public:
 
     bool append(Event& event) override {
         sealEvent(event, head_, nowMoment_);
-        day_ = dayText(event.on);
-        fields_.clear();
-        appendJson(fields_, event.values, event.values);
-        previous_.clear();
+        JournalRow& row = batches_[filling_][pendingCount_++];
+        row.seq = event.seq;
+        row.source = event.source;
+        row.kind = nameOf(event.kind);
+        row.day = dayText(event.on);
+        row.by = event.by;
+        row.reason = event.reason;
+        row.document = event.document;
+        row.target = event.target;
+        row.fields.clear();
+        appendJson(row.fields, event.values, event.values);
+        row.previous.clear();
         if (event.kind == Kind::correct)
-            appendJson(previous_, event.previous, event.values);
-        insert_.bind(seqColumn + 1, event.seq);
-        insert_.bindNotNull(sourceColumn + 1, event.source);
-        insert_.bindNotNull(kindColumn + 1, nameOf(event.kind));
-        insert_.bindNotNull(onColumn + 1, day_);
-        insert_.bindNotNull(recordedAtColumn + 1, now_);
-        insert_.bindNotNull(byColumn + 1, event.by);
-        insert_.bind(reasonColumn + 1, event.reason);
-        insert_.bind(documentColumn + 1, event.document);
-        if (event.target != 0)
-            insert_.bind(targetColumn + 1, event.target);
-        insert_.bindNotNull(fieldsColumn + 1, fields_);
-        insert_.bind(previousColumn + 1, previous_);
-        sqlite3_bind_blob(insert_.get(), static_cast<int>(hashColumn + 1), event.hash.data(),
-                          static_cast<int>(event.hash.size()), SQLITE_STATIC);
-        const int status = insert_.step();
-        insert_.reset();
-        if (status != SQLITE_DONE) {
-            error_ = databaseError(db_);
-            return false;
-        }
+            appendJson(row.previous, event.previous, event.values);
+        row.hash = event.hash;
         head_ = {event.seq, event.hash};
-        return true;
+        return pendingCount_ < handedRows || writeBatch();
     }
 
     std::unique_ptr<EventCursor> eventsOf(std::string_view source) override {
+        if (!writePending())
+            return std::make_unique<FailedCursor>(error_);
         if (!eventsOf_)
             eventsOf_ = std::make_unique<SqliteCursor>(db_, selectEvents() +
                                                                 " WHERE source = ?1 ORDER BY seq");
@@ -491,11 +663,13 @@ public:
     }
 
     std::unique_ptr<EventCursor> eventsBySource() override {
+        if (!writePending())
+            return std::make_unique<FailedCursor>(error_);
         return std::make_unique<SqliteCursor>(db_, selectEvents() + " ORDER BY source, seq");
     }
 
     std::optional<std::uint64_t> meet(std::string_view source, std::uint64_t row) override {
-        if (!meetings_ && !startMeetings())
+        if (!writerIdle() || (!meetings_ && !startMeetings()))
             return std::nullopt;
         meetInsert_.bindNotNull(1, source);
         meetInsert_.bind(2, row);
@@ -507,13 +681,13 @@ public:
     }
 
     bool met(std::string_view source) override {
-        return meetings_ && firstMeeting(source).has_value();
+        return writerIdle() && meetings_ && firstMeeting(source).has_value();
     }
 
     Head head() const override { return head_; }
 
     bool commit() override {
-        if (!execute(db_, "COMMIT", error_))
+        if (!writePending() || !execute(db_, "COMMIT", error_))
             return false;
         committed_ = true;
         return true;
@@ -522,6 +696,42 @@ public:
     std::string error() const override { return error_; }
 
 private:
+    // A whole batch of events to the writer, and the other batch to fill meanwhile: a statement
+    // inserts many at once, which spares SQLite a statement's start and end for each event.
+    bool writeBatch() {
+        if (!writer_)
+            writer_ = std::make_unique<BatchWriter>(db_, insertBatch_, insertOne_, now_);
+        if (!writer_->write(batches_[filling_])) {
+            error_ = writer_->error();
+            return false;
+        }
+        filling_ = 1 - filling_;
+        pendingCount_ = 0;
+        return true;
+    }
+
+    // Every event appended inserted, before the journal is read or the write ends.
+    bool writePending() {
+        if (!writerIdle())
+            return false;
+        if (insertRows(insertBatch_, insertOne_, batches_[filling_].data(), pendingCount_, now_) !=
+            SQLITE_DONE) {
+            error_ = databaseError(db_);
+            return false;
+        }
+        pendingCount_ = 0;
+        return true;
+    }
+
+    // The connection back from the writer; false when one of its batches failed.
+    bool writerIdle() {
+        if (writer_ && !writer_->idle()) {
+            error_ = writer_->error();
+            return false;
+        }
+        return true;
+    }
+
     bool startMeetings() {
         if (!execute(db_,
                      "CREATE TEMP TABLE IF NOT EXISTS met (source TEXT PRIMARY KEY, first_row "
@@ -549,8 +759,12 @@ private:
     bool begun_ = false;
     bool committed_ = false;
     Head head_;
-    Statement insert_;
-    std::string day_, fields_, previous_; // the texts an insert binds, their room kept
+    Statement insertOne_;
+    Statement insertBatch_;
+    std::array<Batch, 2> batches_; // one filled while the writer inserts the other
+    std::size_t filling_ = 0;
+    std::size_t pendingCount_ = 0;        // of the batch being filled
+    std::unique_ptr<BatchWriter> writer_; // started by the first whole batch
     std::unique_ptr<SqliteCursor> eventsOf_;
     bool meetings_ = false;
     Statement meetInsert_;
@@ -755,7 +969,8 @@ std::string createRegisterFile(const std::string& path, const Holder& holder,
         if (status != SQLITE_OK) {
             error = db ? databaseError(db.get()) : std::string(sqlite3_errstr(status));
         } else if (makeDefensive(db.get())) {
-            std::string sql = "PRAGMA application_id = " + std::to_string(applicationId) +
+            std::string sql = "PRAGMA page_size = " + std::to_string(pageSize) +
+                              "; PRAGMA application_id = " + std::to_string(applicationId) +
                               "; PRAGMA user_version = " + std::to_string(schemaVersion) +
                               "; BEGIN";
             for (const auto& statement : schema())
