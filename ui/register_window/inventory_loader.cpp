@@ -5,6 +5,7 @@
 
 #include <QMetaObject>
 
+#include "fold.h"
 #include "inventory_input.h"
 #include "locations.h"
 
@@ -96,10 +97,29 @@ public:
         , request_(request) {}
 
     void run(std::stop_token stop) {
+        if (store::isStoreLocation(request_.path))
+            return runRegister(stop);
         InventoryFile file;
         if (!file.open(request_.path, nullptr, request_.options))
             return fail(QString::fromStdString(file.error()));
-        InventoryReader reader(file.rows(), request_.options);
+        read(file.rows(), stop);
+    }
+
+private:
+    // A kept register: the sources held on the as-of day, as known at the moment asked, read
+    // as the rows of an inventory exactly as the command line's run reads them.
+    void runRegister(std::stop_token stop) {
+        const store::Opening opening = store::openStore(request_.path, store::Access::read);
+        if (!opening.store)
+            return fail(QString::fromStdString(opening.error));
+        const std::chrono::year_month_day day{
+            std::chrono::floor<std::chrono::days>(request_.evaluation.asOf)};
+        store::HeldSourceRows rows(opening.store->eventsBySource({{}, request_.knownAt}), day);
+        read(rows, stop);
+    }
+
+    void read(RowSource& rows, std::stop_token stop) {
+        InventoryReader reader(rows, request_.options);
         if (!reader.readHeader())
             return askForColumns(reader.error());
         keepHeader(reader);
@@ -124,7 +144,6 @@ public:
         });
     }
 
-private:
     void fail(QString reason) {
         loader_.deliver(job_, [&loader = loader_, reason] {
             loader.busy_ = false;

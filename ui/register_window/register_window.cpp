@@ -104,12 +104,6 @@ void rememberOptions(const QString& path, const OpenOptions& options) {
     settings.setValue(QStringLiteral("columns"), columns);
 }
 
-template <class Widget> Widget* named(Widget* widget, const char* name, const QString& accessible) {
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setAccessibleName(accessible);
-    return widget;
-}
-
 } // namespace
 
 RegisterWindow::RegisterWindow(Clock clock, QWidget* parent)
@@ -144,7 +138,8 @@ void RegisterWindow::createActions() {
     openAction_ = file->addAction(tr("&Open…"), this, [this] {
         const QString path = QFileDialog::getOpenFileName(
             this, tr("Open an inventory"), QFileInfo(path_).path(),
-            tr("Inventories (*.csv *.CSV *.txt *.tsv *.xlsx *.ods);;All files (*)"));
+            tr("Inventories and registers (*.csv *.CSV *.txt *.tsv *.xlsx *.ods *.dovrin);;"
+               "All files (*)"));
         if (!path.isEmpty())
             open(path);
     });
@@ -169,6 +164,10 @@ void RegisterWindow::createActions() {
     quitAction_ = file->addAction(tr("&Quit"), this, &QWidget::close);
     quitAction_->setShortcut(QKeySequence::Quit);
     quitAction_->setObjectName(QStringLiteral("quitAction"));
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));
+    createRegisterActions(file, view);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
@@ -207,6 +206,7 @@ void RegisterWindow::createControls() {
     filters->addWidget(asOfLabel);
     filters->addWidget(asOfBox_);
     connect(asOfBox_, &QDateEdit::dateChanged, this, &RegisterWindow::asOfChanged);
+    createKnownAtBox(central, filters);
 
     categoryBox_ = named(new QComboBox(central), "categoryBox", tr("Category by A/D"));
     categoryBox_->addItem(tr("All categories"), -1);
@@ -371,7 +371,8 @@ void RegisterWindow::bindLoader() {
             [this](std::shared_ptr<InventoryTexts> texts) {
                 path_ = pendingPath_;
                 partShown_ = true;
-                setWindowTitle(tr("%1 – Dovrin Register").arg(QFileInfo(path_).fileName()));
+                registerOpen_ = store::isStoreLocation(QFile::encodeName(path_).toStdString());
+                showTitle();
                 auto results = std::make_shared<InventoryResults>();
                 results->evaluation = {asOfMoment(), pendingOptions_.dateOrder};
                 locationsView_->clearSelection();
@@ -430,6 +431,11 @@ bool RegisterWindow::loading() const {
 
 void RegisterWindow::open(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (store::isStoreLocation(QFile::encodeName(absolute).toStdString())) {
+        reselect_.clear();
+        startLoad(absolute, {}, false); // a register's rows are its own: nothing to ask
+        return;
+    }
     const auto sheet = chooseSheet(absolute);
     if (!sheet)
         return;
@@ -475,6 +481,7 @@ void RegisterWindow::startLoad(const QString& path, const OpenOptions& options,
     request.options = options.inventory;
     request.evaluation = {asOfMoment(), options.dateOrder};
     request.askAboutSlashDates = askAboutSlashDates;
+    request.knownAt = knownAt_;
     setExportsEnabled(false);
     showProgress(0, 0);
     countsLabel_->setText(tr("Opening %1…").arg(QFileInfo(path).fileName()));
@@ -516,6 +523,10 @@ void RegisterWindow::loadFinished(std::vector<LocationTotal> locations) {
     allLocationsButton_->setEnabled(true);
     setExportsEnabled(true);
     showCounts();
+    if (!reselect_.empty())
+        selectSource(std::exchange(reselect_, {}));
+    updateRegisterActions();
+    showHistory();
     emit inventoryLoaded();
 }
 
@@ -544,7 +555,9 @@ void RegisterWindow::clearInventory() {
     locationsChart_->showLocations({});
     decayChart_->showNothing(tr("Select a source to see its decay."));
     path_.clear();
-    setWindowTitle(tr("Dovrin Register"));
+    registerOpen_ = false;
+    showTitle();
+    updateRegisterActions();
 }
 
 void RegisterWindow::fail(const QString& path, const QString& reason) {
@@ -561,6 +574,11 @@ void RegisterWindow::fail(const QString& path, const QString& reason) {
 }
 
 void RegisterWindow::asOfChanged() {
+    if (registerOpen_ && work_ != Work::loading) { // the sources held change with the day
+        showTitle();
+        reload();
+        return;
+    }
     if (work_ == Work::loading) {
         startLoad(pendingPath_, pendingOptions_, pendingAsk_); // read it again at the new date
         return;
@@ -584,6 +602,8 @@ void RegisterWindow::locationSelected() {
 }
 
 void RegisterWindow::sourceSelected() {
+    updateRegisterActions();
+    showHistory();
     const QModelIndex current = sourcesView_->currentIndex();
     if (!current.isValid() || !sources_->texts()) {
         decayChart_->showNothing(tr("Select a source to see its decay."));

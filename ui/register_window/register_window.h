@@ -7,16 +7,22 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <QMainWindow>
 
 #include "open_options_dialog.h"
+#include "store.h"
 #include "stored_inventory.h"
 #include "table_columns.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDockWidget;
+class QLayout;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -30,6 +36,7 @@ class QTabWidget;
 
 namespace dovrin {
 
+class HistoryPane;
 class InventoryLoader;
 class LocationsModel;
 class SourcesFilter;
@@ -59,12 +66,23 @@ public:
     LocalTime asOfMoment() const;
 
     bool loading() const;
+    // Whether what is open is a kept register rather than an inventory file.
+    bool registerOpen() const { return registerOpen_; }
+    // Makes a new register at path for the holder, then opens it; false, after saying why, when
+    // it cannot be made.
+    bool newRegister(const QString& path, const QString& holder, const QString& licence);
+    // Reads the open register or inventory again, as another window may have recorded events.
+    void reload();
+    // The moment the register is shown as recorded at, from the "as recorded on" box; none for
+    // now (an empty box).
+    std::optional<std::chrono::sys_seconds> knownAt() const { return knownAt_; }
     QString inventoryPath() const { return path_; }
     // Whether the locations pane shows the US NRC's sums of fractions.
     bool nrcShown() const;
 
 signals:
-    void inventoryLoaded();      // every row read and evaluated
+    void inventoryLoaded(); // every row read and evaluated
+    void eventRecorded(quint64 seq);
     void inventoryReevaluated(); // at a new as-of date
     void openFailed(QString reason);
     void exported(QString path, bool written);
@@ -79,6 +97,19 @@ private:
     static QString aboutText();
     void createControls();
     void createStatusBar();
+    // The register's own actions (register_keeping.cpp): New Register, the Record menu, Reload,
+    // the History pane and the "as recorded on" moment.
+    void createRegisterActions(QMenu* file, QMenu* view);
+    void createKnownAtBox(QWidget* parent, QLayout* layout);
+    void chooseAndMakeRegister();
+    void openRecordDialog(store::Kind kind);
+    void knownAtChanged();
+    void updateRegisterActions();
+    void showTitle();
+    void showHistory();
+    // The selected source's id, when the open register's table has a selected row.
+    std::optional<std::string> selectedSourceId() const;
+    void selectSource(const std::string& id);
     void bindLoader();
     // The sheet to read of a workbook: empty for the first (or a file of another kind); none
     // when the question was cancelled or the workbook cannot be read, which then fails.
@@ -131,6 +162,17 @@ private:
     QAction* exportReportAction_;
     QAction* printAction_;
     QAction* quitAction_;
+    QAction* newRegisterAction_ = nullptr;
+    QAction* reloadAction_ = nullptr;
+    QMenu* recordMenu_ = nullptr;
+    std::vector<std::pair<store::Kind, QAction*>> recordActions_;
+    QDockWidget* historyDock_ = nullptr;
+    HistoryPane* historyPane_ = nullptr;
+    QLineEdit* knownAtBox_ = nullptr;
+    std::optional<std::chrono::sys_seconds> knownAt_;
+    bool registerOpen_ = false;
+    QString recordedBy_;   // remembered from one record dialog to the next
+    std::string reselect_; // the source to select again once a register is read again
 
     QDateEdit* asOfBox_;
     QComboBox* categoryBox_;
