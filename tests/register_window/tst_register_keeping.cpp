@@ -10,6 +10,7 @@
 #include <QTableWidget>
 
 #include "command_line.h"
+#include "history_pane.h"
 #include "record_dialog.h"
 #include "register_window_under_test.h"
 
@@ -247,6 +248,16 @@ private slots:
         QVERIFY(pane->item(1, 0)->font().strikeOut()); // the move voided
         QVERIFY(!pane->item(0, 0)->font().strikeOut());
         QCOMPARE(pane->item(2, 6)->text(), QStringLiteral("activity=0.15")); // a correction's old
+
+        // The Changes view between two days: the move and the correction, not the void after.
+        QTest::keySequence(window_.get(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+        dovrin::ChangesView* changes = nullptr;
+        QTRY_VERIFY((changes = window_->findChild<dovrin::ChangesView*>()) != nullptr);
+        using namespace std::chrono;
+        changes->setDays(2021y / February / 1, 2021y / March / 1);
+        QTRY_COMPARE(changes->table()->rowCount(), 2);
+        QCOMPARE(changes->table()->item(0, dovrin::ChangesView::kind)->text(), "move");
+        QCOMPARE(changes->table()->item(1, dovrin::ChangesView::kind)->text(), "correct");
     }
 };
 

@@ -1,7 +1,11 @@
 #include "history_pane.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
+#include <QDateEdit>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
@@ -13,16 +17,6 @@
 namespace dovrin {
 
 namespace {
-
-// "name=value; ..." of the fields the event gives.
-std::string fieldsText(const store::Event& event) {
-    std::string text;
-    for (std::size_t i = 0; i < store::fieldNames.size(); ++i)
-        if (!event.values[i].empty())
-            text += (text.empty() ? "" : "; ") + std::string(store::fieldNames[i]) + "=" +
-                    event.values[i];
-    return text;
-}
 
 // Whether later events void or correct this one, and which, in a few words.
 struct Standing {
@@ -47,7 +41,22 @@ Standing standingOf(const store::Event& event, const std::vector<store::Event>& 
     return standing;
 }
 
+// The kinds the Changes view lists: what changes a source's custody, place or record.
+bool isChange(store::Kind kind) {
+    return kind != store::Kind::inventoryCheck && kind != store::Kind::status &&
+           kind != store::Kind::note;
+}
+
 } // namespace
+
+QString eventFieldsText(const store::Event& event) {
+    QString text;
+    for (std::size_t i = 0; i < store::fieldNames.size(); ++i)
+        if (!event.values[i].empty())
+            text += (text.isEmpty() ? QString() : QStringLiteral("; ")) +
+                    fromBytes(store::fieldNames[i]) + u'=' + fromBytes(event.values[i]);
+    return text;
+}
 
 HistoryPane::HistoryPane(QWidget* parent)
     : QWidget(parent) {
@@ -97,7 +106,7 @@ void HistoryPane::showSource(const std::string& location, const std::string& sou
                                 fromBytes(store::momentText(event.recordedAt)),
                                 fromBytes(event.by),
                                 fromBytes(store::nameOf(event.kind)),
-                                fromBytes(fieldsText(event)),
+                                eventFieldsText(event),
                                 fromBytes(store::previousText(event)),
                                 fromBytes(event.reason),
                                 fromBytes(event.document),
@@ -115,6 +124,88 @@ void HistoryPane::showSource(const std::string& location, const std::string& sou
             }
             table_->setItem(row, column, item);
         }
+        ++row;
+    }
+    table_->resizeColumnsToContents();
+}
+
+ChangesView::ChangesView(std::string location, std::optional<std::chrono::sys_seconds> knownAt,
+                         std::chrono::year_month_day from, std::chrono::year_month_day to,
+                         QWidget* parent)
+    : QWidget(parent)
+    , location_(std::move(location))
+    , knownAt_(knownAt) {
+    setObjectName(QStringLiteral("changesView"));
+    setAccessibleName(tr("Changes between two days"));
+    setWindowTitle(tr("Changes"));
+    auto* layout = new QVBoxLayout(this);
+    auto* days = new QHBoxLayout;
+    layout->addLayout(days);
+    fromBox_ = named(new QDateEdit(qDate(from), this), "changesFromBox", tr("From"));
+    toBox_ = named(new QDateEdit(qDate(to), this), "changesToBox", tr("To"));
+    for (auto [box, text] : {std::pair{fromBox_, tr("&From:")}, std::pair{toBox_, tr("&To:")}}) {
+        box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        box->setCalendarPopup(true);
+        auto* label = new QLabel(text, this);
+        label->setBuddy(box);
+        days->addWidget(label);
+        days->addWidget(box);
+        connect(box, &QDateEdit::dateChanged, this, &ChangesView::fill);
+    }
+    days->addStretch(1);
+    title_ = named(new QLabel(this), "changesTitle", tr("What the changes are"));
+    layout->addWidget(title_);
+    table_ = named(new QTableWidget(0, Column::count, this), "changesTable", tr("Changes"));
+    table_->setHorizontalHeaderLabels({tr("Day"), tr("Source"), tr("Kind"), tr("Fields"), tr("Was"),
+                                       tr("By"), tr("Reason"), tr("Document"), tr("Event")});
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    layout->addWidget(table_, 1);
+    setTabOrder(fromBox_, toBox_);
+    setTabOrder(toBox_, table_);
+    fill();
+}
+
+void ChangesView::setDays(std::chrono::year_month_day from, std::chrono::year_month_day to) {
+    fromBox_->setDate(qDate(from));
+    toBox_->setDate(qDate(to));
+    fill();
+}
+
+void ChangesView::fill() {
+    table_->setRowCount(0);
+    const auto from = dayOf(fromBox_->date()), to = dayOf(toBox_->date());
+    const store::Opening opening = store::openStore(location_, store::Access::read);
+    if (!opening.store) {
+        title_->setText(fromBytes(opening.error));
+        return;
+    }
+    std::vector<store::Event> events;
+    const auto cursor = opening.store->events({std::nullopt, knownAt_});
+    while (const store::Event* event = cursor->next())
+        if (event->on >= from && event->on <= to && isChange(event->kind))
+            events.push_back(*event);
+    std::ranges::stable_sort(events, {}, &store::Event::on);
+    title_->setText(
+        cursor->error().empty()
+            ? tr("%n change(s) from %1 to %2", nullptr, static_cast<int>(events.size()))
+                  .arg(fromBox_->date().toString(Qt::ISODate), toBox_->date().toString(Qt::ISODate))
+            : tr("The register cannot be read to its end: %1").arg(fromBytes(cursor->error())));
+    table_->setRowCount(static_cast<int>(events.size()));
+    for (int row = 0; const store::Event& event : events) {
+        const QStringList texts{fromBytes(store::dayText(event.on)),
+                                fromBytes(event.source),
+                                fromBytes(store::nameOf(event.kind)),
+                                eventFieldsText(event),
+                                fromBytes(store::previousText(event)),
+                                fromBytes(event.by),
+                                fromBytes(event.reason),
+                                fromBytes(event.document),
+                                QString::number(event.seq)};
+        for (int column = 0; column < Column::count; ++column)
+            table_->setItem(row, column, new QTableWidgetItem(texts[column]));
         ++row;
     }
     table_->resizeColumnsToContents();

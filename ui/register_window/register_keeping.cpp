@@ -104,6 +104,10 @@ void RegisterWindow::createRegisterActions(QMenu* file, QMenu* view) {
     reloadAction_->setObjectName(QStringLiteral("reloadAction"));
     reloadAction_->setShortcut(QKeySequence::Refresh);
 
+    changesAction_ = view->addAction(tr("&Changes…"), this, &RegisterWindow::showChanges);
+    changesAction_->setObjectName(QStringLiteral("changesAction"));
+    changesAction_->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_H);
+
     historyPane_ = new HistoryPane(this);
     historyDock_ = new QDockWidget(tr("History"), this);
     historyDock_->setObjectName(QStringLiteral("historyDock"));
@@ -236,12 +240,27 @@ void RegisterWindow::openRecordDialog(Kind kind) {
     dialog->open();
 }
 
+// The changes of the as-of day's year up to that day, in a window of their own; the days can
+// be changed there.
+void RegisterWindow::showChanges() {
+    if (!registerOpen_)
+        return;
+    const auto to = dayOf(asOfBox_->date());
+    auto* changes = new ChangesView(QFile::encodeName(path_).toStdString(), knownAt_,
+                                    to.year() / std::chrono::January / 1, to, this);
+    changes->setWindowFlag(Qt::Window);
+    changes->setAttribute(Qt::WA_DeleteOnClose);
+    changes->resize(900, 420);
+    changes->show();
+}
+
 void RegisterWindow::updateRegisterActions() {
     const bool ready = registerOpen_ && work_ == Work::idle;
     const bool selected = selectedSourceId().has_value();
     for (const auto& [kind, action] : recordActions_)
         action->setEnabled(ready && (kind == Kind::receive || selected));
     reloadAction_->setEnabled(!path_.isEmpty());
+    changesAction_->setEnabled(registerOpen_);
 }
 
 void RegisterWindow::showTitle() {

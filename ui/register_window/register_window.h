@@ -107,6 +107,7 @@ private:
     void updateRegisterActions();
     void showTitle();
     void showHistory();
+    void showChanges();
     // The selected source's id, when the open register's table has a selected row.
     std::optional<std::string> selectedSourceId() const;
     void selectSource(const std::string& id);
@@ -164,6 +165,7 @@ private:
     QAction* quitAction_;
     QAction* newRegisterAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
+    QAction* changesAction_ = nullptr;
     QMenu* recordMenu_ = nullptr;
     std::vector<std::pair<store::Kind, QAction*>> recordActions_;
     QDockWidget* historyDock_ = nullptr;
