@@ -120,7 +120,10 @@ void RegisterWindow::createRegisterActions(QMenu* file, QMenu* view) {
     historyAction->setObjectName(QStringLiteral("historyAction"));
     historyAction->setShortcut(Qt::CTRL | Qt::Key_H);
     view->addAction(historyAction);
-    connect(historyDock_, &QDockWidget::visibilityChanged, this, &RegisterWindow::showHistory);
+    connect(historyDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible)
+            showHistory();
+    });
 
     recordedBy_ = QSettings().value(recordedByKey).toString();
     for (const auto& entry : recordActions_)

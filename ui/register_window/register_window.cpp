@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -130,7 +131,11 @@ RegisterWindow::RegisterWindow(Clock clock, QWidget* parent)
     readSettings();
 }
 
-RegisterWindow::~RegisterWindow() = default;
+RegisterWindow::~RegisterWindow() {
+    // The panes hide as QWidget's destructor closes them, after this window's own members are
+    // gone: they must not call back into it then.
+    historyDock_->disconnect(this);
+}
 
 void RegisterWindow::createActions() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
