@@ -11,6 +11,7 @@
 
 #include "command_line.h"
 #include "history_pane.h"
+#include "import_dialog.h"
 #include "record_dialog.h"
 #include "register_window_under_test.h"
 
@@ -213,6 +214,44 @@ private slots:
         QCOMPARE(dialog->findChild<QLineEdit*>("byBox")->text(), QStringLiteral("Bo"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!window_->findChild<dovrin::RecordDialog*>());
+    }
+
+    // The import's plan is the command line's, row for row; Commit asks the conflicts' reason
+    // and records them.
+    void importShowsThePlan() {
+        openRegister();
+        const QString inventory = writeFile(folder_, QStringLiteral("inventory.csv"),
+                                            "id,location,radionuclide,activity,unit\n"
+                                            "A,Lab 2,Co-60,0.2,TBq\n"
+                                            "B,Lab 1,Cs-137,2,GBq\n");
+        const QByteArray plan =
+            command({"import", path_, inventory, "--on", "2026-12-07", "--by", "Bo"});
+        window_->importInventory(inventory);
+        dovrin::ImportDialog* dialog = nullptr;
+        QTRY_VERIFY((dialog = window_->findChild<dovrin::ImportDialog*>()) && dialog->isVisible());
+        QStringList shown;
+        for (int row = 0; row < dialog->table()->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < dialog->table()->columnCount(); ++column)
+                cells << dialog->table()->item(row, column)->text();
+            shown << cells.join(u',');
+        }
+        QCOMPARE(shown, QString::fromUtf8(plan).trimmed().split(u'\n').mid(1));
+        QCOMPARE(dialog->conflicts(), 1);
+        auto* by = dialog->findChild<QLineEdit*>(QStringLiteral("importByBox"));
+        QTest::keyClicks(by, QStringLiteral("Bo"));
+        QTest::keyClick(by, Qt::Key_Return);
+        QTRY_VERIFY(!dialog->findChild<QLabel*>(QStringLiteral("importProblem"))->text().isEmpty());
+        QCOMPARE(history(path_).size(), 1); // no reason: nothing recorded
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("importReasonBox")),
+                         QStringLiteral("certificate"));
+        QTest::keyClick(by, Qt::Key_Return);
+        auto* table = window_->findChild<QTableView*>(QStringLiteral("sourcesView"));
+        QTRY_VERIFY(!window_->loading() && table->model()->rowCount() == 2);
+        QStringList kinds;
+        for (const QStringList& event : history(path_))
+            kinds << event[hKind];
+        QCOMPARE(kinds, (QStringList{"receive", "move", "correct", "receive"}));
     }
 
     // The History pane's rows are history's, a voided event struck through.

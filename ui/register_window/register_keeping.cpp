@@ -25,6 +25,7 @@
 #include "calendar.h"
 #include "events.h"
 #include "history_pane.h"
+#include "import_dialog.h"
 #include "inventory_loader.h"
 #include "qt_text.h"
 #include "record_dialog.h"
@@ -86,6 +87,13 @@ void RegisterWindow::createRegisterActions(QMenu* file, QMenu* view) {
     newRegisterAction_->setShortcut(QKeySequence::New);
     connect(newRegisterAction_, &QAction::triggered, this, &RegisterWindow::chooseAndMakeRegister);
     file->insertAction(openAction_, newRegisterAction_);
+
+    importAction_ = new QAction(tr("&Import Inventory…"), this);
+    importAction_->setObjectName(QStringLiteral("importAction"));
+    importAction_->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_I);
+    connect(importAction_, &QAction::triggered, this, &RegisterWindow::chooseAndImport);
+    file->insertAction(recentMenu_->menuAction(), importAction_);
+    file->insertAction(importAction_, recentMenu_->menuAction());
 
     recordMenu_ = new QMenu(tr("&Record"), this);
     recordMenu_->setObjectName(QStringLiteral("recordMenu"));
@@ -257,6 +265,33 @@ void RegisterWindow::showChanges() {
     changes->show();
 }
 
+void RegisterWindow::chooseAndImport() {
+    if (!registerOpen_ || loader_->busy())
+        return;
+    const QString inventory = QFileDialog::getOpenFileName(
+        this, tr("Import an inventory"), QFileInfo(path_).path(),
+        tr("Inventories (*.csv *.CSV *.txt *.tsv *.xlsx *.ods);;All files (*)"));
+    if (!inventory.isEmpty())
+        importInventory(inventory);
+}
+
+void RegisterWindow::importInventory(const QString& inventory) {
+    auto* dialog = new ImportDialog(path_, inventory, asOfBox_->date().toString(Qt::ISODate),
+                                    recordedBy_, clock_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (!dialog->planned()) {
+        QMessageBox::warning(this, tr("Dovrin Register"), dialog->refusal());
+        dialog->deleteLater();
+        return;
+    }
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        recordedBy_ = dialog->recordedBy();
+        QSettings().setValue(recordedByKey, recordedBy_);
+        reload();
+    });
+    dialog->open();
+}
+
 void RegisterWindow::updateRegisterActions() {
     const bool ready = registerOpen_ && work_ == Work::idle;
     const bool selected = selectedSourceId().has_value();
@@ -264,6 +299,7 @@ void RegisterWindow::updateRegisterActions() {
         action->setEnabled(ready && (kind == Kind::receive || selected));
     reloadAction_->setEnabled(!path_.isEmpty());
     changesAction_->setEnabled(registerOpen_);
+    importAction_->setEnabled(ready);
 }
 
 void RegisterWindow::showTitle() {

@@ -73,6 +73,9 @@ public:
     bool newRegister(const QString& path, const QString& holder, const QString& licence);
     // Reads the open register or inventory again, as another window may have recorded events.
     void reload();
+    // Shows what importing the inventory into the open register would record, and records it
+    // on Commit.
+    void importInventory(const QString& inventory);
     // The moment the register is shown as recorded at, from the "as recorded on" box; none for
     // now (an empty box).
     std::optional<std::chrono::sys_seconds> knownAt() const { return knownAt_; }
@@ -108,6 +111,7 @@ private:
     void showTitle();
     void showHistory();
     void showChanges();
+    void chooseAndImport();
     // The selected source's id, when the open register's table has a selected row.
     std::optional<std::string> selectedSourceId() const;
     void selectSource(const std::string& id);
@@ -166,6 +170,7 @@ private:
     QAction* newRegisterAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
     QAction* changesAction_ = nullptr;
+    QAction* importAction_ = nullptr;
     QMenu* recordMenu_ = nullptr;
     std::vector<std::pair<store::Kind, QAction*>> recordActions_;
     QDockWidget* historyDock_ = nullptr;
