@@ -47,6 +47,19 @@ bool isChange(store::Kind kind) {
            kind != store::Kind::note;
 }
 
+// Each column as wide as its texts, up to a width that leaves the columns after a receipt's long
+// list of fields in sight; a cut text shows whole as the cell's tooltip.
+void fitColumns(QTableWidget& table) {
+    table.resizeColumnsToContents();
+    const int widest = table.fontMetrics().averageCharWidth() * 48;
+    for (int column = 0; column < table.columnCount(); ++column)
+        table.setColumnWidth(column, std::min(table.columnWidth(column), widest));
+    for (int row = 0; row < table.rowCount(); ++row)
+        for (int column = 0; column < table.columnCount(); ++column)
+            if (QTableWidgetItem* item = table.item(row, column))
+                item->setToolTip(item->text());
+}
+
 } // namespace
 
 QString eventFieldsText(const store::Event& event) {
@@ -126,7 +139,7 @@ void HistoryPane::showSource(const std::string& location, const std::string& sou
         }
         ++row;
     }
-    table_->resizeColumnsToContents();
+    fitColumns(*table_);
 }
 
 ChangesView::ChangesView(std::string location, std::optional<std::chrono::sys_seconds> knownAt,
@@ -208,7 +221,7 @@ void ChangesView::fill() {
             table_->setItem(row, column, new QTableWidgetItem(texts[column]));
         ++row;
     }
-    table_->resizeColumnsToContents();
+    fitColumns(*table_);
 }
 
 } // namespace dovrin

@@ -157,6 +157,8 @@ void RecordDialog::addLine(const QString& label, const char* name, QWidget* edit
     problem->setAccessibleName(tr("Problem with %1").arg(label));
     problem->setStyleSheet(QStringLiteral("color: #b00020"));
     grid_->addWidget(title, row, 0);
+    // Wide enough for a location's or a person's name as they are usually written.
+    editor->setMinimumWidth(fontMetrics().averageCharWidth() * 32);
     grid_->addWidget(editor, row, 1);
     grid_->addWidget(problem, row, 2);
     grid_->setColumnStretch(1, 1);
