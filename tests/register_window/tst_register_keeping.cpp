@@ -14,6 +14,8 @@
 #include "import_dialog.h"
 #include "record_dialog.h"
 #include "register_window_under_test.h"
+#include "report.h"
+#include "sources_model.h"
 
 using namespace testing;
 
@@ -21,7 +23,8 @@ namespace {
 
 // The command line run in this process at the tests' day: its standard output, and its exit
 // status in status.
-QByteArray command(const QStringList& words, int* status = nullptr) {
+QByteArray command(const QStringList& words, int* status = nullptr,
+                   dovrin::LocalTime now = midnight) {
     std::vector<std::string> texts;
     for (const QString& word : words)
         texts.push_back(word.toStdString());
@@ -29,7 +32,7 @@ QByteArray command(const QStringList& words, int* status = nullptr) {
     std::FILE* in = std::tmpfile();
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    const int exit = dovrin::runRegister(views, in, out, err, false, midnight);
+    const int exit = dovrin::runRegister(views, in, out, err, false, now);
     if (status)
         *status = exit;
     QByteArray text;
@@ -252,6 +255,31 @@ private slots:
         for (const QStringList& event : history(path_))
             kinds << event[hKind];
         QCOMPARE(kinds, (QStringList{"receive", "move", "correct", "receive"}));
+    }
+
+    // A report of a register says which moment it was recorded at and names the register's
+    // last event then, on every page; a moment before an event leaves that event out.
+    void reportNamesTheRegister() {
+        openRegister();
+        int status = 0;
+        command({"record", path_, "move", "--source", "A", "--by", "Cy", "--on", "2026-12-07",
+                 "--location", "Store"},
+                &status, midnight + std::chrono::hours(1));
+        QCOMPARE(status, 0);
+        auto* knownAt = window_->findChild<QLineEdit*>(QStringLiteral("knownAtBox"));
+        QSignalSpy loaded(window_.get(), &dovrin::RegisterWindow::inventoryLoaded);
+        QTest::keyClicks(knownAt, QStringLiteral("2026-12-07T00:30"));
+        QTest::keyClick(knownAt, Qt::Key_Return);
+        QTRY_COMPARE(loaded.count(), 1);
+        auto* sources = window_->findChild<dovrin::SourcesModel*>();
+        const dovrin::Report report = dovrin::makeReport(*sources, path_, midnight);
+        QVERIFY2(report.madeBy.contains(u"register: last event 1, hash "),
+                 qPrintable(report.madeBy));
+        QVERIFY(report.running.contains(u", as recorded on 2026-12-0"));
+        QVERIFY(window_->windowTitle().contains(u"as of 2026-12-07, as recorded 2026-12-0"));
+        // The source is where it was then, not where it was moved after.
+        const auto& texts = *sources->texts();
+        QCOMPARE(texts.fields(0)[*texts.columns[dovrin::Column::location]], "Lab 1");
     }
 
     // The History pane's rows are history's, a voided event struck through.

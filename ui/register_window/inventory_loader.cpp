@@ -5,9 +5,11 @@
 
 #include <QMetaObject>
 
+#include "events.h"
 #include "fold.h"
 #include "inventory_input.h"
 #include "locations.h"
+#include "run.h"
 
 namespace dovrin {
 
@@ -112,6 +114,10 @@ private:
         const store::Opening opening = store::openStore(request_.path, store::Access::read);
         if (!opening.store)
             return fail(QString::fromStdString(opening.error));
+        const auto head = opening.store->head(request_.knownAt);
+        if (!head)
+            return fail(QString::fromStdString(opening.store->error()));
+        registerHead_ = registerHeadText(*head);
         const std::chrono::year_month_day day{
             std::chrono::floor<std::chrono::days>(request_.evaluation.asOf)};
         store::HeldSourceRows rows(opening.store->eventsBySource({{}, request_.knownAt}), day);
@@ -171,6 +177,10 @@ private:
         texts_->columns = reader.columns();
         texts_->options = request_.options;
         texts_->options.separator = reader.separator();
+        if (!registerHead_.empty()) {
+            texts_->registerHead = registerHead_;
+            texts_->knownAt = request_.knownAt ? store::momentText(*request_.knownAt) : "now";
+        }
     }
 
     // False when the dates of the first rows are written with slashes, which read month first
@@ -222,6 +232,7 @@ private:
     InventoryLoader& loader_;
     const std::uint64_t job_;
     const LoadRequest& request_;
+    std::string registerHead_; // of a kept register, as it was read
     std::shared_ptr<InventoryTexts> texts_;
     LocationTotals totals_;
     LocationNumbers locationNumbers_;

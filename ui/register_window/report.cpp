@@ -367,6 +367,15 @@ QString addPicture(Report& report, const QImage& picture, QSize shown) {
         .arg(shown.height());
 }
 
+// Of a kept register: the moment it is shown as recorded at, and its last event then.
+template <class Row> QString registerRows(const ReportInputs& in, const Row& row) {
+    const InventoryTexts& texts = *in.sources.texts();
+    if (texts.registerHead.empty())
+        return {};
+    return row("As recorded on", QString::fromStdString(texts.knownAt)) +
+           row("Register", QString::fromStdString(texts.registerHead));
+}
+
 QString titleSection(const ReportInputs& in) {
     const auto row = [](const char* label, const QString& value) {
         return QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>")
@@ -375,7 +384,7 @@ QString titleSection(const ReportInputs& in) {
     return QStringLiteral("<h1>%1</h1><table cellspacing=\"0\" cellpadding=\"2\">")
                .arg(reportTitle) +
            row("Inventory", QFileInfo(in.path).fileName()) +
-           row("As of", isoMoment(in.results.evaluation.asOf, false)) +
+           row("As of", isoMoment(in.results.evaluation.asOf, false)) + registerRows(in, row) +
            row("Sources",
                text("%1, of which %2 with errors")
                    .arg(count(in, in.results.rows.size()), count(in, in.results.errors))) +
@@ -659,6 +668,10 @@ Report makeReport(const SourcesModel& sources, const QString& path, LocalTime ma
         text("Inventory %1, as of %2")
             .arg(QFileInfo(path).fileName(), isoMoment(in.results.evaluation.asOf, false));
     report.madeBy = text("Made %1 by %2").arg(isoMoment(made, true), programName);
+    if (const InventoryTexts& texts = *sources.texts(); !texts.registerHead.empty()) {
+        report.running += text(", as recorded on %1").arg(QString::fromStdString(texts.knownAt));
+        report.madeBy += QStringLiteral(" · ") + QString::fromStdString(texts.registerHead);
+    }
     // The sections in their order; each is a function of what it reads.
     report.html = QStringLiteral("<html><body style=\"font-size: 8pt\">");
     report.html += titleSection(in);
