@@ -6,6 +6,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTableWidget>
 
@@ -280,6 +281,37 @@ private slots:
         // The source is where it was then, not where it was moved after.
         const auto& texts = *sources->texts();
         QCOMPARE(texts.fields(0)[*texts.columns[dovrin::Column::location]], "Lab 1");
+    }
+
+    // The annual inventory lists the sources held on 31 December: one disposed before it is
+    // gone, one disposed after it is there; every page names the register's last event.
+    void annualInventory() {
+        openRegister();
+        int status = 0;
+        for (const QStringList& words :
+             {QStringList{"receive", "--source", "B", "--on", "2020-02-01", "--radionuclide",
+                          "Cs-137", "--activity", "2", "--unit", "GBq", "--location", "Lab 2"},
+              QStringList{"dispose", "--source", "A", "--on", "2025-06-01", "--method", "return"},
+              QStringList{"dispose", "--source", "B", "--on", "2026-01-10", "--method",
+                          "return"}}) {
+            command(QStringList{"record", path_} + words + QStringList{"--by", "Cy"}, &status);
+            QCOMPARE(status, 0);
+        }
+        const QString pdf = folder_.filePath(QStringLiteral("annual.pdf"));
+        QSignalSpy exported(window_.get(), &dovrin::RegisterWindow::exported);
+        window_->exportAnnualInventory(2025, pdf);
+        QTRY_COMPARE(exported.count(), 1);
+        QVERIFY(exported.first().at(1).toBool());
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, "-"});
+        QVERIFY(pdftotext.waitForFinished(30000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        QVERIFY2(text.contains(u"Annual inventory 2025"), qPrintable(text));
+        QVERIFY(text.contains(u"Lab 2") && !text.contains(u"Lab 1"));
+        const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
+        QVERIFY(!pages.isEmpty());
+        for (const QString& page : pages)
+            QVERIFY2(page.contains(u"register: last event 4, hash "), qPrintable(page));
     }
 
     // The History pane's rows are history's, a voided event struck through.

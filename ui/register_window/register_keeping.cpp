@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -30,6 +31,7 @@
 #include "qt_text.h"
 #include "record_dialog.h"
 #include "register_window.h"
+#include "report.h"
 #include "sources_model.h"
 #include "store_commands.h"
 
@@ -94,6 +96,12 @@ void RegisterWindow::createRegisterActions(QMenu* file, QMenu* view) {
     connect(importAction_, &QAction::triggered, this, &RegisterWindow::chooseAndImport);
     file->insertAction(recentMenu_->menuAction(), importAction_);
     file->insertAction(importAction_, recentMenu_->menuAction());
+
+    annualAction_ = new QAction(tr("Export &Annual Inventory…"), this);
+    annualAction_->setObjectName(QStringLiteral("annualAction"));
+    annualAction_->setShortcut(Qt::CTRL | Qt::ALT | Qt::Key_E);
+    connect(annualAction_, &QAction::triggered, this, &RegisterWindow::chooseAndExportAnnual);
+    file->insertAction(printAction_, annualAction_);
 
     recordMenu_ = new QMenu(tr("&Record"), this);
     recordMenu_->setObjectName(QStringLiteral("recordMenu"));
@@ -292,6 +300,44 @@ void RegisterWindow::importInventory(const QString& inventory) {
     dialog->open();
 }
 
+void RegisterWindow::chooseAndExportAnnual() {
+    if (!registerOpen_ || loader_->busy())
+        return;
+    bool chosen = false;
+    const int year = QInputDialog::getInt(
+        this, tr("Annual inventory"), tr("The sources held on 31 December of:"),
+        asOfBox_->date().year() - 1, 1900, asOfBox_->date().year(), 1, &chosen);
+    if (!chosen)
+        return;
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Export the annual inventory"),
+        QFileInfo(path_).path() + tr("/annual-inventory-%1.pdf").arg(year), tr("PDF (*.pdf)"));
+    if (!path.isEmpty())
+        exportAnnualInventory(year, path);
+}
+
+void RegisterWindow::exportAnnualInventory(int year, const QString& path) {
+    if (!registerOpen_)
+        return;
+    pendingAnnual_ = AnnualInventory{year, path};
+    const QDate lastDay(year, 12, 31);
+    if (asOfBox_->date() == lastDay && !loader_->busy())
+        writeAnnualInventory();
+    else
+        asOfBox_->setDate(lastDay); // read again as of that day; written once it is read
+}
+
+void RegisterWindow::writeAnnualInventory() {
+    const AnnualInventory annual = *std::exchange(pendingAnnual_, std::nullopt);
+    const QString error = writeReportPdf(
+        makeAnnualInventory(*sources_, path_, clock_(), annual.year, hiddenLocationColumns()),
+        tr("Annual inventory %1").arg(annual.year), annual.path);
+    if (!error.isEmpty())
+        QMessageBox::warning(this, tr("Dovrin Register"),
+                             tr("The annual inventory was not written.\n\n%1").arg(error));
+    emit exported(annual.path, error.isEmpty());
+}
+
 void RegisterWindow::updateRegisterActions() {
     const bool ready = registerOpen_ && work_ == Work::idle;
     const bool selected = selectedSourceId().has_value();
@@ -300,6 +346,7 @@ void RegisterWindow::updateRegisterActions() {
     reloadAction_->setEnabled(!path_.isEmpty());
     changesAction_->setEnabled(registerOpen_);
     importAction_->setEnabled(ready);
+    annualAction_->setEnabled(ready);
 }
 
 void RegisterWindow::showTitle() {

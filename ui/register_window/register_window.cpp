@@ -533,10 +533,14 @@ void RegisterWindow::loadFinished(std::vector<LocationTotal> locations) {
     updateRegisterActions();
     showHistory();
     emit inventoryLoaded();
+    if (pendingAnnual_)
+        writeAnnualInventory();
 }
 
 void RegisterWindow::cancelWork() {
     const Work cancelled = work_;
+    if (pendingAnnual_)
+        emit exported(std::exchange(pendingAnnual_, std::nullopt)->path, false);
     loader_->cancel();
     work_ = Work::idle;
     endProgress();
@@ -567,6 +571,8 @@ void RegisterWindow::clearInventory() {
 
 void RegisterWindow::fail(const QString& path, const QString& reason) {
     work_ = Work::idle;
+    if (pendingAnnual_) // the register could not be read as of its 31 December
+        emit exported(std::exchange(pendingAnnual_, std::nullopt)->path, false);
     endProgress();
     if (partShown_) // it failed after its first rows
         clearInventory();

@@ -76,6 +76,9 @@ public:
     // Shows what importing the inventory into the open register would record, and records it
     // on Commit.
     void importInventory(const QString& inventory);
+    // Writes the annual inventory of the year as a PDF: the register read again as of its 31
+    // December, then the report; exported() says when it is written.
+    void exportAnnualInventory(int year, const QString& path);
     // The moment the register is shown as recorded at, from the "as recorded on" box; none for
     // now (an empty box).
     std::optional<std::chrono::sys_seconds> knownAt() const { return knownAt_; }
@@ -112,6 +115,8 @@ private:
     void showHistory();
     void showChanges();
     void chooseAndImport();
+    void chooseAndExportAnnual();
+    void writeAnnualInventory();
     // The selected source's id, when the open register's table has a selected row.
     std::optional<std::string> selectedSourceId() const;
     void selectSource(const std::string& id);
@@ -171,6 +176,13 @@ private:
     QAction* reloadAction_ = nullptr;
     QAction* changesAction_ = nullptr;
     QAction* importAction_ = nullptr;
+    QAction* annualAction_ = nullptr;
+    // The annual inventory waiting for the register to be read as of its 31 December.
+    struct AnnualInventory {
+        int year = 0;
+        QString path;
+    };
+    std::optional<AnnualInventory> pendingAnnual_;
     QMenu* recordMenu_ = nullptr;
     std::vector<std::pair<store::Kind, QAction*>> recordActions_;
     QDockWidget* historyDock_ = nullptr;

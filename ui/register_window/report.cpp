@@ -664,6 +664,7 @@ Report makeReport(const SourcesModel& sources, const QString& path, LocalTime ma
         (severe ? in.severe : in.others).push_back(row);
     }
     Report report;
+    report.title = reportTitle;
     report.running =
         text("Inventory %1, as of %2")
             .arg(QFileInfo(path).fileName(), isoMoment(in.results.evaluation.asOf, false));
@@ -719,7 +720,7 @@ int printReport(const Report& report, QPagedPaintDevice& device) {
         const QRectF foot(page.left(), page.bottom() - metrics.height(), page.width(),
                           metrics.height());
         painter.drawText(top, Qt::AlignLeft | Qt::AlignTop, report.running);
-        painter.drawText(top, Qt::AlignRight | Qt::AlignTop, reportTitle);
+        painter.drawText(top, Qt::AlignRight | Qt::AlignTop, report.title);
         painter.drawText(foot, Qt::AlignLeft | Qt::AlignBottom, report.madeBy);
         painter.drawText(foot, Qt::AlignRight | Qt::AlignBottom,
                          text("page %1 of %2").arg(number).arg(pages));
@@ -750,6 +751,16 @@ QString writeReportPdf(const Report& report, const QString& title, const QString
     if (!file.commit())
         return file.errorString();
     return {};
+}
+
+Report makeAnnualInventory(const SourcesModel& sources, const QString& path, LocalTime made,
+                           int year, std::vector<int> hiddenLocationColumns) {
+    Report report = makeReport(sources, path, made, std::move(hiddenLocationColumns));
+    const QString title = text("Annual inventory %1: sources held on 31 December").arg(year);
+    report.html.replace(QStringLiteral("<h1>%1</h1>").arg(reportTitle),
+                        QStringLiteral("<h1>%1</h1>").arg(title.toHtmlEscaped()));
+    report.title = title;
+    return report;
 }
 
 } // namespace dovrin
