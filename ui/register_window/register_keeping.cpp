@@ -300,13 +300,17 @@ void RegisterWindow::importInventory(const QString& inventory) {
     dialog->open();
 }
 
+int RegisterWindow::lastEndedYear() const {
+    return static_cast<int>(dayOf(clock_()).year()) - 1;
+}
+
 void RegisterWindow::chooseAndExportAnnual() {
     if (!registerOpen_ || loader_->busy())
         return;
     bool chosen = false;
-    const int year = QInputDialog::getInt(
-        this, tr("Annual inventory"), tr("The sources held on 31 December of:"),
-        asOfBox_->date().year() - 1, 1900, asOfBox_->date().year(), 1, &chosen);
+    const int year = QInputDialog::getInt(this, tr("Annual inventory"),
+                                          tr("The sources held on 31 December of:"),
+                                          lastEndedYear(), 1900, lastEndedYear(), 1, &chosen);
     if (!chosen)
         return;
     const QString path = QFileDialog::getSaveFileName(
@@ -319,6 +323,13 @@ void RegisterWindow::chooseAndExportAnnual() {
 void RegisterWindow::exportAnnualInventory(int year, const QString& path) {
     if (!registerOpen_)
         return;
+    if (year > lastEndedYear()) { // a year not yet ended has no inventory of its 31 December
+        QMessageBox::warning(
+            this, tr("Dovrin Register"),
+            tr("%1 has not ended: its annual inventory cannot be made yet.").arg(year));
+        emit exported(path, false);
+        return;
+    }
     pendingAnnual_ = AnnualInventory{year, path};
     const QDate lastDay(year, 12, 31);
     if (asOfBox_->date() == lastDay && !loader_->busy())

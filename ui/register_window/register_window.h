@@ -117,6 +117,7 @@ private:
     void chooseAndImport();
     void chooseAndExportAnnual();
     void writeAnnualInventory();
+    int lastEndedYear() const; // by the window's clock
     // The selected source's id, when the open register's table has a selected row.
     std::optional<std::string> selectedSourceId() const;
     void selectSource(const std::string& id);
