@@ -16,7 +16,8 @@
 #   keeping:    the same program with --keeping, the register window on a register made from the
 #               example inventory, its History pane open, and its Move dialog with a field left
 #               wrong; the program writes both pictures itself (docs/register-keeping.png and
-#               docs/register-record-dialog.png), checked for their content.
+#               docs/register-record-dialog.png), checked for their content, and the annual
+#               inventory of 2025 of that register, whose first page is docs/register-annual.png.
 #
 # To add a window: write grab_NAME (under Xvfb: grab_window for each scale) and check_NAME (check
 # the grabs and write the picture), and add NAME to pictures.
@@ -147,6 +148,10 @@ check_keeping() {
     done
     write_picture "$out_dir/keeping-window.png" docs/register-keeping.png
     write_picture "$out_dir/keeping-dialog.png" docs/register-record-dialog.png
+    pdftotext -f 1 -l 1 "$out_dir/annual.pdf" - | grep -q "Annual inventory 2025" ||
+        fail "the annual inventory's first page does not name itself"
+    pdftoppm -png -r 100 -f 1 -l 1 -singlefile "$out_dir/annual.pdf" "$out_dir/annual"
+    write_picture "$out_dir/annual.png" docs/register-annual.png
 }
 
 if [ "${1:-}" = --grab ]; then

@@ -9,7 +9,8 @@
 // With "--keeping FOLDER" it shows the register's desk instead: a register made from the example
 // inventory by the command line's import, a move of R-04 recorded, the window on that register
 // with the History pane open and the Move dialog filled in; it writes the window's and the
-// dialog's pictures as FOLDER/keeping-window.png and FOLDER/keeping-dialog.png and ends.
+// dialog's pictures as FOLDER/keeping-window.png and FOLDER/keeping-dialog.png, and the annual
+// inventory of 2025 as FOLDER/annual.pdf, and ends.
 
 #include <cstdio>
 #include <string>
@@ -17,6 +18,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -41,7 +43,7 @@ int showKeeping(const QString& folder) {
     const QString path = folder + QStringLiteral("/example.dovrin");
     QFile::remove(path);
     if (command({"init", path, "--holder", "St Olav Clinic", "--licence", "RP-2026-114"}) != 0 ||
-        command({"import", path, DOVRIN_SOURCE_DIR "/examples/inventory.csv", "--on", "2026-01-05",
+        command({"import", path, DOVRIN_SOURCE_DIR "/examples/inventory.csv", "--on", "2025-01-06",
                  "--by", "A. Berg", "--date-order", "mdy", "--commit"}) > 1 ||
         command({"record", path, "move", "--source", "R-04", "--on", "2026-06-02", "--by",
                  "A. Berg", "--location", "Radiography store", "--document", "WO-2291"}) != 0 ||
@@ -54,6 +56,13 @@ int showKeeping(const QString& folder) {
     QSignalSpy loaded(&window, &dovrin::RegisterWindow::inventoryLoaded);
     window.open(path);
     if (!loaded.wait(20000))
+        return 1;
+    QSignalSpy exported(&window, &dovrin::RegisterWindow::exported);
+    window.exportAnnualInventory(2025, folder + QStringLiteral("/annual.pdf"));
+    if (!exported.wait(20000) || !exported.first().at(1).toBool())
+        return 1;
+    window.findChild<QDateEdit*>(QStringLiteral("asOfBox"))->setDate(QDate(2026, 12, 7));
+    if (!loaded.wait(20000)) // back at the tests' day
         return 1;
     auto* sources = window.findChild<QTableView*>(QStringLiteral("sourcesView"));
     for (int row = 0; row < sources->model()->rowCount(); ++row)
