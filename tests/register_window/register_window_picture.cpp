@@ -10,7 +10,8 @@
 // inventory by the command line's import, a move of R-04 recorded, the window on that register
 // with the History pane open and the Move dialog filled in; it writes the window's and the
 // dialog's pictures as FOLDER/keeping-window.png and FOLDER/keeping-dialog.png, and the annual
-// inventory of 2025 as FOLDER/annual.pdf, and ends.
+// inventory of 2025, the transactions since 2025 and the record of R-04 as FOLDER/annual.pdf,
+// FOLDER/transactions.pdf and FOLDER/record.pdf, and ends.
 
 #include <cstdio>
 #include <string>
@@ -60,6 +61,12 @@ int showKeeping(const QString& folder) {
     QSignalSpy exported(&window, &dovrin::RegisterWindow::exported);
     window.exportAnnualInventory(2025, folder + QStringLiteral("/annual.pdf"));
     if (!exported.wait(20000) || !exported.first().at(1).toBool())
+        return 1;
+    using namespace std::chrono;
+    window.exportTransactions(2025y / January / 1, 2026y / December / 7,
+                              folder + QStringLiteral("/transactions.pdf"));
+    window.exportSourceRecord("R-04", folder + QStringLiteral("/record.pdf"));
+    if (exported.count() != 3 || !exported.at(1).at(1).toBool() || !exported.at(2).at(1).toBool())
         return 1;
     window.findChild<QDateEdit*>(QStringLiteral("asOfBox"))->setDate(QDate(2026, 12, 7));
     if (!loaded.wait(20000)) // back at the tests' day

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableWidget>
 
@@ -61,6 +62,15 @@ enum HistoryColumn { hSeq, hId, hKind, hOn, hRecordedAt, hBy, hReason, hDocument
 
 int fieldColumn(std::string_view name) {
     return hFields + static_cast<int>(*dovrin::store::fieldNamed(name));
+}
+
+// The text of a PDF, laid out as on its pages, its pages parted by form feeds.
+QString pdfText(const QString& pdf) {
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, "-"});
+    if (!pdftotext.waitForFinished(30000))
+        return {};
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
 }
 
 } // namespace
@@ -286,6 +296,7 @@ private slots:
     // The annual inventory lists the sources held on 31 December: one disposed before it is
     // gone, one disposed after it is there; every page names the register's last event.
     void annualInventory() {
+        using namespace std::chrono;
         openRegister();
         int status = 0;
         for (const QStringList& words :
@@ -302,16 +313,28 @@ private slots:
         window_->exportAnnualInventory(2025, pdf);
         QTRY_COMPARE(exported.count(), 1);
         QVERIFY(exported.first().at(1).toBool());
-        QProcess pdftotext;
-        pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, "-"});
-        QVERIFY(pdftotext.waitForFinished(30000));
-        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        const QString text = pdfText(pdf);
         QVERIFY2(text.contains(u"Annual inventory 2025"), qPrintable(text));
         QVERIFY(text.contains(u"Lab 2") && !text.contains(u"Lab 1"));
         const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
         QVERIFY(!pages.isEmpty());
         for (const QString& page : pages)
             QVERIFY2(page.contains(u"register: last event 4, hash "), qPrintable(page));
+
+        // The transactions of 2025: A's disposal, not B's of 2026; B's record holds both its
+        // events.
+        window_->exportTransactions(2025y / January / 1, 2025y / December / 31, pdf);
+        QTRY_COMPARE(exported.count(), 2);
+        const QString transactions = pdfText(pdf);
+        QVERIFY2(transactions.contains(QRegularExpression(u"2025-06-01 +A +dispose"_qs)),
+                 qPrintable(transactions));
+        QVERIFY(!transactions.contains(u"2026-01-10"));
+        window_->exportSourceRecord("B", pdf);
+        QTRY_COMPARE(exported.count(), 3);
+        const QString record = pdfText(pdf);
+        QVERIFY2(record.contains(u"2020-02-01") && record.contains(u"2026-01-10") &&
+                     record.contains(u"register: last event 4, hash "),
+                 qPrintable(record));
     }
 
     // The History pane's rows are history's, a voided event struck through.

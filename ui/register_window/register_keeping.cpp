@@ -30,6 +30,7 @@
 #include "inventory_loader.h"
 #include "qt_text.h"
 #include "record_dialog.h"
+#include "register_reports.h"
 #include "register_window.h"
 #include "report.h"
 #include "sources_model.h"
@@ -102,6 +103,32 @@ void RegisterWindow::createRegisterActions(QMenu* file, QMenu* view) {
     annualAction_->setShortcut(Qt::CTRL | Qt::ALT | Qt::Key_E);
     connect(annualAction_, &QAction::triggered, this, &RegisterWindow::chooseAndExportAnnual);
     file->insertAction(printAction_, annualAction_);
+    transactionsAction_ = new QAction(tr("Export &Transactions…"), this);
+    transactionsAction_->setObjectName(QStringLiteral("transactionsAction"));
+    transactionsAction_->setShortcut(Qt::CTRL | Qt::ALT | Qt::Key_T);
+    connect(transactionsAction_, &QAction::triggered, this, [this] {
+        // The as-of day's year up to that day: the period a yearly return covers.
+        const auto to = dayOf(asOfBox_->date());
+        const QString path = QFileDialog::getSaveFileName(
+            this, tr("Export the transactions"), QFileInfo(path_).path(), tr("PDF (*.pdf)"));
+        if (!path.isEmpty())
+            exportTransactions(to.year() / std::chrono::January / 1, to, path);
+    });
+    file->insertAction(printAction_, transactionsAction_);
+    sourceRecordAction_ = new QAction(tr("Export &Source Record…"), this);
+    sourceRecordAction_->setObjectName(QStringLiteral("sourceRecordAction"));
+    sourceRecordAction_->setShortcut(Qt::CTRL | Qt::ALT | Qt::Key_S);
+    connect(sourceRecordAction_, &QAction::triggered, this, [this] {
+        const auto source = selectedSourceId();
+        if (!source)
+            return;
+        const QString path = QFileDialog::getSaveFileName(
+            this, tr("Export the record of %1").arg(fromBytes(*source)), QFileInfo(path_).path(),
+            tr("PDF (*.pdf)"));
+        if (!path.isEmpty())
+            exportSourceRecord(*source, path);
+    });
+    file->insertAction(printAction_, sourceRecordAction_);
 
     recordMenu_ = new QMenu(tr("&Record"), this);
     recordMenu_->setObjectName(QStringLiteral("recordMenu"));
@@ -349,6 +376,30 @@ void RegisterWindow::writeAnnualInventory() {
     emit exported(annual.path, error.isEmpty());
 }
 
+void RegisterWindow::exportTransactions(std::chrono::year_month_day from,
+                                        std::chrono::year_month_day to, const QString& path) {
+    QString error;
+    const auto report = makeTransactionsReport(QFile::encodeName(path_).toStdString(), from, to,
+                                               knownAt_, clock_(), error);
+    writeRegisterReport(report, error, path);
+}
+
+void RegisterWindow::exportSourceRecord(const std::string& source, const QString& path) {
+    QString error;
+    const auto report =
+        makeSourceRecord(QFile::encodeName(path_).toStdString(), source, knownAt_, clock_(), error);
+    writeRegisterReport(report, error, path);
+}
+
+void RegisterWindow::writeRegisterReport(const std::optional<Report>& report, const QString& error,
+                                         const QString& path) {
+    const QString why = report ? writeReportPdf(*report, report->title, path) : error;
+    if (!why.isEmpty())
+        QMessageBox::warning(this, tr("Dovrin Register"),
+                             tr("The report was not written.\n\n%1").arg(why));
+    emit exported(path, why.isEmpty());
+}
+
 void RegisterWindow::updateRegisterActions() {
     const bool ready = registerOpen_ && work_ == Work::idle;
     const bool selected = selectedSourceId().has_value();
@@ -358,6 +409,8 @@ void RegisterWindow::updateRegisterActions() {
     changesAction_->setEnabled(registerOpen_);
     importAction_->setEnabled(ready);
     annualAction_->setEnabled(ready);
+    transactionsAction_->setEnabled(registerOpen_);
+    sourceRecordAction_->setEnabled(selected);
 }
 
 void RegisterWindow::showTitle() {

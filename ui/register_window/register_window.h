@@ -14,6 +14,7 @@
 #include <QMainWindow>
 
 #include "open_options_dialog.h"
+#include "report.h"
 #include "store.h"
 #include "stored_inventory.h"
 #include "table_columns.h"
@@ -79,6 +80,11 @@ public:
     // Writes the annual inventory of the year as a PDF: the register read again as of its 31
     // December, then the report; exported() says when it is written.
     void exportAnnualInventory(int year, const QString& path);
+    // Write the transactions of a period, or the record of one source, as a PDF; exported()
+    // says whether it was written.
+    void exportTransactions(std::chrono::year_month_day from, std::chrono::year_month_day to,
+                            const QString& path);
+    void exportSourceRecord(const std::string& source, const QString& path);
     // The moment the register is shown as recorded at, from the "as recorded on" box; none for
     // now (an empty box).
     std::optional<std::chrono::sys_seconds> knownAt() const { return knownAt_; }
@@ -117,6 +123,8 @@ private:
     void chooseAndImport();
     void chooseAndExportAnnual();
     void writeAnnualInventory();
+    void writeRegisterReport(const std::optional<Report>& report, const QString& error,
+                             const QString& path);
     int lastEndedYear() const; // by the window's clock
     // The selected source's id, when the open register's table has a selected row.
     std::optional<std::string> selectedSourceId() const;
@@ -178,6 +186,8 @@ private:
     QAction* changesAction_ = nullptr;
     QAction* importAction_ = nullptr;
     QAction* annualAction_ = nullptr;
+    QAction* transactionsAction_ = nullptr;
+    QAction* sourceRecordAction_ = nullptr;
     // The annual inventory waiting for the register to be read as of its 31 December.
     struct AnnualInventory {
         int year = 0;
