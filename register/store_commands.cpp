@@ -16,6 +16,7 @@
 #include "number_text.h"
 #include "output_files.h"
 #include "plain_text.h"
+#include "record.h"
 #include "store_words.h"
 
 namespace dovrin {
@@ -117,19 +118,12 @@ int record(const Words& words, std::FILE* standardError, LocalTime now) {
     const Opening opening = openStore(std::string(words.operands[0]), Access::write);
     if (!opening.store)
         return refuse(standardError, opening.error);
-    const auto transaction = opening.store->beginWrite(universalTime(now));
-    if (!transaction)
-        return refuse(standardError, opening.store->error());
-    std::vector<Event> events;
-    if (!readAll(*transaction->eventsOf(event.source), events, error))
-        return refuse(standardError, error);
-    if (std::string why = registerProblem(event, events); !why.empty())
-        return refuse(standardError, why);
-    if (!transaction->append(event) || !transaction->commit())
-        return refuse(standardError, "nothing recorded: " + transaction->error());
+    const Recording recording = recordEvent(*opening.store, event, universalTime(now));
+    if (!recording.error.empty())
+        return refuse(standardError, recording.error);
     std::fprintf(standardError, "recorded event %llu: %s of '%s'\n%s\n",
                  static_cast<unsigned long long>(event.seq), nameOf(event.kind).data(),
-                 event.source.c_str(), headLine(transaction->head()).c_str());
+                 event.source.c_str(), headLine(recording.head).c_str());
     return 0;
 }
 

@@ -13,6 +13,11 @@
 #               drawn; checked for its size at each scale and for a picture with content;
 #               docs/register-window.png. Its report of that inventory, exported as a PDF: the
 #               first page, checked for its page numbers; docs/register-report.png.
+#   keeping:    the same program with --keeping, the register window on a register made from the
+#               example inventory, its History pane open, and its Move dialog with a field left
+#               wrong; the program writes both pictures itself (docs/register-keeping.png and
+#               docs/register-record-dialog.png), checked for their content, and the annual
+#               inventory of 2025 of that register, whose first page is docs/register-annual.png.
 #
 # To add a window: write grab_NAME (under Xvfb: grab_window for each scale) and check_NAME (check
 # the grabs and write the picture), and add NAME to pictures.
@@ -27,7 +32,7 @@ esac
 # shellcheck source=scripts/common.sh
 source "$(dirname "$self")/common.sh"
 
-pictures=(calculator register)
+pictures=(calculator register keeping)
 scales=(1 2)
 
 # Under Xvfb: starts PROGRAM at SCALE with its ARGUMENTS, waits for its "ready", then grabs its
@@ -127,6 +132,26 @@ check_report() {
         fail "the report's first page does not say \"page 1 of $pages\""
     pdftoppm -png -r 100 -f 1 -l 1 -singlefile "$pdf" "$out_dir/register-report"
     write_picture "$out_dir/register-report.png" docs/register-report.png
+}
+
+grab_keeping() {
+    env XDG_RUNTIME_DIR="$out_dir/runtime" QT_QPA_PLATFORM=xcb \
+        "$build_dir/tests/register_window/register_window_picture" --keeping "$out_dir" \
+        >/dev/null || fail "the register's desk could not be shown"
+}
+
+check_keeping() {
+    local picture colours
+    for picture in keeping-window keeping-dialog; do
+        colours=$(identify -format '%k' "$out_dir/$picture.png")
+        [ "$colours" -ge 50 ] || fail "$picture shows only $colours colours"
+    done
+    write_picture "$out_dir/keeping-window.png" docs/register-keeping.png
+    write_picture "$out_dir/keeping-dialog.png" docs/register-record-dialog.png
+    pdftotext -f 1 -l 1 "$out_dir/annual.pdf" - | grep -q "Annual inventory 2025" ||
+        fail "the annual inventory's first page does not name itself"
+    pdftoppm -png -r 100 -f 1 -l 1 -singlefile "$out_dir/annual.pdf" "$out_dir/annual"
+    write_picture "$out_dir/annual.png" docs/register-annual.png
 }
 
 if [ "${1:-}" = --grab ]; then

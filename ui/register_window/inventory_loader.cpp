@@ -5,8 +5,11 @@
 
 #include <QMetaObject>
 
+#include "events.h"
+#include "fold.h"
 #include "inventory_input.h"
 #include "locations.h"
+#include "run.h"
 
 namespace dovrin {
 
@@ -96,10 +99,33 @@ public:
         , request_(request) {}
 
     void run(std::stop_token stop) {
+        if (store::isStoreLocation(request_.path))
+            return runRegister(stop);
         InventoryFile file;
         if (!file.open(request_.path, nullptr, request_.options))
             return fail(QString::fromStdString(file.error()));
-        InventoryReader reader(file.rows(), request_.options);
+        read(file.rows(), stop);
+    }
+
+private:
+    // A kept register: the sources held on the as-of day, as known at the moment asked, read
+    // as the rows of an inventory exactly as the command line's run reads them.
+    void runRegister(std::stop_token stop) {
+        const store::Opening opening = store::openStore(request_.path, store::Access::read);
+        if (!opening.store)
+            return fail(QString::fromStdString(opening.error));
+        const auto head = opening.store->head(request_.knownAt);
+        if (!head)
+            return fail(QString::fromStdString(opening.store->error()));
+        registerHead_ = registerHeadText(*head);
+        const std::chrono::year_month_day day{
+            std::chrono::floor<std::chrono::days>(request_.evaluation.asOf)};
+        store::HeldSourceRows rows(opening.store->eventsBySource({{}, request_.knownAt}), day);
+        read(rows, stop);
+    }
+
+    void read(RowSource& rows, std::stop_token stop) {
+        InventoryReader reader(rows, request_.options);
         if (!reader.readHeader())
             return askForColumns(reader.error(), qtTexts(reader.header()));
         keepHeader(reader);
@@ -124,7 +150,6 @@ public:
         });
     }
 
-private:
     void fail(QString reason) {
         loader_.deliver(job_, [&loader = loader_, reason] {
             loader.busy_ = false;
@@ -156,6 +181,10 @@ private:
         texts_->headerRemarks.assign(reader.headerRemarks().begin(), reader.headerRemarks().end());
         texts_->options = request_.options;
         texts_->options.separator = reader.separator();
+        if (!registerHead_.empty()) {
+            texts_->registerHead = registerHead_;
+            texts_->knownAt = request_.knownAt ? store::momentText(*request_.knownAt) : "now";
+        }
     }
 
     // False when the dates of the first rows are written with slashes, which read month first
@@ -209,6 +238,7 @@ private:
     InventoryLoader& loader_;
     const std::uint64_t job_;
     const LoadRequest& request_;
+    std::string registerHead_; // of a kept register, as it was read
     std::shared_ptr<InventoryTexts> texts_;
     LocationTotals totals_;
     LocationNumbers locationNumbers_;

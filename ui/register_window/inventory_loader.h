@@ -4,8 +4,10 @@
 // first batch small so that the table shows rows at once. Also evaluates the rows already read
 // again at another as-of moment. One job runs at a time: starting one cancels the one before.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +24,9 @@ struct LoadRequest {
     InventoryOptions options;
     Evaluation evaluation;
     bool askAboutSlashDates = true; // stop before evaluating when the dates use slashes
+    // Of a kept register: the events recorded up to this moment alone (none: every one). Its
+    // sources are those held on the evaluation's as-of day.
+    std::optional<std::chrono::sys_seconds> knownAt;
 };
 
 // Rows read since the last batch.

@@ -64,4 +64,11 @@ inline std::chrono::year_month_day dayOf(const QDate& date) {
                           day{static_cast<unsigned>(date.day())}};
 }
 
+// Gives a widget its object name, by which tests find it, and the name a screen reader says.
+template <class Widget> Widget* named(Widget* widget, const char* name, const QString& accessible) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setAccessibleName(accessible);
+    return widget;
+}
+
 } // namespace dovrin

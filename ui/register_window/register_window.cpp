@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -104,12 +105,6 @@ void rememberOptions(const QString& path, const OpenOptions& options) {
     settings.setValue(QStringLiteral("columns"), columns);
 }
 
-template <class Widget> Widget* named(Widget* widget, const char* name, const QString& accessible) {
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setAccessibleName(accessible);
-    return widget;
-}
-
 } // namespace
 
 RegisterWindow::RegisterWindow(Clock clock, QWidget* parent)
@@ -136,7 +131,11 @@ RegisterWindow::RegisterWindow(Clock clock, QWidget* parent)
     readSettings();
 }
 
-RegisterWindow::~RegisterWindow() = default;
+RegisterWindow::~RegisterWindow() {
+    // The panes hide as QWidget's destructor closes them, after this window's own members are
+    // gone: they must not call back into it then.
+    historyDock_->disconnect(this);
+}
 
 void RegisterWindow::createActions() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
@@ -144,7 +143,8 @@ void RegisterWindow::createActions() {
     openAction_ = file->addAction(tr("&Open…"), this, [this] {
         const QString path = QFileDialog::getOpenFileName(
             this, tr("Open an inventory"), QFileInfo(path_).path(),
-            tr("Inventories (*.csv *.CSV *.txt *.tsv *.xlsx *.ods);;All files (*)"));
+            tr("Inventories and registers (*.csv *.CSV *.txt *.tsv *.xlsx *.ods *.dovrin);;"
+               "All files (*)"));
         if (!path.isEmpty())
             open(path);
     });
@@ -169,6 +169,10 @@ void RegisterWindow::createActions() {
     quitAction_ = file->addAction(tr("&Quit"), this, &QWidget::close);
     quitAction_->setShortcut(QKeySequence::Quit);
     quitAction_->setObjectName(QStringLiteral("quitAction"));
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));
+    createRegisterActions(file, view);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
@@ -207,6 +211,7 @@ void RegisterWindow::createControls() {
     filters->addWidget(asOfLabel);
     filters->addWidget(asOfBox_);
     connect(asOfBox_, &QDateEdit::dateChanged, this, &RegisterWindow::asOfChanged);
+    createKnownAtBox(central, filters);
 
     // The more severe of the current category by the table and by A/D, as the rows are coloured.
     categoryBox_ = named(new QComboBox(central), "categoryBox",
@@ -373,7 +378,8 @@ void RegisterWindow::bindLoader() {
             [this](std::shared_ptr<InventoryTexts> texts) {
                 path_ = pendingPath_;
                 partShown_ = true;
-                setWindowTitle(tr("%1 – Dovrin Register").arg(QFileInfo(path_).fileName()));
+                registerOpen_ = store::isStoreLocation(QFile::encodeName(path_).toStdString());
+                showTitle();
                 auto results = std::make_shared<InventoryResults>();
                 results->evaluation = {asOfMoment(), pendingOptions_.dateOrder};
                 locationsView_->clearSelection();
@@ -432,6 +438,11 @@ bool RegisterWindow::loading() const {
 
 void RegisterWindow::open(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (store::isStoreLocation(QFile::encodeName(absolute).toStdString())) {
+        reselect_.clear();
+        startLoad(absolute, {}, false); // a register's rows are its own: nothing to ask
+        return;
+    }
     const auto sheet = chooseSheet(absolute);
     if (!sheet)
         return;
@@ -477,6 +488,7 @@ void RegisterWindow::startLoad(const QString& path, const OpenOptions& options,
     request.options = options.inventory;
     request.evaluation = {asOfMoment(), options.dateOrder};
     request.askAboutSlashDates = askAboutSlashDates;
+    request.knownAt = knownAt_;
     setExportsEnabled(false);
     showProgress(0, 0);
     countsLabel_->setText(tr("Opening %1…").arg(QFileInfo(path).fileName()));
@@ -520,11 +532,19 @@ void RegisterWindow::loadFinished(std::vector<LocationTotal> locations) {
     allLocationsButton_->setEnabled(true);
     setExportsEnabled(true);
     showCounts();
+    if (!reselect_.empty())
+        selectSource(std::exchange(reselect_, {}));
+    updateRegisterActions();
+    showHistory();
     emit inventoryLoaded();
+    if (pendingAnnual_)
+        writeAnnualInventory();
 }
 
 void RegisterWindow::cancelWork() {
     const Work cancelled = work_;
+    if (pendingAnnual_)
+        emit exported(std::exchange(pendingAnnual_, std::nullopt)->path, false);
     loader_->cancel();
     work_ = Work::idle;
     endProgress();
@@ -548,11 +568,15 @@ void RegisterWindow::clearInventory() {
     locationsChart_->showLocations({});
     decayChart_->showNothing(tr("Select a source to see its decay."));
     path_.clear();
-    setWindowTitle(tr("Dovrin Register"));
+    registerOpen_ = false;
+    showTitle();
+    updateRegisterActions();
 }
 
 void RegisterWindow::fail(const QString& path, const QString& reason) {
     work_ = Work::idle;
+    if (pendingAnnual_) // the register could not be read as of its 31 December
+        emit exported(std::exchange(pendingAnnual_, std::nullopt)->path, false);
     endProgress();
     if (partShown_) // it failed after its first rows
         clearInventory();
@@ -565,6 +589,11 @@ void RegisterWindow::fail(const QString& path, const QString& reason) {
 }
 
 void RegisterWindow::asOfChanged() {
+    if (registerOpen_ && work_ != Work::loading) { // the sources held change with the day
+        showTitle();
+        reload();
+        return;
+    }
     if (work_ == Work::loading) {
         startLoad(pendingPath_, pendingOptions_, pendingAsk_); // read it again at the new date
         return;
@@ -588,6 +617,8 @@ void RegisterWindow::locationSelected() {
 }
 
 void RegisterWindow::sourceSelected() {
+    updateRegisterActions();
+    showHistory();
     const QModelIndex current = sourcesView_->currentIndex();
     if (!current.isValid() || !sources_->texts()) {
         decayChart_->showNothing(tr("Select a source to see its decay."));

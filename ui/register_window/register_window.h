@@ -7,16 +7,23 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <QMainWindow>
 
 #include "open_options_dialog.h"
+#include "report.h"
+#include "store.h"
 #include "stored_inventory.h"
 #include "table_columns.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDockWidget;
+class QLayout;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -30,6 +37,7 @@ class QTabWidget;
 
 namespace dovrin {
 
+class HistoryPane;
 class InventoryLoader;
 class LocationsModel;
 class SourcesFilter;
@@ -59,12 +67,34 @@ public:
     LocalTime asOfMoment() const;
 
     bool loading() const;
+    // Whether what is open is a kept register rather than an inventory file.
+    bool registerOpen() const { return registerOpen_; }
+    // Makes a new register at path for the holder, then opens it; false, after saying why, when
+    // it cannot be made.
+    bool newRegister(const QString& path, const QString& holder, const QString& licence);
+    // Reads the open register or inventory again, as another window may have recorded events.
+    void reload();
+    // Shows what importing the inventory into the open register would record, and records it
+    // on Commit.
+    void importInventory(const QString& inventory);
+    // Writes the annual inventory of the year as a PDF: the register read again as of its 31
+    // December, then the report; exported() says when it is written.
+    void exportAnnualInventory(int year, const QString& path);
+    // Write the transactions of a period, or the record of one source, as a PDF; exported()
+    // says whether it was written.
+    void exportTransactions(std::chrono::year_month_day from, std::chrono::year_month_day to,
+                            const QString& path);
+    void exportSourceRecord(const std::string& source, const QString& path);
+    // The moment the register is shown as recorded at, from the "as recorded on" box; none for
+    // now (an empty box).
+    std::optional<std::chrono::sys_seconds> knownAt() const { return knownAt_; }
     QString inventoryPath() const { return path_; }
     // Whether the locations pane shows the US NRC's sums of fractions.
     bool nrcShown() const;
 
 signals:
-    void inventoryLoaded();      // every row read and evaluated
+    void inventoryLoaded(); // every row read and evaluated
+    void eventRecorded(quint64 seq);
     void inventoryReevaluated(); // at a new as-of date
     void openFailed(QString reason);
     void exported(QString path, bool written);
@@ -79,6 +109,26 @@ private:
     static QString aboutText();
     void createControls();
     void createStatusBar();
+    // The register's own actions (register_keeping.cpp): New Register, the Record menu, Reload,
+    // the History pane and the "as recorded on" moment.
+    void createRegisterActions(QMenu* file, QMenu* view);
+    void createKnownAtBox(QWidget* parent, QLayout* layout);
+    void chooseAndMakeRegister();
+    void openRecordDialog(store::Kind kind);
+    void knownAtChanged();
+    void updateRegisterActions();
+    void showTitle();
+    void showHistory();
+    void showChanges();
+    void chooseAndImport();
+    void chooseAndExportAnnual();
+    void writeAnnualInventory();
+    void writeRegisterReport(const std::optional<Report>& report, const QString& error,
+                             const QString& path);
+    int lastEndedYear() const; // by the window's clock
+    // The selected source's id, when the open register's table has a selected row.
+    std::optional<std::string> selectedSourceId() const;
+    void selectSource(const std::string& id);
     void bindLoader();
     // The sheet to read of a workbook: empty for the first (or a file of another kind); none
     // when the question was cancelled or the workbook cannot be read, which then fails.
@@ -134,6 +184,28 @@ private:
     QAction* exportReportAction_;
     QAction* printAction_;
     QAction* quitAction_;
+    QAction* newRegisterAction_ = nullptr;
+    QAction* reloadAction_ = nullptr;
+    QAction* changesAction_ = nullptr;
+    QAction* importAction_ = nullptr;
+    QAction* annualAction_ = nullptr;
+    QAction* transactionsAction_ = nullptr;
+    QAction* sourceRecordAction_ = nullptr;
+    // The annual inventory waiting for the register to be read as of its 31 December.
+    struct AnnualInventory {
+        int year = 0;
+        QString path;
+    };
+    std::optional<AnnualInventory> pendingAnnual_;
+    QMenu* recordMenu_ = nullptr;
+    std::vector<std::pair<store::Kind, QAction*>> recordActions_;
+    QDockWidget* historyDock_ = nullptr;
+    HistoryPane* historyPane_ = nullptr;
+    QLineEdit* knownAtBox_ = nullptr;
+    std::optional<std::chrono::sys_seconds> knownAt_;
+    bool registerOpen_ = false;
+    QString recordedBy_;   // remembered from one record dialog to the next
+    std::string reselect_; // the source to select again once a register is read again
 
     QDateEdit* asOfBox_;
     QComboBox* categoryBox_;

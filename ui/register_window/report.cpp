@@ -367,6 +367,15 @@ QString addPicture(Report& report, const QImage& picture, QSize shown) {
         .arg(shown.height());
 }
 
+// Of a kept register: the moment it is shown as recorded at, and its last event then.
+template <class Row> QString registerRows(const ReportInputs& in, const Row& row) {
+    const InventoryTexts& texts = *in.sources.texts();
+    if (texts.registerHead.empty())
+        return {};
+    return row("As recorded on", QString::fromStdString(texts.knownAt)) +
+           row("Register", QString::fromStdString(texts.registerHead));
+}
+
 QString titleSection(const ReportInputs& in) {
     const auto row = [](const char* label, const QString& value) {
         return QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>")
@@ -375,7 +384,7 @@ QString titleSection(const ReportInputs& in) {
     return QStringLiteral("<h1>%1</h1><table cellspacing=\"0\" cellpadding=\"2\">")
                .arg(reportTitle) +
            row("Inventory", QFileInfo(in.path).fileName()) +
-           row("As of", isoMoment(in.results.evaluation.asOf, false)) +
+           row("As of", isoMoment(in.results.evaluation.asOf, false)) + registerRows(in, row) +
            row("Sources",
                text("%1, of which %2 with errors")
                    .arg(count(in, in.results.rows.size()), count(in, in.results.errors))) +
@@ -655,10 +664,15 @@ Report makeReport(const SourcesModel& sources, const QString& path, LocalTime ma
         (severe ? in.severe : in.others).push_back(row);
     }
     Report report;
+    report.title = reportTitle;
     report.running =
         text("Inventory %1, as of %2")
             .arg(QFileInfo(path).fileName(), isoMoment(in.results.evaluation.asOf, false));
     report.madeBy = text("Made %1 by %2").arg(isoMoment(made, true), programName);
+    if (const InventoryTexts& texts = *sources.texts(); !texts.registerHead.empty()) {
+        report.running += text(", as recorded on %1").arg(QString::fromStdString(texts.knownAt));
+        report.madeBy += QStringLiteral(" · ") + QString::fromStdString(texts.registerHead);
+    }
     // The sections in their order; each is a function of what it reads.
     report.html = QStringLiteral("<html><body style=\"font-size: 8pt\">");
     report.html += titleSection(in);
@@ -706,7 +720,7 @@ int printReport(const Report& report, QPagedPaintDevice& device) {
         const QRectF foot(page.left(), page.bottom() - metrics.height(), page.width(),
                           metrics.height());
         painter.drawText(top, Qt::AlignLeft | Qt::AlignTop, report.running);
-        painter.drawText(top, Qt::AlignRight | Qt::AlignTop, reportTitle);
+        painter.drawText(top, Qt::AlignRight | Qt::AlignTop, report.title);
         painter.drawText(foot, Qt::AlignLeft | Qt::AlignBottom, report.madeBy);
         painter.drawText(foot, Qt::AlignRight | Qt::AlignBottom,
                          text("page %1 of %2").arg(number).arg(pages));
@@ -737,6 +751,16 @@ QString writeReportPdf(const Report& report, const QString& title, const QString
     if (!file.commit())
         return file.errorString();
     return {};
+}
+
+Report makeAnnualInventory(const SourcesModel& sources, const QString& path, LocalTime made,
+                           int year, std::vector<int> hiddenLocationColumns) {
+    Report report = makeReport(sources, path, made, std::move(hiddenLocationColumns));
+    const QString title = text("Annual inventory %1: sources held on 31 December").arg(year);
+    report.html.replace(QStringLiteral("<h1>%1</h1>").arg(reportTitle),
+                        QStringLiteral("<h1>%1</h1>").arg(title.toHtmlEscaped()));
+    report.title = title;
+    return report;
 }
 
 } // namespace dovrin

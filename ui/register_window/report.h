@@ -36,12 +36,17 @@ struct Report {
     std::vector<std::pair<QString, QImage>> pictures;
     QString running;
     QString madeBy; // when and by which version, at the foot of each page
+    QString title;  // at the top of the first page and of every page
 };
 
 // The report on the complete inventory at path, made at the moment made, without the columns
 // of the locations' table that the window hides.
 Report makeReport(const SourcesModel& sources, const QString& path, LocalTime made,
                   std::vector<int> hiddenLocationColumns = {});
+// The same report of a register's sources held on 31 December of the year (the as-of day of
+// sources), under the title of the annual inventory a regulator asks for.
+Report makeAnnualInventory(const SourcesModel& sources, const QString& path, LocalTime made,
+                           int year, std::vector<int> hiddenLocationColumns = {});
 
 // A number to three significant digits, "643", "0.0643"; an activity in TBq with the unit of
 // becquerel that keeps it short, "64.3 TBq", "175 MBq", its number and unit joined by a

@@ -130,6 +130,11 @@ struct InventoryTexts {
     std::deque<std::string> blocks;
     std::deque<RowPlace> rows;
     std::vector<std::string> locations; // in the order of first appearance
+    // Of a kept register: the moment its events were read as known at ("now" for all), and its
+    // last event then, "register: last event N, hash H", which a report names so that a later
+    // edit of the register can be told; both empty for an inventory file.
+    std::string knownAt;
+    std::string registerHead;
 
     PackedFields fields(std::size_t row) const {
         const RowPlace& place = rows[row];

@@ -1,0 +1,64 @@
+#include "record.h"
+
+#include <algorithm>
+
+#include "events.h"
+#include "fold.h"
+#include "radionuclides.h"
+
+namespace dovrin::store {
+
+namespace {
+
+// The receipt that opened the source's custody last, by seq; none when it has none.
+const Event* lastReceipt(std::span<const Event> events) {
+    const Event* receipt = nullptr;
+    for (const Event& event : events)
+        if (event.kind == Kind::receive)
+            receipt = &event;
+    return receipt;
+}
+
+} // namespace
+
+std::vector<EventProblem> fieldProblems(const Event& event, std::span<const Event> events,
+                                        const RadionuclideTable& radionuclides) {
+    std::vector<EventProblem> problems;
+    const std::string& radionuclide = event[Field::radionuclide];
+    if (!radionuclide.empty() && radionuclides.find(radionuclide) == nullptr)
+        problems.push_back({EventPart::field, Field::radionuclide,
+                            "no radionuclide '" + radionuclide + "' is known"});
+    if (event.kind == Kind::receive || event.kind == Kind::correct || event.kind == Kind::voided)
+        return problems;
+    if (const Event* receipt = lastReceipt(events); receipt && event.on < receipt->on)
+        problems.push_back({EventPart::day, Field::text,
+                            "before the source's receipt on " + dayText(receipt->on)});
+    if (event.kind == Kind::move && !event[Field::location].empty()) {
+        SourceState state;
+        foldSource(events, event.on, state);
+        if (state.held &&
+            state.values[static_cast<std::size_t>(Field::location)] == event[Field::location])
+            problems.push_back({EventPart::field, Field::location,
+                                "the source is in '" + event[Field::location] + "' already"});
+    }
+    return problems;
+}
+
+Recording recordEvent(Store& store, Event& event, std::chrono::sys_seconds now) {
+    const auto transaction = store.beginWrite(now);
+    if (!transaction)
+        return {store.error(), std::nullopt};
+    std::vector<Event> events;
+    const auto cursor = transaction->eventsOf(event.source);
+    while (const Event* known = cursor->next())
+        events.push_back(*known);
+    if (!cursor->error().empty())
+        return {cursor->error(), std::nullopt};
+    if (std::string why = registerProblem(event, events); !why.empty())
+        return {std::move(why), std::nullopt};
+    if (!transaction->append(event) || !transaction->commit())
+        return {"nothing recorded: " + transaction->error(), std::nullopt};
+    return {{}, transaction->head()};
+}
+
+} // namespace dovrin::store

@@ -1,0 +1,387 @@
+// The window keeps a register through the register's own code: each record dialog, driven by
+// the keyboard, lands the event as the command line's history shows it, or names the field
+// left wrong and records nothing; the History pane shows what history shows.
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTableWidget>
+
+#include "command_line.h"
+#include "history_pane.h"
+#include "import_dialog.h"
+#include "record_dialog.h"
+#include "register_window_under_test.h"
+#include "report.h"
+#include "sources_model.h"
+
+using namespace testing;
+
+namespace {
+
+// The command line run in this process at the tests' day: its standard output, and its exit
+// status in status.
+QByteArray command(const QStringList& words, int* status = nullptr,
+                   dovrin::LocalTime now = midnight) {
+    std::vector<std::string> texts;
+    for (const QString& word : words)
+        texts.push_back(word.toStdString());
+    const std::vector<std::string_view> views(texts.begin(), texts.end());
+    std::FILE* in = std::tmpfile();
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int exit = dovrin::runRegister(views, in, out, err, false, now);
+    if (status)
+        *status = exit;
+    QByteArray text;
+    std::rewind(out);
+    char buffer[4096];
+    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
+        text.append(buffer, static_cast<qsizetype>(read));
+    for (std::FILE* file : {in, out, err})
+        std::fclose(file);
+    return text;
+}
+
+// history's rows after its header, each split at commas (the tests' texts hold none).
+QList<QStringList> history(const QString& path) {
+    QList<QStringList> rows;
+    const QList<QByteArray> lines = command({"history", path}).trimmed().split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        rows << QString::fromUtf8(lines[i]).split(u',');
+    return rows;
+}
+
+// history's columns: seq, id, kind, on, recorded_at, by, reason, document, event, then the
+// fields in the register's order.
+enum HistoryColumn { hSeq, hId, hKind, hOn, hRecordedAt, hBy, hReason, hDocument, hEvent, hFields };
+
+int fieldColumn(std::string_view name) {
+    return hFields + static_cast<int>(*dovrin::store::fieldNamed(name));
+}
+
+// The text of a PDF, laid out as on its pages, its pages parted by form feeds.
+QString pdfText(const QString& pdf) {
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, "-"});
+    if (!pdftotext.waitForFinished(30000))
+        return {};
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
+}
+
+} // namespace
+
+class TestRegisterKeeping : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir folder_;
+    QString path_;
+    int registers_ = 0;
+    std::unique_ptr<dovrin::RegisterWindow> window_;
+
+    // A register holding source A in Lab 1 since 2020, open in a new window, A selected.
+    void openRegister() {
+        path_ = folder_.filePath(QStringLiteral("r%1.dovrin").arg(++registers_));
+        int status = 0;
+        command({"init", path_, "--holder", "Clinic"}, &status);
+        QCOMPARE(status, 0);
+        command({"record", path_, "receive", "--source", "A", "--on", "2020-01-01", "--by", "Ann",
+                 "--radionuclide", "Co-60", "--activity", "0.15", "--unit", "TBq", "--location",
+                 "Lab 1"},
+                &status);
+        QCOMPARE(status, 0);
+        window_ = std::make_unique<dovrin::RegisterWindow>([] { return midnight; });
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        QVERIFY(openAndWait(*window_, path_));
+        QVERIFY(window_->registerOpen());
+        auto* table = window_->findChild<QTableView*>(QStringLiteral("sourcesView"));
+        table->setCurrentIndex(table->model()->index(0, 0));
+    }
+
+    // Opens the dialog of the action by its keys, and waits for the focus in its first field.
+    dovrin::RecordDialog* openDialog(const QKeySequence& keys) {
+        // The offscreen platform gives no window the focus back when a dialog closes.
+        window_->activateWindow();
+        if (!QTest::qWaitForWindowActive(window_.get()))
+            return nullptr;
+        QTest::keySequence(window_.get(), keys);
+        dovrin::RecordDialog* dialog = nullptr;
+        const bool shown = QTest::qWaitFor([&] {
+            dialog = nullptr; // one closed a moment ago may wait to be deleted
+            for (auto* open : window_->findChildren<dovrin::RecordDialog*>())
+                if (open->isVisible())
+                    dialog = open;
+            return dialog && QApplication::focusWidget() &&
+                   dialog->isAncestorOf(QApplication::focusWidget());
+        });
+        return shown ? dialog : nullptr;
+    }
+
+    // Tab from the focus until the box has it: the fields are reached in the order given.
+    static bool tabTo(QWidget* box) {
+        for (int tabs = 0; tabs < 30 && !box->hasFocus(); ++tabs)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        return box->hasFocus();
+    }
+
+private slots:
+    void initTestCase() { isolateSettings(folder_); }
+    void cleanup() { window_.reset(); }
+
+    // Each dialog typed into field by field and recorded with Return; the event lands as
+    // history shows it, or the field named is left wrong and nothing is recorded.
+    void recordDialog_data() {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QStringList>("typed");  // objectName=text, in the dialog's order
+        QTest::addColumn<QString>("problem");    // the label that names what is wrong; empty: none
+        QTest::addColumn<QStringList>("landed"); // history's column=value of the new event
+        QTest::addColumn<int>("held");           // the sources the table shows then
+        QTest::newRow("move") << QKeySequence(Qt::CTRL | Qt::Key_M)
+                              << QStringList{"field_location=Store", "byBox=Bo"} << QString()
+                              << QStringList{"kind=move", "location=Store", "by=Bo", "id=A",
+                                             "on=2026-12-07"}
+                              << 1;
+        QTest::newRow("leak test")
+            << QKeySequence(Qt::CTRL | Qt::Key_L)
+            << QStringList{"field_outcome=pass", "field_result_bq=12", "field_tester=Lab",
+                           "byBox=Bo", "documentBox=C-7"}
+            << QString()
+            << QStringList{"kind=leak-test", "outcome=pass", "result_bq=12", "document=C-7"} << 1;
+        QTest::newRow("dispose") << QKeySequence(Qt::CTRL | Qt::Key_D)
+                                 << QStringList{"field_method=returned to maker", "byBox=Bo"}
+                                 << QString()
+                                 << QStringList{"kind=dispose", "method=returned to maker"} << 0;
+        QTest::newRow("receive") << QKeySequence(Qt::CTRL | Qt::Key_R)
+                                 << QStringList{"sourceBox=B", "field_radionuclide=Cs-137",
+                                                "field_activity=2", "field_unit=GBq", "byBox=Bo"}
+                                 << QString()
+                                 << QStringList{"kind=receive", "id=B", "radionuclide=Cs-137"} << 2;
+        QTest::newRow("void needs a reason") << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)
+                                             << QStringList{"eventBox=1", "byBox=Bo"}
+                                             << QString("problem_reasonBox") << QStringList{} << 1;
+        QTest::newRow("move to where it is")
+            << QKeySequence(Qt::CTRL | Qt::Key_M) << QStringList{"field_location=Lab 1", "byBox=Bo"}
+            << QString("problem_location") << QStringList{} << 1;
+        QTest::newRow("unknown radionuclide")
+            << QKeySequence(Qt::CTRL | Qt::Key_R)
+            << QStringList{"sourceBox=B", "field_radionuclide=Xx-1", "field_activity=2",
+                           "field_unit=GBq", "byBox=Bo"}
+            << QString("problem_radionuclide") << QStringList{} << 1;
+        QTest::newRow("receipt of a source held")
+            << QKeySequence(Qt::CTRL | Qt::Key_R)
+            << QStringList{"sourceBox=A", "field_radionuclide=Co-60", "field_activity=2",
+                           "field_unit=GBq", "byBox=Bo"}
+            << QString("wholeProblem") << QStringList{} << 1;
+    }
+    void recordDialog() {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, problem);
+        QFETCH(QStringList, landed);
+        QFETCH(int, held);
+        openRegister();
+        QSignalSpy recorded(window_.get(), &dovrin::RegisterWindow::eventRecorded);
+        dovrin::RecordDialog* dialog = openDialog(keys);
+        QVERIFY(dialog);
+        for (const QString& entry : typed) {
+            const qsizetype equals = entry.indexOf(u'=');
+            auto* box = dialog->findChild<QLineEdit*>(entry.left(equals));
+            QVERIFY2(box, qPrintable(entry));
+            QVERIFY2(tabTo(box), qPrintable(entry));
+            box->clear();
+            QTest::keyClicks(box, entry.mid(equals + 1));
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (!problem.isEmpty()) {
+            auto* label = dialog->findChild<QLabel*>(problem);
+            QVERIFY(label);
+            QTRY_VERIFY(!label->text().isEmpty());
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(history(path_).size(), 1); // nothing recorded
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QTRY_VERIFY(!window_->findChild<dovrin::RecordDialog*>());
+            QCOMPARE(recorded.count(), 0);
+            return;
+        }
+        QTRY_COMPARE(recorded.count(), 1);
+        const QList<QStringList> rows = history(path_);
+        QCOMPARE(rows.size(), 2);
+        const QStringList& event = rows.last();
+        const QStringList columns{"seq", "id",     "kind",     "on",   "recorded_at",
+                                  "by",  "reason", "document", "event"};
+        for (const QString& expected : landed) {
+            const QString name = expected.section(u'=', 0, 0);
+            const int column = columns.contains(name) ? static_cast<int>(columns.indexOf(name))
+                                                      : fieldColumn(name.toStdString());
+            QCOMPARE(event.value(column), expected.section(u'=', 1));
+        }
+        // The table shows the register's new state, and "recorded by" is remembered.
+        auto* table = window_->findChild<QTableView*>(QStringLiteral("sourcesView"));
+        QTRY_VERIFY(!window_->loading() && table->model()->rowCount() == held);
+        dialog = openDialog(QKeySequence(Qt::CTRL | Qt::Key_R));
+        QVERIFY(dialog);
+        QCOMPARE(dialog->findChild<QLineEdit*>("byBox")->text(), QStringLiteral("Bo"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!window_->findChild<dovrin::RecordDialog*>());
+    }
+
+    // The import's plan is the command line's, row for row; Commit asks the conflicts' reason
+    // and records them.
+    void importShowsThePlan() {
+        openRegister();
+        const QString inventory = writeFile(folder_, QStringLiteral("inventory.csv"),
+                                            "id,location,radionuclide,activity,unit\n"
+                                            "A,Lab 2,Co-60,0.2,TBq\n"
+                                            "B,Lab 1,Cs-137,2,GBq\n");
+        const QByteArray plan =
+            command({"import", path_, inventory, "--on", "2026-12-07", "--by", "Bo"});
+        window_->importInventory(inventory);
+        dovrin::ImportDialog* dialog = nullptr;
+        QTRY_VERIFY((dialog = window_->findChild<dovrin::ImportDialog*>()) && dialog->isVisible());
+        QStringList shown;
+        for (int row = 0; row < dialog->table()->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < dialog->table()->columnCount(); ++column)
+                cells << dialog->table()->item(row, column)->text();
+            shown << cells.join(u',');
+        }
+        QCOMPARE(shown, QString::fromUtf8(plan).trimmed().split(u'\n').mid(1));
+        QCOMPARE(dialog->conflicts(), 1);
+        auto* by = dialog->findChild<QLineEdit*>(QStringLiteral("importByBox"));
+        QTest::keyClicks(by, QStringLiteral("Bo"));
+        QTest::keyClick(by, Qt::Key_Return);
+        QTRY_VERIFY(!dialog->findChild<QLabel*>(QStringLiteral("importProblem"))->text().isEmpty());
+        QCOMPARE(history(path_).size(), 1); // no reason: nothing recorded
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("importReasonBox")),
+                         QStringLiteral("certificate"));
+        QTest::keyClick(by, Qt::Key_Return);
+        auto* table = window_->findChild<QTableView*>(QStringLiteral("sourcesView"));
+        QTRY_VERIFY(!window_->loading() && table->model()->rowCount() == 2);
+        QStringList kinds;
+        for (const QStringList& event : history(path_))
+            kinds << event[hKind];
+        QCOMPARE(kinds, (QStringList{"receive", "move", "correct", "receive"}));
+    }
+
+    // A report of a register says which moment it was recorded at and names the register's
+    // last event then, on every page; a moment before an event leaves that event out.
+    void reportNamesTheRegister() {
+        openRegister();
+        int status = 0;
+        command({"record", path_, "move", "--source", "A", "--by", "Cy", "--on", "2026-12-07",
+                 "--location", "Store"},
+                &status, midnight + std::chrono::hours(1));
+        QCOMPARE(status, 0);
+        auto* knownAt = window_->findChild<QLineEdit*>(QStringLiteral("knownAtBox"));
+        QSignalSpy loaded(window_.get(), &dovrin::RegisterWindow::inventoryLoaded);
+        QTest::keyClicks(knownAt, QStringLiteral("2026-12-07T00:30"));
+        QTest::keyClick(knownAt, Qt::Key_Return);
+        QTRY_COMPARE(loaded.count(), 1);
+        auto* sources = window_->findChild<dovrin::SourcesModel*>();
+        const dovrin::Report report = dovrin::makeReport(*sources, path_, midnight);
+        QVERIFY2(report.madeBy.contains(u"register: last event 1, hash "),
+                 qPrintable(report.madeBy));
+        QVERIFY(report.running.contains(u", as recorded on 2026-12-0"));
+        QVERIFY(window_->windowTitle().contains(u"as of 2026-12-07, as recorded 2026-12-0"));
+        // The source is where it was then, not where it was moved after.
+        const auto& texts = *sources->texts();
+        QCOMPARE(texts.fields(0)[*texts.columns[dovrin::Column::location]], "Lab 1");
+    }
+
+    // The annual inventory lists the sources held on 31 December: one disposed before it is
+    // gone, one disposed after it is there; every page names the register's last event.
+    void annualInventory() {
+        using namespace std::chrono;
+        openRegister();
+        int status = 0;
+        for (const QStringList& words :
+             {QStringList{"receive", "--source", "B", "--on", "2020-02-01", "--radionuclide",
+                          "Cs-137", "--activity", "2", "--unit", "GBq", "--location", "Lab 2"},
+              QStringList{"dispose", "--source", "A", "--on", "2025-06-01", "--method", "return"},
+              QStringList{"dispose", "--source", "B", "--on", "2026-01-10", "--method",
+                          "return"}}) {
+            command(QStringList{"record", path_} + words + QStringList{"--by", "Cy"}, &status);
+            QCOMPARE(status, 0);
+        }
+        const QString pdf = folder_.filePath(QStringLiteral("annual.pdf"));
+        QSignalSpy exported(window_.get(), &dovrin::RegisterWindow::exported);
+        window_->exportAnnualInventory(2025, pdf);
+        QTRY_COMPARE(exported.count(), 1);
+        QVERIFY(exported.first().at(1).toBool());
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(u"Annual inventory 2025"), qPrintable(text));
+        QVERIFY(text.contains(u"Lab 2") && !text.contains(u"Lab 1"));
+        const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
+        QVERIFY(!pages.isEmpty());
+        for (const QString& page : pages)
+            QVERIFY2(page.contains(u"register: last event 4, hash "), qPrintable(page));
+
+        // The transactions of 2025: A's disposal, not B's of 2026; B's record holds both its
+        // events.
+        window_->exportTransactions(2025y / January / 1, 2025y / December / 31, pdf);
+        QTRY_COMPARE(exported.count(), 2);
+        const QString transactions = pdfText(pdf);
+        QVERIFY2(transactions.contains(QRegularExpression(u"2025-06-01 +A +dispose"_qs)),
+                 qPrintable(transactions));
+        QVERIFY(!transactions.contains(u"2026-01-10"));
+        window_->exportSourceRecord("B", pdf);
+        QTRY_COMPARE(exported.count(), 3);
+        const QString record = pdfText(pdf);
+        QVERIFY2(record.contains(u"2020-02-01") && record.contains(u"2026-01-10") &&
+                     record.contains(u"register: last event 4, hash "),
+                 qPrintable(record));
+    }
+
+    // The History pane's rows are history's, a voided event struck through.
+    void historyPaneShowsHistory() {
+        openRegister();
+        int status = 0;
+        for (const QStringList& words :
+             {QStringList{"move", "--location", "Store", "--on", "2021-02-03"},
+              QStringList{"correct", "--event", "1", "--activity", "0.16", "--on", "2021-03-01",
+                          "--reason", "certificate misread"},
+              QStringList{"void", "--event", "2", "--on", "2021-03-02", "--reason",
+                          "never moved"}}) {
+            command(QStringList{"record", path_, words.front(), "--source", "A", "--by", "Cy"} +
+                        words.mid(1),
+                    &status);
+            QCOMPARE(status, 0);
+        }
+        QTest::keySequence(window_.get(), QKeySequence(Qt::Key_F5));
+        QTRY_VERIFY(!window_->loading());
+        QTest::keySequence(window_.get(), QKeySequence(Qt::CTRL | Qt::Key_H));
+        auto* pane = window_->findChild<QTableWidget*>(QStringLiteral("historyTable"));
+        const QList<QStringList> rows = history(path_);
+        QTRY_COMPARE(pane->rowCount(), rows.size());
+        for (int row = 0; row < pane->rowCount(); ++row) {
+            const auto cell = [&](int column) { return pane->item(row, column)->text(); };
+            QCOMPARE(cell(0), rows[row][hSeq]);
+            QCOMPARE(cell(1), rows[row][hOn]);
+            QCOMPARE(cell(2), rows[row][hRecordedAt]);
+            QCOMPARE(cell(3), rows[row][hBy]);
+            QCOMPARE(cell(4), rows[row][hKind]);
+            QCOMPARE(cell(7), rows[row][hReason]);
+        }
+        QVERIFY(pane->item(1, 0)->font().strikeOut()); // the move voided
+        QVERIFY(!pane->item(0, 0)->font().strikeOut());
+        QCOMPARE(pane->item(2, 6)->text(), QStringLiteral("activity=0.15")); // a correction's old
+
+        // The Changes view between two days: the move and the correction, not the void after.
+        QTest::keySequence(window_.get(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+        dovrin::ChangesView* changes = nullptr;
+        QTRY_VERIFY((changes = window_->findChild<dovrin::ChangesView*>()) != nullptr);
+        using namespace std::chrono;
+        changes->setDays(2021y / February / 1, 2021y / March / 1);
+        QTRY_COMPARE(changes->table()->rowCount(), 2);
+        QCOMPARE(changes->table()->item(0, dovrin::ChangesView::kind)->text(), "move");
+        QCOMPARE(changes->table()->item(1, dovrin::ChangesView::kind)->text(), "correct");
+    }
+};
+
+QTEST_MAIN(TestRegisterKeeping)
+#include "tst_register_keeping.moc"

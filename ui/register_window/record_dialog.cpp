@@ -1,0 +1,279 @@
+#include "record_dialog.h"
+
+#include <array>
+#include <charconv>
+
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "events.h"
+#include "qt_text.h"
+#include "radionuclides.h"
+#include "record.h"
+
+namespace dovrin {
+
+namespace {
+
+using store::Field;
+using store::Kind;
+
+constexpr std::array<const char*, store::kindNames.size()> kindTitles{
+    "Receive", "Move",   "Leak Test", "Inventory Check", "Status", "Transfer", "Dispose",
+    "Lost",    "Stolen", "Recovered", "Correct",         "Void",   "Note"};
+
+// A field's label on the form, and a hint of what it takes.
+QString fieldLabel(Field field) {
+    QString name = fromBytes(store::nameOf(field));
+    name.replace(u'_', u' ');
+    name[0] = name[0].toUpper();
+    return name;
+}
+
+QString fieldHint(Field field) {
+    switch (field) {
+    case Field::manufactured:
+    case Field::lastLeakTest:
+    case Field::lastInventory:
+        return RecordDialog::tr("yyyy-mm-dd");
+    case Field::outcome:
+        return RecordDialog::tr("pass or fail");
+    case Field::found:
+        return RecordDialog::tr("present or missing");
+    case Field::status:
+        return RecordDialog::tr("in use or in storage");
+    default:
+        return {};
+    }
+}
+
+constexpr std::string_view notRecorded = "nothing recorded: ";
+
+bool isDayField(Field field) {
+    return field == Field::manufactured || field == Field::lastLeakTest ||
+           field == Field::lastInventory;
+}
+
+std::optional<std::uint64_t> readSeq(const QString& text) {
+    bool read = false;
+    const qulonglong seq = text.toULongLong(&read);
+    return read && seq > 0 ? std::optional<std::uint64_t>(seq) : std::nullopt;
+}
+
+} // namespace
+
+QString kindTitle(Kind kind) {
+    return RecordDialog::tr(kindTitles[static_cast<std::size_t>(kind)]);
+}
+
+RecordDialog::RecordDialog(Setting setting, QWidget* parent)
+    : QDialog(parent)
+    , setting_(std::move(setting)) {
+    setObjectName(QStringLiteral("recordDialog"));
+    const QString title =
+        setting_.source.isEmpty()
+            ? tr("Record: %1").arg(kindTitle(setting_.kind))
+            : tr("Record: %1 of %2").arg(kindTitle(setting_.kind), setting_.source);
+    setWindowTitle(title);
+    setAccessibleName(title);
+    auto* layout = new QVBoxLayout(this);
+    grid_ = new QGridLayout;
+    layout->addLayout(grid_);
+
+    // The event's own fields first: what a person has in front of them.
+    if (setting_.kind == Kind::receive)
+        sourceBox_ = addText(tr("Source id"), "sourceBox", std::nullopt);
+    if (setting_.kind == Kind::correct || setting_.kind == Kind::voided)
+        eventBox_ = addText(tr("Event number"), "eventBox", std::nullopt);
+    for (const Field field : store::fieldsOf(setting_.kind)) {
+        QLineEdit* box = addText(fieldLabel(field), "", field);
+        box->setObjectName(QStringLiteral("field_") + fromBytes(store::nameOf(field)));
+        box->setPlaceholderText(fieldHint(field));
+    }
+    if (sourceBox_)
+        sourceProblem_ = lines_.front().problem;
+    if (eventBox_)
+        eventProblem_ = lines_.front().problem;
+
+    dayBox_ = named(new QDateEdit(qDate(setting_.day), this), "dayBox", tr("Day it happened"));
+    dayBox_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    dayBox_->setCalendarPopup(true);
+    dayBox_->setMaximumDate(qDate(setting_.today));
+    addLine(tr("Day"), "", dayBox_, std::nullopt);
+    dayProblem_ = lines_.back().problem;
+    byBox_ = addText(tr("Recorded by"), "byBox", std::nullopt);
+    byBox_->setText(setting_.recordedBy);
+    byProblem_ = lines_.back().problem;
+    reasonBox_ = addText(setting_.kind == Kind::correct || setting_.kind == Kind::voided
+                             ? tr("Reason (required)")
+                             : tr("Reason"),
+                         "reasonBox", std::nullopt);
+    reasonProblem_ = lines_.back().problem;
+    documentBox_ = addText(tr("Document reference"), "documentBox", std::nullopt);
+
+    wholeProblem_ = named(new QLabel(this), "wholeProblem", tr("Why it cannot be recorded"));
+    wholeProblem_->setWordWrap(true);
+    wholeProblem_->setStyleSheet(QStringLiteral("color: #b00020"));
+    wholeProblem_->hide();
+    layout->addWidget(wholeProblem_);
+
+    auto* buttons = named(new QDialogButtonBox(QDialogButtonBox::Cancel, this), "buttons",
+                          tr("Record or cancel"));
+    QPushButton* recordButton = buttons->addButton(tr("&Record"), QDialogButtonBox::AcceptRole);
+    recordButton->setObjectName(QStringLiteral("recordButton"));
+    recordButton->setAccessibleName(tr("Record"));
+    recordButton->setDefault(true); // Return records, from any field
+    connect(buttons, &QDialogButtonBox::accepted, this, &RecordDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &RecordDialog::reject);
+    layout->addWidget(buttons);
+
+    // Tab goes through the lines in the order they are shown, then to the buttons.
+    for (std::size_t i = 1; i < lines_.size(); ++i)
+        setTabOrder(lines_[i - 1].editor, lines_[i].editor);
+    setTabOrder(lines_.back().editor, recordButton);
+    lines_.front().editor->setFocus();
+}
+
+QLineEdit* RecordDialog::addText(const QString& label, const char* name,
+                                 std::optional<Field> field) {
+    auto* box = named(new QLineEdit(this), name, label);
+    addLine(label, name, box, field);
+    return box;
+}
+
+void RecordDialog::addLine(const QString& label, const char* name, QWidget* editor,
+                           std::optional<Field> field) {
+    const int row = static_cast<int>(lines_.size());
+    auto* title = new QLabel(label + u':', this);
+    title->setBuddy(editor);
+    auto* problem = new QLabel(this);
+    problem->setObjectName(QStringLiteral("problem_") +
+                           (field ? fromBytes(store::nameOf(*field)) : QString::fromLatin1(name)));
+    problem->setAccessibleName(tr("Problem with %1").arg(label));
+    problem->setStyleSheet(QStringLiteral("color: #b00020"));
+    grid_->addWidget(title, row, 0);
+    // Wide enough for a location's or a person's name as they are usually written.
+    editor->setMinimumWidth(fontMetrics().averageCharWidth() * 32);
+    grid_->addWidget(editor, row, 1);
+    grid_->addWidget(problem, row, 2);
+    grid_->setColumnStretch(1, 1);
+    lines_.push_back({editor, problem, field});
+}
+
+QString RecordDialog::recordedBy() const {
+    return byBox_->text().trimmed();
+}
+
+QString RecordDialog::text(const QLineEdit* box) const {
+    return box->text().trimmed();
+}
+
+void RecordDialog::showProblem(QLabel* problem, const std::string& text) {
+    problem->setText(fromBytes(text));
+}
+
+void RecordDialog::clearProblems() {
+    for (const Line& line : lines_)
+        line.problem->clear();
+    wholeProblem_->clear();
+    wholeProblem_->hide();
+}
+
+bool RecordDialog::readForm() {
+    event_ = {};
+    event_.kind = setting_.kind;
+    event_.source = (sourceBox_ ? text(sourceBox_) : setting_.source).toStdString();
+    event_.on = dayOf(dayBox_->date());
+    event_.by = recordedBy().toStdString();
+    event_.reason = text(reasonBox_).toStdString();
+    event_.document = text(documentBox_).toStdString();
+    bool right = true;
+    const auto wrong = [&](QLabel* problem, const QString& why) {
+        problem->setText(why);
+        right = false;
+    };
+    if (sourceBox_ && event_.source.empty())
+        wrong(sourceProblem_, tr("the source's id is required"));
+    if (eventBox_) {
+        const auto seq = readSeq(text(eventBox_));
+        if (!seq)
+            wrong(eventProblem_, tr("an event's number is required"));
+        event_.target = seq.value_or(0);
+    }
+    for (const Line& line : lines_) {
+        if (!line.field)
+            continue;
+        const std::string value = text(static_cast<QLineEdit*>(line.editor)).toStdString();
+        event_[*line.field] = value;
+        if (!value.empty() && isDayField(*line.field) && !store::readDay(value))
+            wrong(line.problem, tr("yyyy-mm-dd, not %1").arg(fromBytes(value)));
+    }
+    for (const Field field : store::requiredFieldsOf(setting_.kind))
+        if (event_[field].empty())
+            for (const Line& line : lines_)
+                if (line.field == field)
+                    wrong(line.problem, tr("required"));
+    if (event_.by.empty())
+        wrong(byProblem_, tr("required: who records it"));
+    if (event_.reason.empty() && (setting_.kind == Kind::correct || setting_.kind == Kind::voided))
+        wrong(reasonProblem_, tr("required for a %1").arg(fromBytes(store::nameOf(event_.kind))));
+    if (!right)
+        return false;
+    if (const std::string why = store::eventProblem(event_); !why.empty()) {
+        wholeProblem_->setText(fromBytes(why));
+        wholeProblem_->show();
+        return false;
+    }
+    return true;
+}
+
+bool RecordDialog::record() {
+    const store::Opening opening = store::openStore(setting_.location, store::Access::write);
+    if (!opening.store) {
+        wholeProblem_->setText(fromBytes(opening.error));
+        wholeProblem_->show();
+        return false;
+    }
+    std::vector<store::Event> events;
+    const auto cursor = opening.store->events({event_.source, std::nullopt});
+    while (const store::Event* known = cursor->next())
+        events.push_back(*known);
+    const auto problems = store::fieldProblems(event_, events, RadionuclideTable::builtIn());
+    for (const store::EventProblem& problem : problems) {
+        QLabel* label = wholeProblem_;
+        if (problem.part == store::EventPart::day)
+            label = dayProblem_;
+        for (const Line& line : lines_)
+            if (problem.part == store::EventPart::field && line.field == problem.field)
+                label = line.problem;
+        showProblem(label, problem.text);
+        label->show();
+    }
+    if (!problems.empty())
+        return false;
+    // The source's events are read again inside the write: one another window recorded since
+    // is checked against, not lost.
+    const store::Recording recording = store::recordEvent(*opening.store, event_, setting_.now());
+    if (!recording.error.empty()) {
+        std::string_view why = recording.error;
+        if (why.starts_with(notRecorded))
+            why.remove_prefix(notRecorded.size());
+        wholeProblem_->setText(tr("Not recorded: %1").arg(fromBytes(why)));
+        wholeProblem_->show();
+        return false;
+    }
+    return true;
+}
+
+void RecordDialog::accept() {
+    clearProblems();
+    if (readForm() && record())
+        QDialog::accept();
+}
+
+} // namespace dovrin

@@ -1,0 +1,88 @@
+#pragma once
+
+// The dialog that records one event of a kept register: the event's own fields, then the day,
+// who records it, the reason and the document reference, in that order. A field left wrong is
+// named beside it and nothing is recorded until every one is right; the event is recorded by
+// the same code as the command line's record.
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QDialog>
+
+#include "store.h"
+
+class QDateEdit;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+namespace dovrin {
+
+class RecordDialog : public QDialog {
+    Q_OBJECT
+public:
+    struct Setting {
+        std::string location; // the register's, as openStore takes it
+        store::Kind kind = store::Kind::note;
+        QString source;                    // the selected source; empty for a receipt
+        std::chrono::year_month_day day;   // the as-of day, the day's default
+        std::chrono::year_month_day today; // no event happens after it
+        QString recordedBy;                // as last given
+        std::function<std::chrono::sys_seconds()> now;
+    };
+
+    explicit RecordDialog(Setting setting, QWidget* parent = nullptr);
+
+    // The event as recorded, once the dialog is accepted.
+    const store::Event& recorded() const { return event_; }
+    QString recordedBy() const;
+
+    void accept() override;
+
+private:
+    // One line of the form: its label, its editor and the problem named beside it.
+    struct Line {
+        QWidget* editor = nullptr;
+        QLabel* problem = nullptr;
+        std::optional<store::Field> field; // none for the day, who, reason and document
+    };
+    QLineEdit* addText(const QString& label, const char* name, std::optional<store::Field> field);
+    void addLine(const QString& label, const char* name, QWidget* editor,
+                 std::optional<store::Field> field);
+    void showProblem(QLabel* problem, const std::string& text);
+    void clearProblems();
+    QString text(const QLineEdit* box) const;
+    // The event as the form gives it; false, with the problems named, when a field is wrong by
+    // itself.
+    bool readForm();
+    // Checks it against the source's events, then records it; false, with the problems named,
+    // when it cannot be.
+    bool record();
+
+    Setting setting_;
+    QGridLayout* grid_;
+    std::vector<Line> lines_;
+    QLineEdit* sourceBox_ = nullptr; // a receipt's id
+    QLineEdit* eventBox_ = nullptr;  // the event a correction or void names
+    QDateEdit* dayBox_;
+    QLineEdit* byBox_;
+    QLineEdit* reasonBox_;
+    QLineEdit* documentBox_;
+    QLabel* sourceProblem_ = nullptr;
+    QLabel* eventProblem_ = nullptr;
+    QLabel* dayProblem_;
+    QLabel* byProblem_;
+    QLabel* reasonProblem_;
+    QLabel* wholeProblem_; // what is wrong with the event as a whole, under the form
+    store::Event event_;
+};
+
+// The title of the record dialog of a kind ("Leak Test"), as the Record menu names it.
+QString kindTitle(store::Kind kind);
+
+} // namespace dovrin
