@@ -243,11 +243,14 @@ private slots:
         const QString path =
             writeFile(folder_, QStringLiteral("titled.csv"),
                       "Sealed sources,,\n\nIsotope,Activity (mCi),Room\nCo-60,5,A\n,,\n"
-                      "Total,5,\n");
+                      "Cs-137,1,B\nTotal,6,\n");
         QVERIFY(openAndWait(path));
-        QCOMPARE(sources().model()->rowCount(), 1);
-        QCOMPARE(counts(), QStringLiteral("1 sources, 0 with errors; header row 3; 1 blank rows "
+        QCOMPARE(sources().model()->rowCount(), 2);
+        QCOMPARE(counts(), QStringLiteral("2 sources, 0 with errors; header row 3; 1 blank rows "
                                           "skipped; 1 totals rows skipped"));
+        // Each row numbered as the file has it, past the title and the blank row.
+        QCOMPARE(sources().model()->headerData(0, Qt::Vertical).toString(), QStringLiteral("4"));
+        QCOMPARE(sources().model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("6"));
         QVERIFY(window_->findChild<QLabel*>(QStringLiteral("countsLabel"))
                     ->toolTip()
                     .contains(QStringLiteral(": nothing is decayed")));

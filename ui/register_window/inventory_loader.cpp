@@ -206,6 +206,9 @@ private:
         totals_.add(row.location, result);
         if (!row.problem.empty())
             batch_->unreadable.push_back(rowNumber_);
+        if (row.number != nextFileRow_)
+            batch_->rowRuns.push_back({rowNumber_, row.number});
+        nextFileRow_ = row.number + 1;
         RowPlace place;
         place.offset = static_cast<std::uint32_t>(batch_->block.size());
         place.location = locationNumbers_.number(row.location, batch_->locations);
@@ -245,6 +248,7 @@ private:
     NotePool notes_;
     std::size_t notesSent_ = 1; // the pool's first note, the empty one, is the window's own
     std::uint32_t rowNumber_ = 0;
+    std::uint64_t nextFileRow_ = 0; // the file's number of the row that follows the last one
     std::size_t batchRows_ = firstBatchRows;
     std::shared_ptr<LoadedBatch> batch_ = std::make_shared<LoadedBatch>();
     bool checkingDates_ = false;

@@ -39,6 +39,8 @@ struct LoadedBatch {
     // Rows, counted from the first data row, that are not well formed: their error stays at
     // every as-of moment.
     std::vector<std::uint32_t> unreadable;
+    // Where the file's row numbers break, counted from the first data row (InventoryTexts).
+    std::vector<InventoryTexts::RowRun> rowRuns;
     std::uint64_t bytesRead = 0;
     std::uint64_t fileSize = 0;
     // The rows read so far that are no sources: blank rows and totals rows.

@@ -628,7 +628,7 @@ void RegisterWindow::sourceSelected() {
     const StoredResult& result = sources_->results()->rows[row];
     if (!result.categorised) {
         decayChart_->showNothing(tr("Row %1 has an error: %2")
-                                     .arg(row + 2)
+                                     .arg(sources_->texts()->fileRow(row))
                                      .arg(fromBytes(sources_->results()->notes[result.note])));
         return;
     }

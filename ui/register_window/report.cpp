@@ -162,6 +162,11 @@ QString count(const ReportInputs& in, std::size_t number) {
     return in.locale.toString(static_cast<qulonglong>(number));
 }
 
+// The number of the table's row in the file, as a spreadsheet numbers it.
+QString fileRow(const ReportInputs& in, std::size_t row) {
+    return in.locale.toString(static_cast<qulonglong>(in.sources.texts()->fileRow(row)));
+}
+
 // A column's heading on one line, broken only between its words.
 QString headingOf(const QAbstractItemModel& model, int column) {
     return model.headerData(column, Qt::Horizontal).toString().replace(u'\n', u' ');
@@ -448,7 +453,7 @@ QString dueSection(const ReportInputs& in) {
     const QDate epoch(1970, 1, 1);
     for (std::size_t item = 0; item < listed; ++item) {
         const DueDuty& duty = due[item];
-        table.rows.push_back({plain(count(in, duty.row + 2), true), cell(duty.row, Column::id),
+        table.rows.push_back({plain(fileRow(in, duty.row), true), cell(duty.row, Column::id),
                               cell(duty.row, Column::location),
                               cell(duty.row, Column::radionuclide), plain(text(duty.duty)),
                               plain(epoch.addDays(duty.day).toString(Qt::ISODate)),
@@ -576,7 +581,7 @@ QString sourcesTable(const ReportInputs& in, const std::vector<std::size_t>& row
     }
     for (const std::size_t row : rows) {
         const auto at = static_cast<int>(row);
-        table.rows.push_back({Cell{count(in, row + 2), true, true, {}}});
+        table.rows.push_back({Cell{fileRow(in, row), true, true, {}}});
         for (const int column : columns)
             table.rows.back().push_back(
                 cellOf(sources.index(at, column),
@@ -625,7 +630,7 @@ QString severeSourcesSection(const ReportInputs& in, Report& report) {
         const QString id = idColumn >= 0
                                ? in.sources.index(static_cast<int>(row), idColumn).data().toString()
                                : QString();
-        source->name = id.isEmpty() ? text("Row %1").arg(count(in, row + 2)) : id;
+        source->name = id.isEmpty() ? text("Row %1").arg(fileRow(in, row)) : id;
         chart.showSource(*source);
         html += addPicture(report, chartPicture(chart, size), size) + QStringLiteral(" ");
     }

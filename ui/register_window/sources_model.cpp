@@ -98,6 +98,7 @@ void SourcesModel::append(LoadedBatch& batch) {
                              batch.locations.end());
     texts_->unreadable.insert(texts_->unreadable.end(), batch.unreadable.begin(),
                               batch.unreadable.end());
+    texts_->rowRuns.insert(texts_->rowRuns.end(), batch.rowRuns.begin(), batch.rowRuns.end());
     for (const std::string& note : batch.notes)
         results_->notes.add(note);
     for (const StoredResult& result : batch.results) {
@@ -203,8 +204,10 @@ QVariant SourcesModel::headerData(int section, Qt::Orientation orientation, int 
     if (!texts_ || (role != Qt::DisplayRole && role != Qt::ToolTipRole) || section < 0 ||
         section >= (orientation == Qt::Vertical ? rowCount() : columnCount()))
         return {};
-    if (orientation == Qt::Vertical) // as a spreadsheet numbers the row: the header is row 1
-        return role == Qt::DisplayRole ? QVariant(QLocale().toString(section + 2)) : QVariant{};
+    if (orientation == Qt::Vertical) // the row's number in the file, as a spreadsheet has it
+        return role == Qt::DisplayRole ? QVariant(QLocale().toString(static_cast<qulonglong>(
+                                             texts_->fileRow(static_cast<std::size_t>(section)))))
+                                       : QVariant{};
     // On two lines, whole in the tooltip, with the column's name in the CSV export.
     if (const auto result = resultColumn(section)) {
         const QString heading = fromBytes(resultColumnTable[*result].heading);

@@ -4,6 +4,7 @@
 // the file's size: the texts of each row packed one after another in large blocks, and each
 // source's results in a few bytes, with its labels as small codes and its note in a shared pool.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -127,6 +128,14 @@ struct InventoryTexts {
     std::vector<std::string> headerRemarks; // what the summary says of the header's columns
     InventoryOptions options;               // as the file was read, separator included
     std::vector<std::uint32_t> unreadable;  // rows that are not well formed, in order
+    // Where the file's row numbers break (after a blank or totals row that is no source): each
+    // run's first row in the table and its number in the file. A sheet's row numbers, not the
+    // table's, are what a person looks for in the file.
+    struct RowRun {
+        std::size_t first;
+        std::uint64_t number;
+    };
+    std::vector<RowRun> rowRuns;
     std::deque<std::string> blocks;
     std::deque<RowPlace> rows;
     std::vector<std::string> locations; // in the order of first appearance
@@ -135,6 +144,17 @@ struct InventoryTexts {
     // edit of the register can be told; both empty for an inventory file.
     std::string knownAt;
     std::string registerHead;
+
+    // The row's number in the file, as a spreadsheet numbers it.
+    std::uint64_t fileRow(std::size_t row) const {
+        const auto after =
+            std::upper_bound(rowRuns.begin(), rowRuns.end(), row,
+                             [](std::size_t r, const RowRun& run) { return r < run.first; });
+        if (after == rowRuns.begin()) // none kept: the rows follow the header
+            return headerRow + 1 + row;
+        const RowRun& run = *std::prev(after);
+        return run.number + (row - run.first);
+    }
 
     PackedFields fields(std::size_t row) const {
         const RowPlace& place = rows[row];
