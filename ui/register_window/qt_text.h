@@ -20,6 +20,10 @@ inline QString fromBytes(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A file's name, or a registry's connection with any password hidden, as the window names what
+// it opened.
+QString shownName(const QString& location);
+
 // The same, escaped for a rich-text document such as the report.
 inline QString htmlFromBytes(std::string_view text) {
     return fromBytes(text).toHtmlEscaped();

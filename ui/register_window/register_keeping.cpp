@@ -418,7 +418,7 @@ void RegisterWindow::showTitle() {
         setWindowTitle(tr("Dovrin Register"));
         return;
     }
-    const QString name = QFileInfo(path_).fileName();
+    const QString name = shownName(path_);
     if (!registerOpen_) {
         setWindowTitle(tr("%1 – Dovrin Register").arg(name));
         return;

@@ -91,7 +91,7 @@ Report frame(const std::string& location, const Read& read, const QString& title
     report.html = QStringLiteral("<html><body style=\"font-size: 8pt\"><h1>%1</h1>"
                                  "<p><b>%2</b> %3 · <b>%4</b> %5 · %6</p>")
                       .arg(title.toHtmlEscaped(), QObject::tr("File").toHtmlEscaped(),
-                           QFileInfo(QString::fromStdString(location)).fileName().toHtmlEscaped(),
+                           shownName(QString::fromStdString(location)).toHtmlEscaped(),
                            QObject::tr("Holder").toHtmlEscaped(), holderText.toHtmlEscaped(),
                            fromBytes(registerHeadText(*read.head)).toHtmlEscaped());
     return report;

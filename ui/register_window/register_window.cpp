@@ -39,6 +39,7 @@
 #include "inventory_input.h"
 #include "inventory_loader.h"
 #include "locations_model.h"
+#include "postgres_store.h"
 #include "qt_text.h"
 #include "report.h"
 #include "run.h"
@@ -150,6 +151,10 @@ void RegisterWindow::createActions() {
     });
     openAction_->setShortcut(QKeySequence::Open);
     openAction_->setObjectName(QStringLiteral("openAction"));
+    QAction* openRegistry =
+        file->addAction(tr("Open Re&gistry…"), this, &RegisterWindow::askAndOpenRegistry);
+    openRegistry->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_O);
+    openRegistry->setObjectName(QStringLiteral("openRegistryAction"));
     recentMenu_ = file->addMenu(tr("Open &Recent"));
     recentMenu_->setObjectName(QStringLiteral("recentMenu"));
     connect(recentMenu_, &QMenu::aboutToShow, this, &RegisterWindow::fillRecentMenu);
@@ -436,8 +441,18 @@ bool RegisterWindow::loading() const {
     return loader_->busy();
 }
 
+QString shownName(const QString& location) {
+    const std::string text = location.toStdString();
+    if (!store::isRegistryAddress(text))
+        return QFileInfo(location).fileName();
+    const std::string shown = store::shownLocation(text); // quoted
+    return fromBytes(std::string_view(shown).substr(1, shown.size() - 2));
+}
+
 void RegisterWindow::open(const QString& path) {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
+    // A registry's connection is no file's path: it is taken as it is.
+    const QString absolute =
+        store::isRegistryAddress(path.toStdString()) ? path : QFileInfo(path).absoluteFilePath();
     if (store::isStoreLocation(QFile::encodeName(absolute).toStdString())) {
         reselect_.clear();
         startLoad(absolute, {}, false); // a register's rows are its own: nothing to ask
@@ -468,7 +483,7 @@ std::optional<std::string> RegisterWindow::chooseSheet(const QString& path) {
     const QString name = QInputDialog::getItem(
         this, tr("Choose a sheet"),
         tr("%1 has %n sheets. Which one is the inventory?", nullptr, static_cast<int>(names.size()))
-            .arg(QFileInfo(path).fileName()),
+            .arg(shownName(path)),
         names, 0, false, &chosen);
     if (!chosen)
         return std::nullopt;
@@ -491,7 +506,7 @@ void RegisterWindow::startLoad(const QString& path, const OpenOptions& options,
     request.knownAt = knownAt_;
     setExportsEnabled(false);
     showProgress(0, 0);
-    countsLabel_->setText(tr("Opening %1…").arg(QFileInfo(path).fileName()));
+    countsLabel_->setText(tr("Opening %1…").arg(shownName(path)));
     loader_->load(std::move(request));
 }
 
@@ -557,7 +572,7 @@ void RegisterWindow::cancelWork() {
     if (partShown_) // part of the file is shown: show none of it
         clearInventory();
     showCounts();
-    countsLabel_->setText(tr("Opening %1 was cancelled.").arg(QFileInfo(pendingPath_).fileName()));
+    countsLabel_->setText(tr("Opening %1 was cancelled.").arg(shownName(pendingPath_)));
     setExportsEnabled(sources_->texts() != nullptr);
 }
 
@@ -583,9 +598,12 @@ void RegisterWindow::fail(const QString& path, const QString& reason) {
     showCounts();
     setExportsEnabled(sources_->texts() != nullptr);
     emit openFailed(reason);
-    QMessageBox::warning(
-        this, tr("Dovrin Register"),
-        tr("%1 cannot be used as an inventory.\n\n%2").arg(QDir::toNativeSeparators(path), reason));
+    QMessageBox::warning(this, tr("Dovrin Register"),
+                         tr("%1 cannot be used as an inventory.\n\n%2")
+                             .arg(store::isRegistryAddress(path.toStdString())
+                                      ? shownName(path)
+                                      : QDir::toNativeSeparators(path),
+                                  reason));
 }
 
 void RegisterWindow::asOfChanged() {
@@ -682,7 +700,29 @@ void RegisterWindow::endProgress() {
     cancelButton_->hide();
 }
 
+// A holder's register in a regulator's registry, by the connection the person gives: the
+// program connects as the person's own role, which is the holder.
+void RegisterWindow::askAndOpenRegistry() {
+    bool given = false;
+    const QString address = QInputDialog::getText(this, tr("Open a registry"),
+                                                  tr("The registry's connection, as PostgreSQL "
+                                                     "takes it\n(postgresql://… or service=NAME):"),
+                                                  QLineEdit::Normal, QString(), &given)
+                                .trimmed();
+    if (!given || address.isEmpty())
+        return;
+    if (!store::isRegistryAddress(address.toStdString())) {
+        fail(address, tr("this is not a registry's connection: it begins postgresql:// or "
+                         "postgres://, or names a service=NAME"));
+        return;
+    }
+    open(address);
+}
+
 void RegisterWindow::rememberRecent(const QString& path) {
+    // A connection that holds a password is not written to the settings.
+    if (store::isRegistryAddress(path.toStdString()) && shownName(path) != path)
+        return;
     QSettings settings;
     QStringList recent = settings.value(recentKey).toStringList();
     recent.removeAll(path);
@@ -739,7 +779,7 @@ void RegisterWindow::exportCsv(const QString& path) {
     });
     progressBar_->setValue(0);
     progressBar_->show();
-    countsLabel_->setText(tr("Writing %1…").arg(QFileInfo(path).fileName()));
+    countsLabel_->setText(tr("Writing %1…").arg(shownName(path)));
     watcher->setFuture(QtConcurrent::run(
         [options, now] { return categoriseInventory(options, now, stdin, stdout); }));
 }
@@ -760,7 +800,7 @@ void RegisterWindow::exportReport(const QString& path) {
         error = tr("It would be written over the inventory.");
     else
         error = writeReportPdf(makeReport(*sources_, path_, clock_(), hiddenLocationColumns()),
-                               tr("Inventory %1").arg(QFileInfo(path_).fileName()), path);
+                               tr("Inventory %1").arg(shownName(path_)), path);
     if (!error.isEmpty())
         QMessageBox::warning(this, tr("Dovrin Register"),
                              tr("The report was not written.\n\n%1").arg(error));
@@ -771,7 +811,7 @@ void RegisterWindow::print() {
     if (!sources_->texts() || loader_->busy())
         return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(tr("Inventory %1").arg(QFileInfo(path_).fileName()));
+    printer.setDocName(tr("Inventory %1").arg(shownName(path_)));
     printer.setPageSize(reportPageSize(QLocale()));
     printer.setPageOrientation(QPageLayout::Landscape);
     QPrintDialog dialog(&printer, this);

@@ -148,6 +148,7 @@ private:
     void refreshCharts();
     void showNrcColumns(bool shown);
     void rememberRecent(const QString& path);
+    void askAndOpenRegistry();
     void fillRecentMenu();
     void chooseAndExportCsv();
     void chooseAndExportReport();

@@ -388,7 +388,7 @@ QString titleSection(const ReportInputs& in) {
     };
     return QStringLiteral("<h1>%1</h1><table cellspacing=\"0\" cellpadding=\"2\">")
                .arg(reportTitle) +
-           row("Inventory", QFileInfo(in.path).fileName()) +
+           row("Inventory", shownName(in.path)) +
            row("As of", isoMoment(in.results.evaluation.asOf, false)) + registerRows(in, row) +
            row("Sources",
                text("%1, of which %2 with errors")
@@ -670,9 +670,8 @@ Report makeReport(const SourcesModel& sources, const QString& path, LocalTime ma
     }
     Report report;
     report.title = reportTitle;
-    report.running =
-        text("Inventory %1, as of %2")
-            .arg(QFileInfo(path).fileName(), isoMoment(in.results.evaluation.asOf, false));
+    report.running = text("Inventory %1, as of %2")
+                         .arg(shownName(path), isoMoment(in.results.evaluation.asOf, false));
     report.madeBy = text("Made %1 by %2").arg(isoMoment(made, true), programName);
     if (const InventoryTexts& texts = *sources.texts(); !texts.registerHead.empty()) {
         report.running += text(", as recorded on %1").arg(QString::fromStdString(texts.knownAt));
