@@ -182,13 +182,8 @@ struct Arguments {
 
 std::optional<LocalTime> readMoment(std::string_view text) {
     using namespace std::chrono;
-    const auto number = [&](std::size_t from, std::size_t length) -> std::optional<int> {
-        int value = 0;
-        const char* first = text.data() + from;
-        const auto [end, error] = std::from_chars(first, first + length, value);
-        if (error != std::errc() || end != first + length || *first == '-' || *first == '+')
-            return std::nullopt;
-        return value;
+    const auto number = [&](std::size_t from, std::size_t length) {
+        return fixedDigits(text, from, length);
     };
     if ((text.size() != 10 && text.size() != 16 && text.size() != 19) || text[4] != '-' ||
         text[7] != '-')

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,6 +41,19 @@ inline std::string_view isoDate(std::chrono::year_month_day date, std::span<char
     *out++ = '-';
     twoDigits(unsigned(date.day()));
     return {space.data(), out};
+}
+
+// The number written by exactly length digits of text from from, as in "2026-12-08"; none for a
+// sign, another character or a text too short.
+inline std::optional<int> fixedDigits(std::string_view text, std::size_t from, std::size_t length) {
+    if (from + length > text.size())
+        return std::nullopt;
+    int value = 0;
+    const char* first = text.data() + from;
+    const auto [end, error] = std::from_chars(first, first + length, value);
+    if (error != std::errc() || end != first + length || *first == '-' || *first == '+')
+        return std::nullopt;
+    return value;
 }
 
 // A file's name as a message quotes it: 'inventory.csv'.

@@ -193,12 +193,7 @@ std::string dayText(std::chrono::year_month_day day) {
 namespace {
 
 std::optional<int> digits(std::string_view text, std::size_t from, std::size_t length) {
-    int value = 0;
-    const char* first = text.data() + from;
-    const auto [end, error] = std::from_chars(first, first + length, value);
-    if (error != std::errc() || end != first + length || *first == '-' || *first == '+')
-        return std::nullopt;
-    return value;
+    return fixedDigits(text, from, length);
 }
 
 } // namespace
