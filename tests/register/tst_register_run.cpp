@@ -18,34 +18,16 @@
 #include "csv.h"
 #include "inventory.h"
 #include "radionuclides.h"
+#include "test_support.h"
 
 using namespace dovrin;
+using dovrin::testing::contents;
+using dovrin::testing::writeFile;
 
 namespace {
 
 const LocalTime fixedNow =
     std::chrono::local_days{std::chrono::year{2026} / 6 / 1} + std::chrono::hours{12};
-
-QByteArray contents(std::FILE* file) {
-    std::rewind(file);
-    QByteArray text;
-    char block[4096];
-    for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;)
-        text.append(block, static_cast<qsizetype>(count));
-    std::fclose(file);
-    return text;
-}
-
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
-}
-
-void write(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
-}
 
 struct Outcome {
     int status;
@@ -204,7 +186,7 @@ void TestRegisterRun::exitStatus() {
     QFETCH(int, status);
     QFETCH(QString, message);
     QTemporaryDir folder;
-    write(folder.path() + "/inv.csv", inventory);
+    writeFile(folder.path() + "/inv.csv", inventory);
     const Outcome outcome = run(arguments, folder.path());
     QCOMPARE(outcome.status, status);
     const QString err = QString::fromUtf8(outcome.err);
@@ -384,8 +366,8 @@ void TestRegisterRun::optionsReachTheRows() {
 // The table a run uses, the user's radionuclides last, each row with its source.
 void TestRegisterRun::listNuclides() {
     QTemporaryDir folder;
-    write(folder.path() + "/inv.csv", "radionuclide,half_life,half_life_unit,d_value_tbq,"
-                                      "exemption_bq,source\nZz-500,10,d,1,,test\n");
+    writeFile(folder.path() + "/inv.csv", "radionuclide,half_life,half_life_unit,d_value_tbq,"
+                                          "exemption_bq,source\nZz-500,10,d,1,,test\n");
     const Outcome outcome = run({"--list-nuclides", "--nuclides", "INV"}, folder.path());
     QCOMPARE(outcome.status, 0);
     const auto rows = records(outcome.out);
@@ -417,10 +399,10 @@ void TestRegisterRun::summaryAndLocations() {
     QFETCH(QString, summaryLine);
     QFETCH(int, locationColumns);
     QTemporaryDir folder;
-    write(folder.path() + "/inv.csv", "location,radionuclide,activity,unit,recorded_category\n"
-                                      "Vault,Co-60,0.15,TBq,3\n"
-                                      "Vault,Cs-137,0.6,TBq,1\n"
-                                      "Store,Kr-85,3000,TBq,\n");
+    writeFile(folder.path() + "/inv.csv", "location,radionuclide,activity,unit,recorded_category\n"
+                                          "Vault,Co-60,0.15,TBq,3\n"
+                                          "Vault,Cs-137,0.6,TBq,1\n"
+                                          "Store,Kr-85,3000,TBq,\n");
     const Outcome outcome =
         run(arguments + QStringList{"--locations", "DIR/sites.csv", "INV"}, folder.path());
     QCOMPARE(outcome.status, 0);
@@ -448,10 +430,10 @@ void TestRegisterRun::failedRunLeavesFilesAlone() {
     QByteArray inventory = cancelled ? header : "nothing,of,use\n";
     while (inventory.size() < 3'000'000)
         inventory += "Co-60,1,Ci\n";
-    write(folder.path() + "/inv.csv", inventory);
-    write(folder.path() + "/out.csv", "before\n");
-    write(folder.path() + "/sites.csv", "before too\n");
-    write(folder.path() + "/due.ics", "before as well\n");
+    writeFile(folder.path() + "/inv.csv", inventory);
+    writeFile(folder.path() + "/out.csv", "before\n");
+    writeFile(folder.path() + "/sites.csv", "before too\n");
+    writeFile(folder.path() + "/due.ics", "before as well\n");
     RunOptions options;
     options.input = (folder.path() + "/inv.csv").toStdString();
     options.output = (folder.path() + "/out.csv").toStdString();
@@ -479,7 +461,7 @@ void TestRegisterRun::dueSourcesAndCalendar() {
     for (int i = 1; i <= 25; ++i)
         inventory += "S" + QByteArray::number(i) + ",Co-60,1,Ci,2025-06-01,2026-01-01\n";
     inventory += ",Co-60,1,Ci,2025-12-20,\n"; // row 27: due 2026-06-20
-    write(folder.path() + "/inv.csv", inventory);
+    writeFile(folder.path() + "/inv.csv", inventory);
     const Outcome outcome =
         run({"INV", "-o", "DIR/out.csv", "--calendar", "DIR/due.ics"}, folder.path());
     QCOMPARE(outcome.status, 0);
@@ -496,10 +478,10 @@ void TestRegisterRun::dueSourcesAndCalendar() {
 // A complete run replaces the files at once, keeping their permissions and a symbolic link.
 void TestRegisterRun::finishedRunReplacesFiles() {
     QTemporaryDir folder;
-    write(folder.path() + "/inv.csv",
-          QByteArray("location,") + header + "A,Co-60,1,Ci\nB,Cs-137,1,Ci\nA,Sr-90,1,Ci\n");
-    write(folder.path() + "/out.csv", "before\n");
-    write(folder.path() + "/linked.csv", "before\n");
+    writeFile(folder.path() + "/inv.csv",
+              QByteArray("location,") + header + "A,Co-60,1,Ci\nB,Cs-137,1,Ci\nA,Sr-90,1,Ci\n");
+    writeFile(folder.path() + "/out.csv", "before\n");
+    writeFile(folder.path() + "/linked.csv", "before\n");
     QVERIFY(QFile::link(folder.path() + "/linked.csv", folder.path() + "/sites.csv"));
     const QByteArray outPath = (folder.path() + "/out.csv").toUtf8();
     QCOMPARE(chmod(outPath.constData(), 0640), 0);

@@ -21,8 +21,11 @@
 #include "command_line.h"
 #include "csv.h"
 #include "store.h"
+#include "test_support.h"
 
 using namespace dovrin;
+using dovrin::testing::contents;
+using dovrin::testing::writeFile;
 
 namespace {
 
@@ -31,27 +34,6 @@ namespace {
 LocalTime stepTime(int step) {
     return std::chrono::local_days{std::chrono::year{2026} / 6 / 1} + std::chrono::hours{10} +
            std::chrono::minutes{step};
-}
-
-QByteArray contents(std::FILE* file) {
-    std::rewind(file);
-    QByteArray text;
-    char block[4096];
-    for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;)
-        text.append(block, static_cast<qsizetype>(count));
-    std::fclose(file);
-    return text;
-}
-
-QByteArray fileContents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
-}
-
-void writeFile(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
 }
 
 struct Outcome {
@@ -370,7 +352,7 @@ private slots:
         const Outcome again = run(
             "REG --as-of 2026-02-01 --known-at 2026-06-01T10:02 --locations DIR/l2.csv", dir, 5);
         QCOMPARE(again.out, before.out);
-        QCOMPARE(fileContents(folder.filePath("l2.csv")), fileContents(folder.filePath("l1.csv")));
+        QCOMPARE(contents(folder.filePath("l2.csv")), contents(folder.filePath("l1.csv")));
         QCOMPARE(again.err, before.err); // with the register's last event and hash then
     }
 
@@ -394,7 +376,7 @@ private slots:
             run("DIR/ex.csv --as-of 2026-03-01 --nrc --locations DIR/l2.csv", dir, 4);
         QCOMPARE(fromRegister.status, 1); // C is an error row, as from the file
         QCOMPARE(fromRegister.out, fromFile.out);
-        QCOMPARE(fileContents(folder.filePath("l1.csv")), fileContents(folder.filePath("l2.csv")));
+        QCOMPARE(contents(folder.filePath("l1.csv")), contents(folder.filePath("l2.csv")));
         QVERIFY(fromRegister.err.startsWith(fromFile.err));
         QVERIFY(fromRegister.err.contains("register: last event 4, hash "));
     }
@@ -506,7 +488,7 @@ private slots:
             const Database db(path);
             QVERIFY(db.exec(setup));
         }
-        const QByteArray before = fileContents(path);
+        const QByteArray before = contents(path);
         QStringList lines{"verify REG", "history REG", received,
                           "import REG INV --on 2026-01-10 --by ann --commit"};
         if (!setup.startsWith("text:"))
@@ -517,9 +499,9 @@ private slots:
             QVERIFY2(outcome.err.contains(reason.toUtf8()), outcome.err.constData());
             QCOMPARE(outcome.err.count('\n'), 1);
         }
-        QCOMPARE(fileContents(path), before);
+        QCOMPARE(contents(path), before);
         QCOMPARE(run("init REG --holder Acme", dir, 2).status, 2); // never over a file
-        QCOMPARE(fileContents(path), before);
+        QCOMPARE(contents(path), before);
     }
 
     // An import killed while it writes leaves the register as it was: the real program reads

@@ -1,9 +1,10 @@
 #pragma once
 
 // Small helpers shared by the Qt tests of the calculation core: exact comparison of doubles
-// (QCOMPARE on doubles is fuzzy), readable texts for optional results, and the tooltip of a
-// zero activity.
+// (QCOMPARE on doubles is fuzzy), readable texts for optional results, the tooltip of a zero
+// activity, and the files and streams a run of the register reads and writes.
 
+#include <QFile>
 #include <QString>
 #include <QTest>
 
@@ -46,6 +47,29 @@ template <typename T> QString show(const std::optional<T>& value) {
 
 inline std::string_view view(const QByteArray& bytes) {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+// Everything written to a temporary stream, which is then closed.
+inline QByteArray contents(std::FILE* file) {
+    std::rewind(file);
+    QByteArray text;
+    char block[4096];
+    for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;)
+        text.append(block, static_cast<qsizetype>(count));
+    std::fclose(file);
+    return text;
+}
+
+// A file's bytes, or "<no file>".
+inline QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
+}
+
+inline void writeFile(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
 }
 
 inline const QString zeroTooltip =
