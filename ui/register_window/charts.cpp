@@ -185,17 +185,27 @@ void fitDateAxis(QCategoryAxis& axis, qreal room) {
             samples << QDate(2000, month, 28).toString(format);
         return widestLabel(axis, samples);
     });
+    // A label is centred on its date: one within half its width of either end would be cut.
+    const qreal min = axis.min(), max = axis.max();
+    const QFontMetricsF metrics(axis.labelsFont());
+    QList<QDate> dates;
     QStringList labels;
-    for (const QDate& date : ticks.dates)
-        labels << date.toString(ticks.format);
+    for (const QDate& date : ticks.dates) {
+        const QString label = date.toString(ticks.format);
+        const qreal half = metrics.horizontalAdvance(label) / 2;
+        const qreal at = (chartTime(date) - min) / (max - min) * room;
+        if (at >= half && room - at >= half) {
+            dates << date;
+            labels << label;
+        }
+    }
     if (axis.categoriesLabels() == labels)
         return;
-    const qreal min = axis.min(), max = axis.max();
     for (const QString& label : axis.categoriesLabels())
         axis.remove(label);
     axis.setStartValue(min - 1); // below a first label on the axis' first moment
-    for (qsizetype tick = 0; tick < ticks.dates.size(); ++tick)
-        axis.append(labels[tick], chartTime(ticks.dates[tick]));
+    for (qsizetype tick = 0; tick < dates.size(); ++tick)
+        axis.append(labels[tick], chartTime(dates[tick]));
     axis.setRange(min, max);
 }
 
