@@ -35,6 +35,14 @@ constexpr std::array toAlone{to};
 constexpr std::array disposalFields{method, facility};
 constexpr std::array methodAlone{method};
 constexpr std::array textAlone{text};
+// A correction may change any field of the event it names; which of them that event's kind has is
+// checked against the register, where the event is known.
+constexpr auto everyField = [] {
+    std::array<Field, fieldNames.size()> fields{};
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        fields[i] = static_cast<Field>(i);
+    return fields;
+}();
 
 template <std::size_t size>
 std::optional<std::size_t> indexIn(const std::array<std::string_view, size>& names,
@@ -101,8 +109,8 @@ std::span<const Field> fieldsOf(Kind kind) {
         return disposalFields;
     case Kind::note:
         return textAlone;
-    case Kind::correct: // the fields of the event it corrects
-        return ownFields;
+    case Kind::correct:
+        return everyField;
     case Kind::voided:
         break;
     }

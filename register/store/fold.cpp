@@ -136,7 +136,8 @@ bool isVoided(std::uint64_t seq, std::span<const Event> events) {
         events, [&](const Event& e) { return e.kind == Kind::voided && e.target == seq; });
 }
 
-// The fields of the event as they stand after the corrections among events.
+} // namespace
+
 FieldValues correctedValues(const Event& target, std::span<const Event> events) {
     FieldValues values = target.values;
     for (const Event& event : events)
@@ -147,8 +148,6 @@ FieldValues correctedValues(const Event& target, std::span<const Event> events) 
                     values[i] = event.values[i];
     return values;
 }
-
-} // namespace
 
 // Why the event cannot follow the source's events; empty when it can. Fills a correction's old
 // values.

@@ -33,6 +33,10 @@ struct SourceState {
 void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
                 SourceState& state);
 
+// The fields of an event as they stand after the corrections among events (the source's, in seq
+// order) that are not voided.
+FieldValues correctedValues(const Event& target, std::span<const Event> events);
+
 // Why the event cannot follow the source's events (given in seq order): a receipt of a source
 // held, an end of custody of one not held, a correction or void of an event not the source's,
 // a void voided, ...; empty when it can. Fills a correction's old values from the event it

@@ -219,6 +219,19 @@ private slots:
             << (voided + QStringList{"record REG void --source A --on 2026-02-04 --by cy "
                                      "--event 3 --reason x"})
             << 2 << "*a void cannot be voided";
+        const QStringList tested{init, received,
+                                 "record REG leak-test --source A --on 2026-02-01 --by bob "
+                                 "--outcome pass --result-bq 12"};
+        QTest::newRow("a leak test's result corrected")
+            << ""
+            << (tested + QStringList{"record REG correct --source A --on 2026-02-03 --by cy "
+                                     "--event 2 --result-bq 120 --reason misread"})
+            << 0 << "<no CSV>";
+        QTest::newRow("a correction keeps to its event's fields")
+            << ""
+            << (tested + QStringList{"record REG correct --source A --on 2026-02-03 --by cy "
+                                     "--event 2 --location Vault --reason misread"})
+            << 2 << "*a leak-test, which has no location";
         QTest::newRow("a correction needs a reason")
             << ""
             << QStringList{init, received,

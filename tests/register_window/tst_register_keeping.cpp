@@ -161,6 +161,15 @@ private slots:
                                                 "field_activity=2", "field_unit=GBq", "byBox=Bo"}
                                  << QString()
                                  << QStringList{"kind=receive", "id=B", "radionuclide=Cs-137"} << 2;
+        // A correction's form holds the named event's fields as they stand, and carries only
+        // the one changed.
+        QTest::newRow("correct") << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)
+                                 << QStringList{"eventBox=1", "field_activity=0.25", "byBox=Bo",
+                                                "reasonBox=typo"}
+                                 << QString()
+                                 << QStringList{"kind=correct", "event=1", "activity=0.25",
+                                                "radionuclide=", "unit="}
+                                 << 1;
         QTest::newRow("void needs a reason") << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)
                                              << QStringList{"eventBox=1", "byBox=Bo"}
                                              << QString("problem_reasonBox") << QStringList{} << 1;
@@ -226,6 +235,21 @@ private slots:
         dialog = openDialog(QKeySequence(Qt::CTRL | Qt::Key_R));
         QVERIFY(dialog);
         QCOMPARE(dialog->findChild<QLineEdit*>("byBox")->text(), QStringLiteral("Bo"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!window_->findChild<dovrin::RecordDialog*>());
+    }
+
+    // A correction's form shows the fields of the event it names, as they stand, and no other.
+    void correctionShowsItsEvent() {
+        openRegister();
+        dovrin::RecordDialog* dialog = openDialog(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+        QVERIFY(dialog);
+        auto* activity = dialog->findChild<QLineEdit*>("field_activity");
+        QVERIFY(!activity->isVisible());
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("eventBox"), "1");
+        QTRY_VERIFY(activity->isVisible());
+        QCOMPARE(activity->text(), QStringLiteral("0.15"));
+        QVERIFY(!dialog->findChild<QLineEdit*>("field_outcome")->isVisible());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!window_->findChild<dovrin::RecordDialog*>());
     }

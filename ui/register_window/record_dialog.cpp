@@ -1,5 +1,6 @@
 #include "record_dialog.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "events.h"
+#include "fold.h"
 #include "qt_text.h"
 #include "radionuclides.h"
 #include "record.h"
@@ -32,6 +34,8 @@ QString fieldLabel(Field field) {
     QString name = fromBytes(store::nameOf(field));
     name.replace(u'_', u' ');
     name[0] = name[0].toUpper();
+    if (name.endsWith(QStringLiteral(" bq"))) // the unit, as it is written
+        name = name.chopped(3) + QStringLiteral(" (Bq)");
     return name;
 }
 
@@ -99,6 +103,11 @@ RecordDialog::RecordDialog(Setting setting, QWidget* parent)
         sourceProblem_ = lines_.front().problem;
     if (eventBox_)
         eventProblem_ = lines_.front().problem;
+    if (setting_.kind == Kind::correct) {
+        readSourceEvents();
+        showCorrectedFields();
+        connect(eventBox_, &QLineEdit::textChanged, this, &RecordDialog::showCorrectedFields);
+    }
 
     dayBox_ = named(new QDateEdit(qDate(setting_.day), this), "dayBox", tr("Day it happened"));
     dayBox_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -162,7 +171,7 @@ void RecordDialog::addLine(const QString& label, const char* name, QWidget* edit
     grid_->addWidget(editor, row, 1);
     grid_->addWidget(problem, row, 2);
     grid_->setColumnStretch(1, 1);
-    lines_.push_back({editor, problem, field});
+    lines_.push_back({title, editor, problem, field});
 }
 
 QString RecordDialog::recordedBy() const {
@@ -182,6 +191,40 @@ void RecordDialog::clearProblems() {
         line.problem->clear();
     wholeProblem_->clear();
     wholeProblem_->hide();
+}
+
+void RecordDialog::readSourceEvents() {
+    const store::Opening opening = store::openStore(setting_.location, store::Access::read);
+    if (!opening.store)
+        return; // named when the correction is recorded
+    const auto cursor = opening.store->events({setting_.source.toStdString(), std::nullopt});
+    while (const store::Event* known = cursor->next())
+        sourceEvents_.push_back(*known);
+}
+
+void RecordDialog::showCorrectedFields() {
+    const auto seq = readSeq(text(eventBox_));
+    const auto target = std::ranges::find(sourceEvents_, seq.value_or(0), &store::Event::seq);
+    const bool known = target != sourceEvents_.end();
+    eventProblem_->setText(seq && !known ? tr("not an event of %1").arg(setting_.source)
+                                         : QString());
+    if (known && target->seq == shownTarget_)
+        return; // what was typed into its fields stays
+    shownTarget_ = known ? target->seq : 0;
+    const std::span<const Field> fields =
+        known ? store::fieldsOf(target->kind) : std::span<const Field>();
+    const store::FieldValues current =
+        known ? store::correctedValues(*target, sourceEvents_) : store::FieldValues{};
+    for (const Line& line : lines_) {
+        if (!line.field)
+            continue;
+        const bool shown = std::ranges::find(fields, *line.field) != fields.end();
+        line.title->setVisible(shown);
+        line.editor->setVisible(shown);
+        line.problem->setVisible(shown);
+        static_cast<QLineEdit*>(line.editor)
+            ->setText(fromBytes(current[static_cast<std::size_t>(*line.field)]));
+    }
 }
 
 bool RecordDialog::readForm() {
@@ -205,10 +248,17 @@ bool RecordDialog::readForm() {
             wrong(eventProblem_, tr("an event's number is required"));
         event_.target = seq.value_or(0);
     }
+    const auto target = std::ranges::find(sourceEvents_, shownTarget_, &store::Event::seq);
+    const store::FieldValues current = target != sourceEvents_.end()
+                                           ? store::correctedValues(*target, sourceEvents_)
+                                           : store::FieldValues{};
     for (const Line& line : lines_) {
-        if (!line.field)
+        if (!line.field || !line.editor->isVisibleTo(this))
             continue;
-        const std::string value = text(static_cast<QLineEdit*>(line.editor)).toStdString();
+        std::string value = text(static_cast<QLineEdit*>(line.editor)).toStdString();
+        if (setting_.kind == Kind::correct &&
+            value == current[static_cast<std::size_t>(*line.field)])
+            value.clear(); // a correction carries the fields it changes, and only those
         event_[*line.field] = value;
         if (!value.empty() && isDayField(*line.field) && !store::readDay(value))
             wrong(line.problem, tr("yyyy-mm-dd, not %1").arg(fromBytes(value)));

@@ -47,6 +47,7 @@ public:
 private:
     // One line of the form: its label, its editor and the problem named beside it.
     struct Line {
+        QLabel* title = nullptr;
         QWidget* editor = nullptr;
         QLabel* problem = nullptr;
         std::optional<store::Field> field; // none for the day, who, reason and document
@@ -60,6 +61,10 @@ private:
     // The event as the form gives it; false, with the problems named, when a field is wrong by
     // itself.
     bool readForm();
+    // A correction's form shows the fields of the event it names, as they stand; the others are
+    // hidden, since that event's kind has none of them.
+    void readSourceEvents();
+    void showCorrectedFields();
     // Checks it against the source's events, then records it; false, with the problems named,
     // when it cannot be.
     bool record();
@@ -80,6 +85,8 @@ private:
     QLabel* reasonProblem_;
     QLabel* wholeProblem_; // what is wrong with the event as a whole, under the form
     store::Event event_;
+    std::vector<store::Event> sourceEvents_; // of a correction's source, as the dialog opened
+    std::uint64_t shownTarget_ = 0;          // the event whose fields the form shows
 };
 
 // The title of the record dialog of a kind ("Leak Test"), as the Record menu names it.
