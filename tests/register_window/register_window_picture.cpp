@@ -7,12 +7,13 @@
 // "--report FILE" to export the report as FILE first.
 //
 // With "--keeping FOLDER" it shows the register's desk instead: a register made from the example
-// inventory by the command line's import, a move of R-04 recorded, the window on that register
-// with the History pane open and the Move dialog filled in; it writes the window's and the
-// dialog's pictures as FOLDER/keeping-window.png and FOLDER/keeping-dialog.png, and the annual
-// inventory of 2025, the transactions since 2025 and the record of R-04 as FOLDER/annual.pdf,
-// FOLDER/transactions.pdf and FOLDER/record.pdf, and ends.
+// inventory by the command line's import, each source received when it was made, a move of R-04
+// recorded, the window on that register with the History pane open and the Move dialog filled in;
+// it writes the window's and the dialog's pictures as FOLDER/keeping-window.png and
+// FOLDER/keeping-dialog.png, and the annual inventory of 2025, the transactions since 2025 and the
+// record of R-04 as FOLDER/annual.pdf, FOLDER/transactions.pdf and FOLDER/record.pdf, and ends.
 
+#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFile>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -40,15 +42,56 @@ int command(const QStringList& words) {
     return status;
 }
 
+// The example inventory's sources as a holder would have received them: those made before the
+// register was begun on its first day, each later one on the day its activity refers to (the
+// manufactured column of examples/inventory.csv), so that no year's report decays an activity
+// back to before its source was made.
+struct Receipt {
+    const char* day;
+    QStringList ids; // empty: every source not received on another day
+};
+const std::array receipts{
+    Receipt{"2025-01-06", {}},       Receipt{"2025-09-15", {"H-06"}},
+    Receipt{"2026-06-01", {"H-05"}}, Receipt{"2026-06-10", {"R-02"}},
+    Receipt{"2026-09-01", {"R-01"}}, Receipt{"2026-10-20", {"H-03"}},
+    Receipt{"2026-11-02", {"R-04"}}, Receipt{"2026-11-23", {"H-08"}},
+};
+
+// The example inventory's lines of the sources received on the receipt's day, as a file of their
+// own.
+QString receiptFile(const QString& folder, const Receipt& receipt) {
+    QFile example(QStringLiteral(DOVRIN_SOURCE_DIR "/examples/inventory.csv"));
+    if (!example.open(QIODevice::ReadOnly))
+        return {};
+    const QStringList lines = QString::fromUtf8(example.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    QStringList later;
+    for (const Receipt& other : receipts)
+        later += other.ids;
+    QStringList kept{lines.front()};
+    for (const QString& line : lines.mid(1)) {
+        const QString id = line.section(u',', 0, 0);
+        if (receipt.ids.isEmpty() ? !later.contains(id) : receipt.ids.contains(id))
+            kept << line;
+    }
+    const QString path = folder + QStringLiteral("/received-%1.csv").arg(receipt.day);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(kept.join(u'\n').toUtf8() + '\n') < 0)
+        return {};
+    return path;
+}
+
 int showKeeping(const QString& folder) {
     const QString path = folder + QStringLiteral("/example.dovrin");
     QFile::remove(path);
-    if (command({"init", path, "--holder", "St Olav Clinic", "--licence", "RP-2026-114"}) != 0 ||
-        command({"import", path, DOVRIN_SOURCE_DIR "/examples/inventory.csv", "--on", "2025-01-06",
-                 "--by", "A. Berg", "--date-order", "mdy", "--commit"}) > 1 ||
-        command({"record", path, "move", "--source", "R-04", "--on", "2026-06-02", "--by",
+    if (command({"init", path, "--holder", "St Olav Clinic", "--licence", "RP-2026-114"}) != 0)
+        return 1;
+    for (const Receipt& receipt : receipts)
+        if (command({"import", path, receiptFile(folder, receipt), "--on", receipt.day, "--by",
+                     "A. Berg", "--date-order", "mdy", "--commit"}) > 1)
+            return 1;
+    if (command({"record", path, "move", "--source", "R-04", "--on", "2026-11-16", "--by",
                  "A. Berg", "--location", "Radiography store", "--document", "WO-2291"}) != 0 ||
-        command({"record", path, "leak-test", "--source", "R-04", "--on", "2026-09-14", "--by",
+        command({"record", path, "leak-test", "--source", "R-04", "--on", "2026-11-20", "--by",
                  "K. Lund", "--outcome", "pass", "--result-bq", "12", "--tester", "NRPA lab"}) != 0)
         return 1;
     dovrin::RegisterWindow window([] { return testing::midnight; });
