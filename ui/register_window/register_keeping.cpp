@@ -18,7 +18,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QStatusBar>
 #include <QTableView>
@@ -35,14 +34,13 @@
 #include "report.h"
 #include "sources_model.h"
 #include "store_commands.h"
+#include "window_settings.h"
 
 namespace dovrin {
 
 namespace {
 
 using store::Kind;
-
-const QString recordedByKey = QStringLiteral("registerWindow/recordedBy");
 
 struct RecordAction {
     Kind kind;
@@ -98,38 +96,6 @@ void RegisterWindow::createRegisterActions(QMenu* file, QMenu* view) {
     file->insertAction(recentMenu_->menuAction(), importAction_);
     file->insertAction(importAction_, recentMenu_->menuAction());
 
-    annualAction_ = new QAction(tr("Export &Annual Inventory…"), this);
-    annualAction_->setObjectName(QStringLiteral("annualAction"));
-    annualAction_->setShortcut(Qt::CTRL | Qt::ALT | Qt::Key_E);
-    connect(annualAction_, &QAction::triggered, this, &RegisterWindow::chooseAndExportAnnual);
-    file->insertAction(printAction_, annualAction_);
-    transactionsAction_ = new QAction(tr("Export &Transactions…"), this);
-    transactionsAction_->setObjectName(QStringLiteral("transactionsAction"));
-    transactionsAction_->setShortcut(Qt::CTRL | Qt::ALT | Qt::Key_T);
-    connect(transactionsAction_, &QAction::triggered, this, [this] {
-        // The as-of day's year up to that day: the period a yearly return covers.
-        const auto to = dayOf(asOfBox_->date());
-        const QString path = QFileDialog::getSaveFileName(
-            this, tr("Export the transactions"), QFileInfo(path_).path(), tr("PDF (*.pdf)"));
-        if (!path.isEmpty())
-            exportTransactions(to.year() / std::chrono::January / 1, to, path);
-    });
-    file->insertAction(printAction_, transactionsAction_);
-    sourceRecordAction_ = new QAction(tr("Export &Source Record…"), this);
-    sourceRecordAction_->setObjectName(QStringLiteral("sourceRecordAction"));
-    sourceRecordAction_->setShortcut(Qt::CTRL | Qt::ALT | Qt::Key_S);
-    connect(sourceRecordAction_, &QAction::triggered, this, [this] {
-        const auto source = selectedSourceId();
-        if (!source)
-            return;
-        const QString path = QFileDialog::getSaveFileName(
-            this, tr("Export the record of %1").arg(fromBytes(*source)), QFileInfo(path_).path(),
-            tr("PDF (*.pdf)"));
-        if (!path.isEmpty())
-            exportSourceRecord(*source, path);
-    });
-    file->insertAction(printAction_, sourceRecordAction_);
-
     recordMenu_ = new QMenu(tr("&Record"), this);
     recordMenu_->setObjectName(QStringLiteral("recordMenu"));
     menuBar()->insertMenu(view->menuAction(), recordMenu_);
@@ -168,7 +134,7 @@ void RegisterWindow::createRegisterActions(QMenu* file, QMenu* view) {
             showHistory();
     });
 
-    recordedBy_ = QSettings().value(recordedByKey).toString();
+    recordedBy_ = rememberedRecorder();
     for (const auto& entry : recordActions_)
         entry.second->setEnabled(false); // until a register is open
 }
@@ -273,7 +239,7 @@ void RegisterWindow::openRecordDialog(Kind kind) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         recordedBy_ = dialog->recordedBy();
-        QSettings().setValue(recordedByKey, recordedBy_);
+        rememberRecorder(recordedBy_);
         const store::Event& event = dialog->recorded();
         statusBar()->showMessage(
             tr("Recorded event %1: %2 of %3")
@@ -321,83 +287,10 @@ void RegisterWindow::importInventory(const QString& inventory) {
     }
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         recordedBy_ = dialog->recordedBy();
-        QSettings().setValue(recordedByKey, recordedBy_);
+        rememberRecorder(recordedBy_);
         reload();
     });
     dialog->open();
-}
-
-int RegisterWindow::lastEndedYear() const {
-    return static_cast<int>(dayOf(clock_()).year()) - 1;
-}
-
-void RegisterWindow::chooseAndExportAnnual() {
-    if (!registerOpen_ || loader_->busy())
-        return;
-    bool chosen = false;
-    const int year = QInputDialog::getInt(this, tr("Annual inventory"),
-                                          tr("The sources held on 31 December of:"),
-                                          lastEndedYear(), 1900, lastEndedYear(), 1, &chosen);
-    if (!chosen)
-        return;
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("Export the annual inventory"),
-        QFileInfo(path_).path() + tr("/annual-inventory-%1.pdf").arg(year), tr("PDF (*.pdf)"));
-    if (!path.isEmpty())
-        exportAnnualInventory(year, path);
-}
-
-void RegisterWindow::exportAnnualInventory(int year, const QString& path) {
-    if (!registerOpen_)
-        return;
-    if (year > lastEndedYear()) { // a year not yet ended has no inventory of its 31 December
-        QMessageBox::warning(
-            this, tr("Dovrin Register"),
-            tr("%1 has not ended: its annual inventory cannot be made yet.").arg(year));
-        emit exported(path, false);
-        return;
-    }
-    pendingAnnual_ = AnnualInventory{year, path};
-    const QDate lastDay(year, 12, 31);
-    if (asOfBox_->date() == lastDay && !loader_->busy())
-        writeAnnualInventory();
-    else
-        asOfBox_->setDate(lastDay); // read again as of that day; written once it is read
-}
-
-void RegisterWindow::writeAnnualInventory() {
-    const AnnualInventory annual = *std::exchange(pendingAnnual_, std::nullopt);
-    const QString error = writeReportPdf(
-        makeAnnualInventory(*sources_, path_, clock_(), annual.year, hiddenLocationColumns()),
-        tr("Annual inventory %1").arg(annual.year), annual.path);
-    if (!error.isEmpty())
-        QMessageBox::warning(this, tr("Dovrin Register"),
-                             tr("The annual inventory was not written.\n\n%1").arg(error));
-    emit exported(annual.path, error.isEmpty());
-}
-
-void RegisterWindow::exportTransactions(std::chrono::year_month_day from,
-                                        std::chrono::year_month_day to, const QString& path) {
-    QString error;
-    const auto report = makeTransactionsReport(QFile::encodeName(path_).toStdString(), from, to,
-                                               knownAt_, clock_(), error);
-    writeRegisterReport(report, error, path);
-}
-
-void RegisterWindow::exportSourceRecord(const std::string& source, const QString& path) {
-    QString error;
-    const auto report =
-        makeSourceRecord(QFile::encodeName(path_).toStdString(), source, knownAt_, clock_(), error);
-    writeRegisterReport(report, error, path);
-}
-
-void RegisterWindow::writeRegisterReport(const std::optional<Report>& report, const QString& error,
-                                         const QString& path) {
-    const QString why = report ? writeReportPdf(*report, report->title, path) : error;
-    if (!why.isEmpty())
-        QMessageBox::warning(this, tr("Dovrin Register"),
-                             tr("The report was not written.\n\n%1").arg(why));
-    emit exported(path, why.isEmpty());
 }
 
 void RegisterWindow::updateRegisterActions() {

@@ -1,39 +1,29 @@
+// The register's window: what it holds (the open inventory or register, what runs in the
+// background) and its actions. Its controls, exports, settings and recent files are built in
+// files of their own beside this one; the register's own actions in register_keeping.cpp.
+
 #include "register_window.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDateEdit>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFutureWatcher>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QInputDialog>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalBlocker>
-#include <QSplitter>
-#include <QStatusBar>
-#include <QTabWidget>
+#include <QSortFilterProxyModel>
 #include <QTableView>
-#include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "charts.h"
 #include "inventory_input.h"
@@ -41,72 +31,10 @@
 #include "locations_model.h"
 #include "postgres_store.h"
 #include "qt_text.h"
-#include "report.h"
-#include "run.h"
 #include "sources_model.h"
-#include "table_columns.h"
+#include "window_settings.h"
 
 namespace dovrin {
-
-namespace {
-
-constexpr int mostRecentFiles = 8;
-const QString recentKey = QStringLiteral("recentInventories");
-const QString nrcKey = QStringLiteral("showNrcFractions");
-// The window's size, its panes and its columns as they were last closed.
-const QString geometryKey = QStringLiteral("registerWindow/geometry");
-const QString mainSplitterKey = QStringLiteral("registerWindow/mainSplitter");
-const QString lowerSplitterKey = QStringLiteral("registerWindow/lowerSplitter");
-const QString sourcesColumnsKey = QStringLiteral("registerWindow/sourcesColumns");
-const QString locationsColumnsKey = QStringLiteral("registerWindow/locationsColumns");
-
-// The answers given for a file, kept under a key made of its path.
-QString optionsKey(const QString& path) {
-    return QStringLiteral("inventoryOptions/") +
-           QString::fromLatin1(path.toUtf8().toBase64(QByteArray::Base64UrlEncoding |
-                                                      QByteArray::OmitTrailingEquals));
-}
-
-std::optional<OpenOptions> rememberedOptions(const QString& path) {
-    QSettings settings;
-    settings.beginGroup(optionsKey(path));
-    if (!settings.contains(QStringLiteral("dateOrder")))
-        return std::nullopt;
-    OpenOptions options;
-    const QString separator = settings.value(QStringLiteral("separator")).toString();
-    if (!separator.isEmpty())
-        options.inventory.separator = separator.at(0).toLatin1();
-    options.dateOrder = settings.value(QStringLiteral("dateOrder")).toString() == u"dmy"
-                            ? DateOrder::dayFirst
-                            : DateOrder::monthFirst;
-    const QStringList columns = settings.value(QStringLiteral("columns")).toStringList();
-    for (const QString& choice : columns) {
-        const qsizetype equals = choice.indexOf(u'=');
-        const auto column = columnNamed(choice.left(equals).toStdString());
-        if (equals > 0 && column)
-            options.inventory.columns.push_back({*column, choice.mid(equals + 1).toStdString()});
-    }
-    return options;
-}
-
-void rememberOptions(const QString& path, const OpenOptions& options) {
-    QSettings settings;
-    settings.beginGroup(optionsKey(path));
-    settings.setValue(QStringLiteral("separator"),
-                      options.inventory.separator
-                          ? QString(QChar::fromLatin1(*options.inventory.separator))
-                          : QString());
-    settings.setValue(QStringLiteral("dateOrder"), options.dateOrder == DateOrder::dayFirst
-                                                       ? QStringLiteral("dmy")
-                                                       : QStringLiteral("mdy"));
-    QStringList columns;
-    for (const ColumnChoice& choice : options.inventory.columns)
-        columns << fromBytes(columnNames[static_cast<std::size_t>(choice.column)]) + u'=' +
-                       QString::fromStdString(choice.header);
-    settings.setValue(QStringLiteral("columns"), columns);
-}
-
-} // namespace
 
 RegisterWindow::RegisterWindow(Clock clock, QWidget* parent)
     : QMainWindow(parent)
@@ -167,6 +95,18 @@ void RegisterWindow::createActions() {
         file->addAction(tr("Export &Report…"), this, &RegisterWindow::chooseAndExportReport);
     exportReportAction_->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_E);
     exportReportAction_->setObjectName(QStringLiteral("exportReportAction"));
+    annualAction_ = file->addAction(tr("Export &Annual Inventory…"), this,
+                                    &RegisterWindow::chooseAndExportAnnual);
+    annualAction_->setObjectName(QStringLiteral("annualAction"));
+    annualAction_->setShortcut(Qt::CTRL | Qt::ALT | Qt::Key_E);
+    transactionsAction_ = file->addAction(tr("Export &Transactions…"), this,
+                                          &RegisterWindow::chooseAndExportTransactions);
+    transactionsAction_->setObjectName(QStringLiteral("transactionsAction"));
+    transactionsAction_->setShortcut(Qt::CTRL | Qt::ALT | Qt::Key_T);
+    sourceRecordAction_ = file->addAction(tr("Export &Source Record…"), this,
+                                          &RegisterWindow::chooseAndExportSourceRecord);
+    sourceRecordAction_->setObjectName(QStringLiteral("sourceRecordAction"));
+    sourceRecordAction_->setShortcut(Qt::CTRL | Qt::ALT | Qt::Key_S);
     printAction_ = file->addAction(tr("&Print…"), this, &RegisterWindow::print);
     printAction_->setShortcut(QKeySequence::Print);
     printAction_->setObjectName(QStringLiteral("printAction"));
@@ -197,185 +137,6 @@ QString RegisterWindow::aboutText() {
               "exemption levels) is listed with its source in <i>%2</i>.</p>"
               "<p>MIT License. Copyright © 2026 The Dovrin Calculator authors.</p>")
         .arg(QStringLiteral(DOVRIN_VERSION), QStringLiteral(DOVRIN_DATA_DOC));
-}
-
-void RegisterWindow::createControls() {
-    auto* central = named(new QWidget(this), "central", tr("Register"));
-    auto* layout = new QVBoxLayout(central);
-
-    auto* filters = new QHBoxLayout;
-    layout->addLayout(filters);
-    asOfBox_ = named(new QDateEdit(central), "asOfBox", tr("As of"));
-    asOfBox_->setCalendarPopup(true);
-    asOfBox_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    asOfBox_->setDate(qDate(dayOf(clock_())));
-    asOfBox_->setToolTip(tr("The date at which activities and categories are worked out: the "
-                            "present moment today, the start of the day for any other date"));
-    auto* asOfLabel = named(new QLabel(tr("&As of:"), central), "asOfLabel", tr("As of"));
-    asOfLabel->setBuddy(asOfBox_);
-    filters->addWidget(asOfLabel);
-    filters->addWidget(asOfBox_);
-    connect(asOfBox_, &QDateEdit::dateChanged, this, &RegisterWindow::asOfChanged);
-    createKnownAtBox(central, filters);
-
-    // The more severe of the current category by the table and by A/D, as the rows are coloured.
-    categoryBox_ = named(new QComboBox(central), "categoryBox",
-                         tr("Category, the more severe of the table's and A/D's"));
-    categoryBox_->addItem(tr("All categories"), -1);
-    for (std::size_t label = 0; label < categoryLabels.size(); ++label)
-        if (categoryLabels[label] != labels::notAssigned)
-            categoryBox_->addItem(categoryLabels[label] == labels::exempted
-                                      ? fromBytes(categoryLabels[label])
-                                      : tr("Category %1").arg(fromBytes(categoryLabels[label])),
-                                  static_cast<int>(label + 1));
-    categoryBox_->addItem(tr("Errors"), 0);
-    auto* categoryLabel =
-        named(new QLabel(tr("&Category:"), central), "categoryLabel", tr("Category"));
-    categoryLabel->setBuddy(categoryBox_);
-    filters->addWidget(categoryLabel);
-    filters->addWidget(categoryBox_);
-    connect(categoryBox_, &QComboBox::currentIndexChanged, this, [this] {
-        const int code = categoryBox_->currentData().toInt();
-        SourcesFilter::Category category;
-        category.errors = code == 0;
-        category.label = code > 0 ? static_cast<LabelCode>(code) : LabelCode{0};
-        sourcesFilter_->setCategory(category);
-        showCounts();
-    });
-
-    dueBox_ = named(new QComboBox(central), "dueBox", tr("Due"));
-    dueBox_->addItem(tr("All sources"), static_cast<int>(SourcesFilter::DueWindow::any));
-    dueBox_->addItem(tr("Overdue"), static_cast<int>(SourcesFilter::DueWindow::overdue));
-    dueBox_->addItem(tr("Due within 30 days"),
-                     static_cast<int>(SourcesFilter::DueWindow::within30Days));
-    dueBox_->addItem(tr("Due within 90 days"),
-                     static_cast<int>(SourcesFilter::DueWindow::within90Days));
-    dueBox_->setToolTip(tr("The sources with a leak test, an inventory or the end of the working "
-                           "life overdue, or due within the days from the as-of day on"));
-    auto* dueLabel = named(new QLabel(tr("D&ue:"), central), "dueLabel", tr("Due"));
-    dueLabel->setBuddy(dueBox_);
-    filters->addWidget(dueLabel);
-    filters->addWidget(dueBox_);
-    connect(dueBox_, &QComboBox::currentIndexChanged, this, [this] {
-        sourcesFilter_->setDue(
-            static_cast<SourcesFilter::DueWindow>(dueBox_->currentData().toInt()));
-        showCounts();
-    });
-
-    findBox_ = named(new QLineEdit(central), "findBox", tr("Find"));
-    findBox_->setPlaceholderText(tr("Rows holding this text"));
-    findBox_->setClearButtonEnabled(true);
-    auto* findLabel = named(new QLabel(tr("&Find:"), central), "findLabel", tr("Find"));
-    findLabel->setBuddy(findBox_);
-    filters->addWidget(findLabel);
-    filters->addWidget(findBox_, 1);
-    connect(findBox_, &QLineEdit::textChanged, this, [this](const QString& text) {
-        sourcesFilter_->setText(text);
-        showCounts();
-    });
-    allLocationsButton_ = named(new QPushButton(tr("All &locations"), central),
-                                "allLocationsButton", tr("Show the sources of every location"));
-    allLocationsButton_->setEnabled(false);
-    filters->addWidget(allLocationsButton_);
-    connect(allLocationsButton_, &QPushButton::clicked, this,
-            [this] { locationsView_->clearSelection(); });
-
-    auto* split = named(new QSplitter(Qt::Vertical, central), "mainSplitter", tr("Panes"));
-    layout->addWidget(split, 1);
-    sourcesView_ = named(new QTableView(split), "sourcesView", tr("Sources"));
-    sourcesView_->setModel(sourcesFilter_);
-    sourcesView_->setSortingEnabled(true);
-    sourcesView_->sortByColumn(-1, Qt::AscendingOrder);
-    sourcesView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    sourcesView_->setSelectionMode(QAbstractItemView::SingleSelection);
-    sourcesView_->setWordWrap(false);
-    sourcesView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    sourcesView_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    sourcesView_->setTabKeyNavigation(false);
-    connect(sourcesView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            &RegisterWindow::sourceSelected);
-
-    auto* lower =
-        named(new QSplitter(Qt::Horizontal, split), "lowerSplitter", tr("Locations and pictures"));
-    auto* locationsPane = named(new QWidget(lower), "locationsPane", tr("Locations"));
-    auto* locationsLayout = new QVBoxLayout(locationsPane);
-    locationsLayout->setContentsMargins(0, 0, 0, 0);
-    nrcBox_ = named(new QCheckBox(tr("US &NRC sum of fractions"), locationsPane), "nrcBox",
-                    tr("US NRC sum of fractions"));
-    nrcBox_->setToolTip(tr("The sums of fractions of 10 CFR 37 Appendix A for each location, "
-                           "which should then be one area behind a common security barrier; "
-                           "the activity of an Am-241/Be source is that of its Am-241"));
-    locationsLayout->addWidget(nrcBox_);
-    locationsView_ = named(new QTableView(locationsPane), "locationsView", tr("Locations"));
-    locationsLayout->addWidget(locationsView_, 1);
-    locationsView_->setModel(locationsFilter_);
-    locationsView_->setSortingEnabled(true);
-    locationsView_->sortByColumn(-1, Qt::AscendingOrder);
-    locationsView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    locationsView_->setSelectionMode(QAbstractItemView::SingleSelection);
-    locationsView_->setTabKeyNavigation(false);
-    locationsView_->verticalHeader()->hide();
-    locationsView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    locationsView_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    locationsView_->setWordWrap(false);
-    connect(locationsView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &RegisterWindow::locationSelected);
-    nrcBox_->setChecked(QSettings().value(nrcKey, false).toBool());
-    showNrcColumns(nrcBox_->isChecked());
-    connect(nrcBox_, &QCheckBox::toggled, this, [this](bool shown) {
-        QSettings().setValue(nrcKey, shown);
-        showNrcColumns(shown);
-    });
-    // A new set of locations shows every column again.
-    connect(locationsFilter_, &QAbstractItemModel::modelReset, this,
-            [this] { showNrcColumns(nrcBox_->isChecked()); });
-
-    chartTabs_ = named(new QTabWidget(lower), "chartTabs", tr("Pictures"));
-    decayChart_ =
-        named(new DecayChart(chartTabs_), "decayChart", tr("Decay of the selected source"));
-    locationsChart_ =
-        named(new LocationsChart(chartTabs_), "locationsChart", tr("Sum of A/D of each location"));
-    chartTabs_->addTab(decayChart_, tr("&Decay"));
-    chartTabs_->addTab(locationsChart_, tr("Locations &A/D"));
-    // The pictures' pane below the sources takes half the height: room for the title, the axes
-    // and the notes of a chart.
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
-    split->setSizes({500, 500});
-    lower->setStretchFactor(0, 1);
-    lower->setStretchFactor(1, 1);
-    lower->setSizes({620, 660});
-    mainSplitter_ = split;
-    lowerSplitter_ = lower;
-    keepResizedColumns(*sourcesView_, sourcesWidths_);
-    keepResizedColumns(*locationsView_, locationsWidths_);
-    setCentralWidget(central);
-
-    setTabOrder(asOfBox_, categoryBox_);
-    setTabOrder(categoryBox_, dueBox_);
-    setTabOrder(dueBox_, findBox_);
-    setTabOrder(findBox_, allLocationsButton_);
-    setTabOrder(allLocationsButton_, sourcesView_);
-    setTabOrder(sourcesView_, nrcBox_);
-    setTabOrder(nrcBox_, locationsView_);
-    setTabOrder(locationsView_, chartTabs_);
-}
-
-void RegisterWindow::createStatusBar() {
-    countsLabel_ = named(new QLabel(statusBar()), "countsLabel", tr("Counts"));
-    progressBar_ = named(new QProgressBar(statusBar()), "progressBar", tr("Progress"));
-    progressBar_->setRange(0, 1000);
-    progressBar_->setMaximumWidth(240);
-    progressBar_->hide();
-    cancelButton_ =
-        named(new QPushButton(tr("Cancel"), statusBar()), "cancelButton", tr("Cancel the opening"));
-    cancelButton_->hide();
-    connect(cancelButton_, &QPushButton::clicked, this, &RegisterWindow::cancelWork);
-    statusBar()->setObjectName(QStringLiteral("statusBar"));
-    statusBar()->setAccessibleName(tr("Status"));
-    statusBar()->addWidget(countsLabel_, 1);
-    statusBar()->addPermanentWidget(progressBar_);
-    statusBar()->addPermanentWidget(cancelButton_);
 }
 
 void RegisterWindow::bindLoader() {
@@ -426,15 +187,6 @@ LocalTime RegisterWindow::asOfMoment() const {
     const auto today = std::chrono::floor<std::chrono::days>(now);
     const std::chrono::local_days chosen{dayOf(asOfBox_->date())};
     return chosen == today ? now : LocalTime{chosen};
-}
-
-bool RegisterWindow::nrcShown() const {
-    return nrcBox_->isChecked();
-}
-
-void RegisterWindow::showNrcColumns(bool shown) {
-    for (int column = LocationsModel::firstNrcColumn; column < locations_->columnCount(); ++column)
-        locationsView_->setColumnHidden(column, !shown);
 }
 
 bool RegisterWindow::loading() const {
@@ -719,117 +471,6 @@ void RegisterWindow::askAndOpenRegistry() {
     open(address);
 }
 
-void RegisterWindow::rememberRecent(const QString& path) {
-    // A connection that holds a password is not written to the settings.
-    if (store::isRegistryAddress(path.toStdString()) && shownName(path) != path)
-        return;
-    QSettings settings;
-    QStringList recent = settings.value(recentKey).toStringList();
-    recent.removeAll(path);
-    recent.prepend(path);
-    while (recent.size() > mostRecentFiles)
-        recent.removeLast();
-    settings.setValue(recentKey, recent);
-}
-
-void RegisterWindow::fillRecentMenu() {
-    recentMenu_->clear();
-    const QStringList recent = QSettings().value(recentKey).toStringList();
-    for (const QString& path : recent)
-        recentMenu_->addAction(QDir::toNativeSeparators(path), this, [this, path] { open(path); });
-    if (recent.isEmpty())
-        recentMenu_->addAction(tr("(none yet)"))->setEnabled(false);
-}
-
-void RegisterWindow::setExportsEnabled(bool enabled) {
-    exportCsvAction_->setEnabled(enabled);
-    exportReportAction_->setEnabled(enabled);
-    printAction_->setEnabled(enabled);
-}
-
-void RegisterWindow::chooseAndExportCsv() {
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("Export the results as CSV"), QFileInfo(path_).path(), tr("CSV files (*.csv)"));
-    if (!path.isEmpty())
-        exportCsv(path);
-}
-
-void RegisterWindow::exportCsv(const QString& path) {
-    if (!sources_->texts())
-        return;
-    RunOptions options;
-    options.input = QFile::encodeName(path_).toStdString();
-    options.output = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
-    options.inventory = sources_->texts()->options;
-    options.asOf = sources_->results()->evaluation.asOf;
-    options.dateOrder = sources_->results()->evaluation.dateOrder;
-    const LocalTime now = clock_();
-    auto* watcher = new QFutureWatcher<RunResult>(this);
-    connect(watcher, &QFutureWatcher<RunResult>::finished, this, [this, watcher, path] {
-        const RunResult result = watcher->result();
-        watcher->deleteLater();
-        endProgress();
-        showCounts();
-        const bool written = result.status != runImpossible;
-        if (!written)
-            QMessageBox::warning(this, tr("Dovrin Register"),
-                                 tr("The results were not written.\n\n%1")
-                                     .arg(QString::fromStdString(result.error)));
-        emit exported(path, written);
-    });
-    progressBar_->setValue(0);
-    progressBar_->show();
-    countsLabel_->setText(tr("Writing %1…").arg(shownName(path)));
-    watcher->setFuture(QtConcurrent::run(
-        [options, now] { return categoriseInventory(options, now, stdin, stdout); }));
-}
-
-void RegisterWindow::chooseAndExportReport() {
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("Export the report as PDF"), QFileInfo(path_).path(), tr("PDF files (*.pdf)"));
-    if (!path.isEmpty())
-        exportReport(path);
-}
-
-void RegisterWindow::exportReport(const QString& path) {
-    if (!sources_->texts() || loader_->busy())
-        return;
-    QString error;
-    if (QFileInfo(path).absoluteFilePath() == QFileInfo(path_).absoluteFilePath() ||
-        QFileInfo(path).canonicalFilePath() == QFileInfo(path_).canonicalFilePath())
-        error = tr("It would be written over the inventory.");
-    else
-        error = writeReportPdf(makeReport(*sources_, path_, clock_(), hiddenLocationColumns()),
-                               tr("Inventory %1").arg(shownName(path_)), path);
-    if (!error.isEmpty())
-        QMessageBox::warning(this, tr("Dovrin Register"),
-                             tr("The report was not written.\n\n%1").arg(error));
-    emit exported(path, error.isEmpty());
-}
-
-void RegisterWindow::print() {
-    if (!sources_->texts() || loader_->busy())
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(tr("Inventory %1").arg(shownName(path_)));
-    printer.setPageSize(reportPageSize(QLocale()));
-    printer.setPageOrientation(QPageLayout::Landscape);
-    QPrintDialog dialog(&printer, this);
-    dialog.setObjectName(QStringLiteral("printDialog"));
-    dialog.setAccessibleName(tr("Print the report"));
-    if (dialog.exec() == QDialog::Accepted)
-        printReport(makeReport(*sources_, path_, clock_(), hiddenLocationColumns()), printer);
-}
-
-// The columns of the locations' table the report leaves out, as the window does.
-std::vector<int> RegisterWindow::hiddenLocationColumns() const {
-    std::vector<int> hidden;
-    for (int column = 0; column < locations_->columnCount(); ++column)
-        if (locationsView_->isColumnHidden(column))
-            hidden.push_back(column);
-    return hidden;
-}
-
 void RegisterWindow::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (!urls.isEmpty() && urls.first().isLocalFile())
@@ -848,42 +489,6 @@ void RegisterWindow::closeEvent(QCloseEvent* event) {
     loader_->cancel();
     writeSettings();
     QMainWindow::closeEvent(event);
-}
-
-// The columns as the person made them, the others as wide as their headings and, up to a
-// limit, their texts; what the window does to them is not the person's doing.
-void RegisterWindow::fitTable(QTableView& view, const ColumnWidths& widths) {
-    fittingColumns_ = true;
-    fitColumns(view, widths, fontMetrics().averageCharWidth() * 32);
-    fittingColumns_ = false;
-}
-
-void RegisterWindow::keepResizedColumns(QTableView& view, ColumnWidths& widths) {
-    connect(view.horizontalHeader(), &QHeaderView::sectionResized, this,
-            [this, &view, &widths](int column, int, int width) {
-                if (!fittingColumns_)
-                    widths.insert(columnKey(view, column), width);
-            });
-}
-
-// As Qt's application example keeps its window: the size, the panes and the columns as they
-// were last closed; the defaults on a first run or when a setting cannot be read.
-void RegisterWindow::readSettings() {
-    const QSettings settings;
-    restoreGeometry(settings.value(geometryKey).toByteArray());
-    mainSplitter_->restoreState(settings.value(mainSplitterKey).toByteArray());
-    lowerSplitter_->restoreState(settings.value(lowerSplitterKey).toByteArray());
-    sourcesWidths_ = widthsOf(settings.value(sourcesColumnsKey).toMap());
-    locationsWidths_ = widthsOf(settings.value(locationsColumnsKey).toMap());
-}
-
-void RegisterWindow::writeSettings() {
-    QSettings settings;
-    settings.setValue(geometryKey, saveGeometry());
-    settings.setValue(mainSplitterKey, mainSplitter_->saveState());
-    settings.setValue(lowerSplitterKey, lowerSplitter_->saveState());
-    settings.setValue(sourcesColumnsKey, settingsOf(sourcesWidths_));
-    settings.setValue(locationsColumnsKey, settingsOf(locationsWidths_));
 }
 
 } // namespace dovrin

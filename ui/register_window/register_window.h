@@ -105,30 +105,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // register_window.cpp: the window's actions, and opening and showing what is open.
     void createActions();
     static QString aboutText();
-    void createControls();
-    void createStatusBar();
-    // The register's own actions (register_keeping.cpp): New Register, the Record menu, Reload,
-    // the History pane and the "as recorded on" moment.
-    void createRegisterActions(QMenu* file, QMenu* view);
-    void createKnownAtBox(QWidget* parent, QLayout* layout);
-    void chooseAndMakeRegister();
-    void openRecordDialog(store::Kind kind);
-    void knownAtChanged();
-    void updateRegisterActions();
-    void showTitle();
-    void showHistory();
-    void showChanges();
-    void chooseAndImport();
-    void chooseAndExportAnnual();
-    void writeAnnualInventory();
-    void writeRegisterReport(const std::optional<Report>& report, const QString& error,
-                             const QString& path);
-    int lastEndedYear() const; // by the window's clock
-    // The selected source's id, when the open register's table has a selected row.
-    std::optional<std::string> selectedSourceId() const;
-    void selectSource(const std::string& id);
     void bindLoader();
     // The sheet to read of a workbook: empty for the first (or a file of another kind); none
     // when the question was cancelled or the workbook cannot be read, which then fails.
@@ -145,21 +124,51 @@ private:
     void showCounts();
     void showProgress(std::uint64_t done, std::uint64_t total);
     void endProgress();
-    void refreshCharts();
-    void showNrcColumns(bool shown);
-    void rememberRecent(const QString& path);
     void askAndOpenRegistry();
-    void fillRecentMenu();
+    void fail(const QString& path, const QString& reason);
+
+    // window_controls.cpp: the filters, tables, pictures and status bar.
+    void createControls();
+    void createStatusBar();
+    void showNrcColumns(bool shown);
+    void fitTable(QTableView& view, const ColumnWidths& widths);
+    void keepResizedColumns(QTableView& view, ColumnWidths& widths);
+
+    // register_keeping.cpp: the register's own actions: New Register, the Record menu, Reload,
+    // Import, the History pane and the "as recorded on" moment.
+    void createRegisterActions(QMenu* file, QMenu* view);
+    void createKnownAtBox(QWidget* parent, QLayout* layout);
+    void chooseAndMakeRegister();
+    void openRecordDialog(store::Kind kind);
+    void knownAtChanged();
+    void updateRegisterActions();
+    void showTitle();
+    void showHistory();
+    void showChanges();
+    void chooseAndImport();
+    // The selected source's id, when the open register's table has a selected row.
+    std::optional<std::string> selectedSourceId() const;
+    void selectSource(const std::string& id);
+
+    // window_exports.cpp: the results, the report and the register's reports.
+    void setExportsEnabled(bool enabled);
     void chooseAndExportCsv();
     void chooseAndExportReport();
     void print();
-    void setExportsEnabled(bool enabled);
-    void fail(const QString& path, const QString& reason);
+    std::vector<int> hiddenLocationColumns() const;
+    void chooseAndExportAnnual();
+    void writeAnnualInventory();
+    void chooseAndExportTransactions();
+    void chooseAndExportSourceRecord();
+    void writeRegisterReport(const std::optional<Report>& report, const QString& error,
+                             const QString& path);
+    int lastEndedYear() const; // by the window's clock
+
+    // window_settings.cpp, recent_files.cpp: what is remembered between runs.
     void readSettings();
     void writeSettings();
-    void fitTable(QTableView& view, const ColumnWidths& widths);
-    std::vector<int> hiddenLocationColumns() const;
-    void keepResizedColumns(QTableView& view, ColumnWidths& widths);
+    void rememberRecent(const QString& path);
+    void fillRecentMenu();
 
     Clock clock_;
     QString path_;        // the inventory shown, or the one being opened
