@@ -47,6 +47,18 @@ QByteArray command(const QStringList& words, int* status = nullptr,
     return text;
 }
 
+// A table's rows, each its cells joined by commas.
+QStringList rowTexts(const QAbstractItemModel& model) {
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model.columnCount(); ++column)
+            cells << model.index(row, column).data().toString();
+        rows << cells.join(u',');
+    }
+    return rows;
+}
+
 // history's rows after its header, each split at commas (the tests' texts hold none).
 QList<QStringList> history(const QString& path) {
     QList<QStringList> rows;
@@ -242,15 +254,10 @@ private slots:
             command({"import", path_, inventory, "--on", "2026-12-07", "--by", "Bo"});
         window_->importInventory(inventory);
         dovrin::ImportDialog* dialog = nullptr;
-        QTRY_VERIFY((dialog = window_->findChild<dovrin::ImportDialog*>()) && dialog->isVisible());
-        QStringList shown;
-        for (int row = 0; row < dialog->table()->rowCount(); ++row) {
-            QStringList cells;
-            for (int column = 0; column < dialog->table()->columnCount(); ++column)
-                cells << dialog->table()->item(row, column)->text();
-            shown << cells.join(u',');
-        }
-        QCOMPARE(shown, QString::fromUtf8(plan).trimmed().split(u'\n').mid(1));
+        QTRY_VERIFY((dialog = window_->findChild<dovrin::ImportDialog*>()) && !dialog->busy());
+        QVERIFY2(dialog->planned(), qPrintable(dialog->refusal()));
+        QCOMPARE(rowTexts(*dialog->table()->model()),
+                 QString::fromUtf8(plan).trimmed().split(u'\n').mid(1));
         QCOMPARE(dialog->conflicts(), 1);
         auto* by = dialog->findChild<QLineEdit*>(QStringLiteral("importByBox"));
         QTest::keyClicks(by, QStringLiteral("Bo"));

@@ -277,17 +277,21 @@ void RegisterWindow::chooseAndImport() {
 }
 
 void RegisterWindow::importInventory(const QString& inventory) {
-    auto* dialog = new ImportDialog(path_, inventory, asOfBox_->date().toString(Qt::ISODate),
-                                    recordedBy_, clock_, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (!dialog->planned()) {
-        QMessageBox::warning(this, tr("Dovrin Register"), dialog->refusal());
-        dialog->deleteLater();
-        return;
+    store_import::ImportSetting setting;
+    setting.registerLocation = QFile::encodeName(path_).toStdString();
+    setting.inventoryPath = QFile::encodeName(inventory).toStdString();
+    // Read as the person said to read it when the window opened it.
+    if (const auto options = rememberedOptions(inventory)) {
+        setting.reading.inventory = options->inventory;
+        setting.reading.dateOrder = options->dateOrder;
     }
+    setting.on = dayOf(asOfBox_->date());
+    auto* dialog = new ImportDialog(std::move(setting), recordedBy_, clock_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         recordedBy_ = dialog->recordedBy();
         rememberRecorder(recordedBy_);
+        statusBar()->showMessage(dialog->summary());
         reload();
     });
     dialog->open();
