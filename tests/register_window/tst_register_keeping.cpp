@@ -14,6 +14,7 @@
 #include "command_line.h"
 #include "history_pane.h"
 #include "import_dialog.h"
+#include "qt_text.h"
 #include "record_dialog.h"
 #include "register_window_under_test.h"
 #include "report.h"
@@ -115,17 +116,37 @@ class TestRegisterKeeping : public QObject {
         table->setCurrentIndex(table->model()->index(0, 0));
     }
 
-    // Opens the dialog of the action by its keys, and waits for the focus in its first field.
-    dovrin::RecordDialog* openDialog(const QKeySequence& keys) {
-        // The offscreen platform gives no window the focus back when a dialog closes.
-        window_->activateWindow();
-        if (!QTest::qWaitForWindowActive(window_.get()))
+    // A second window on the register open, as another person's, A selected.
+    static std::unique_ptr<dovrin::RegisterWindow> openOther(const QString& path) {
+        auto other = std::make_unique<dovrin::RegisterWindow>([] { return midnight; });
+        other->show();
+        if (!QTest::qWaitForWindowExposed(other.get()) || !openAndWait(*other, path))
             return nullptr;
-        QTest::keySequence(window_.get(), keys);
+        auto* table = other->findChild<QTableView*>(QStringLiteral("sourcesView"));
+        table->setCurrentIndex(table->model()->index(0, 0));
+        return other;
+    }
+
+    // The field of the first source the window shows.
+    static QString shown(const dovrin::RegisterWindow& window, dovrin::Column column) {
+        const auto& texts = *window.findChild<dovrin::SourcesModel*>()->texts();
+        return dovrin::fromBytes(texts.fields(0)[*texts.columns[column]]);
+    }
+
+    // Opens the dialog of the action by its keys, and waits for the focus in its first field.
+    dovrin::RecordDialog* openDialog(const QKeySequence& keys,
+                                     dovrin::RegisterWindow* window = nullptr) {
+        if (!window)
+            window = window_.get();
+        // The offscreen platform gives no window the focus back when a dialog closes.
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window))
+            return nullptr;
+        QTest::keySequence(window, keys);
         dovrin::RecordDialog* dialog = nullptr;
         const bool shown = QTest::qWaitFor([&] {
             dialog = nullptr; // one closed a moment ago may wait to be deleted
-            for (auto* open : window_->findChildren<dovrin::RecordDialog*>())
+            for (auto* open : window->findChildren<dovrin::RecordDialog*>())
                 if (open->isVisible())
                     dialog = open;
             return dialog && QApplication::focusWidget() &&
@@ -139,6 +160,22 @@ class TestRegisterKeeping : public QObject {
         for (int tabs = 0; tabs < 30 && !box->hasFocus(); ++tabs)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         return box->hasFocus();
+    }
+
+    // Types each objectName=text into its box, reached by Tab, then Return.
+    static bool typeAndRecord(dovrin::RecordDialog& dialog, const QStringList& typed) {
+        for (const QString& entry : typed) {
+            const qsizetype equals = entry.indexOf(u'=');
+            auto* box = dialog.findChild<QLineEdit*>(entry.left(equals));
+            if (!box || !tabTo(box)) {
+                qWarning("no box %s", qPrintable(entry));
+                return false;
+            }
+            box->clear();
+            QTest::keyClicks(box, entry.mid(equals + 1));
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        return true;
     }
 
 private slots:
@@ -200,15 +237,7 @@ private slots:
         QSignalSpy recorded(window_.get(), &dovrin::RegisterWindow::eventRecorded);
         dovrin::RecordDialog* dialog = openDialog(keys);
         QVERIFY(dialog);
-        for (const QString& entry : typed) {
-            const qsizetype equals = entry.indexOf(u'=');
-            auto* box = dialog->findChild<QLineEdit*>(entry.left(equals));
-            QVERIFY2(box, qPrintable(entry));
-            QVERIFY2(tabTo(box), qPrintable(entry));
-            box->clear();
-            QTest::keyClicks(box, entry.mid(equals + 1));
-        }
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(typeAndRecord(*dialog, typed));
         if (!problem.isEmpty()) {
             auto* label = dialog->findChild<QLabel*>(problem);
             QVERIFY(label);
@@ -240,6 +269,69 @@ private slots:
         QCOMPARE(dialog->findChild<QLineEdit*>("byBox")->text(), QStringLiteral("Bo"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!window_->findChild<dovrin::RecordDialog*>());
+    }
+
+    // Two windows on one register each record an event; each sees the other's once it reads
+    // the register again (F5).
+    void twoWindowsSeeEachOther() {
+        openRegister();
+        const auto other = openOther(path_);
+        QVERIFY(other);
+        QSignalSpy recorded(window_.get(), &dovrin::RegisterWindow::eventRecorded);
+        QSignalSpy otherRecorded(other.get(), &dovrin::RegisterWindow::eventRecorded);
+        dovrin::RecordDialog* dialog = openDialog(QKeySequence(Qt::CTRL | Qt::Key_M));
+        QVERIFY(dialog && typeAndRecord(*dialog, {"field_location=Store", "byBox=Bo"}));
+        QTRY_COMPARE(recorded.count(), 1);
+        dialog = openDialog(QKeySequence(Qt::CTRL | Qt::Key_L), other.get());
+        QVERIFY(dialog && typeAndRecord(*dialog, {"field_outcome=pass", "byBox=Cy"}));
+        QTRY_COMPARE(otherRecorded.count(), 1);
+        QTRY_VERIFY(!window_->loading() && !other->loading());
+        QCOMPARE(shown(*window_, dovrin::Column::lastLeakTest), QString()); // not read yet
+        for (dovrin::RegisterWindow* window : {window_.get(), other.get()}) {
+            QSignalSpy loaded(window, &dovrin::RegisterWindow::inventoryLoaded);
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            QTest::keySequence(window, QKeySequence(Qt::Key_F5));
+            QTRY_COMPARE(loaded.count(), 1);
+            QCOMPARE(shown(*window, dovrin::Column::location), QStringLiteral("Store"));
+            QCOMPARE(shown(*window, dovrin::Column::lastLeakTest), QStringLiteral("2026-12-07"));
+        }
+    }
+
+    // An event another window made wrong after this one read the register is refused, naming
+    // what the other recorded; the dialog stays open with what was typed, nothing recorded.
+    void raceLost_data() {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QStringList>("typed"); // the same in both windows
+        QTest::addColumn<QString>("problem");   // the label beside the field, or the form's
+        QTest::newRow("disposed meanwhile")
+            << QKeySequence(Qt::CTRL | Qt::Key_D)
+            << QStringList{"field_method=returned", "byBox=Bo"} << QString("wholeProblem");
+        QTest::newRow("moved there meanwhile")
+            << QKeySequence(Qt::CTRL | Qt::Key_M) << QStringList{"field_location=Store", "byBox=Bo"}
+            << QString("problem_location");
+    }
+    void raceLost() {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, problem);
+        openRegister();
+        const auto other = openOther(path_);
+        QVERIFY(other);
+        QSignalSpy recorded(window_.get(), &dovrin::RegisterWindow::eventRecorded);
+        dovrin::RecordDialog* dialog = openDialog(keys);
+        QVERIFY(dialog && typeAndRecord(*dialog, typed));
+        QTRY_COMPARE(recorded.count(), 1);
+        dialog = openDialog(keys, other.get());
+        QVERIFY(dialog && typeAndRecord(*dialog, typed));
+        auto* whole = dialog->findChild<QLabel*>(QStringLiteral("wholeProblem"));
+        QTRY_VERIFY(whole->text().contains(u"another writer recorded event 2"));
+        QVERIFY(!dialog->findChild<QLabel*>(problem)->text().isEmpty());
+        QVERIFY(dialog->isVisible());
+        const QString first = typed.first();
+        QCOMPARE(dialog->findChild<QLineEdit*>(first.section(u'=', 0, 0))->text(),
+                 first.section(u'=', 1));
+        QCOMPARE(history(path_).size(), 2);
     }
 
     // The import's plan is the command line's, row for row; Commit asks the conflicts' reason

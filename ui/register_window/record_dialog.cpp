@@ -254,8 +254,10 @@ bool RecordDialog::record() {
         showProblem(label, problem.text);
         label->show();
     }
-    if (!problems.empty())
+    if (!problems.empty()) {
+        showRecordedSince(*opening.store);
         return false;
+    }
     // The source's events are read again inside the write: one another window recorded since
     // is checked against, not lost.
     const store::Recording recording = store::recordEvent(*opening.store, event_, setting_.now());
@@ -265,9 +267,30 @@ bool RecordDialog::record() {
             why.remove_prefix(notRecorded.size());
         wholeProblem_->setText(tr("Not recorded: %1").arg(fromBytes(why)));
         wholeProblem_->show();
+        showRecordedSince(*opening.store);
         return false;
     }
     return true;
+}
+
+void RecordDialog::showRecordedSince(store::Store& store) {
+    QStringList since;
+    const auto cursor = store.events({event_.source, std::nullopt});
+    while (const store::Event* known = cursor->next())
+        if (known->seq > setting_.seenSeq)
+            since << tr("event %1, %2 on %3 by %4")
+                         .arg(known->seq)
+                         .arg(fromBytes(store::nameOf(known->kind)),
+                              fromBytes(store::dayText(known->on)), fromBytes(known->by));
+    if (since.isEmpty())
+        return;
+    const QString before = wholeProblem_->text();
+    wholeProblem_->setText(
+        (before.isEmpty() ? QString() : before + u'\n') +
+        tr("Since this window read the register, another writer recorded %1 of %2. Reload (F5) "
+           "to see the register as it is now; what is typed here stays.")
+            .arg(since.join(QStringLiteral("; ")), fromBytes(event_.source)));
+    wholeProblem_->show();
 }
 
 void RecordDialog::accept() {

@@ -33,6 +33,9 @@ public:
         std::chrono::year_month_day day;   // the as-of day, the day's default
         std::chrono::year_month_day today; // no event happens after it
         QString recordedBy;                // as last given
+        // The register's last event as the window shows it: the source's events after it were
+        // recorded by another writer since.
+        std::uint64_t seenSeq = 0;
         std::function<std::chrono::sys_seconds()> now;
     };
 
@@ -63,6 +66,9 @@ private:
     // Checks it against the source's events, then records it; false, with the problems named,
     // when it cannot be.
     bool record();
+    // Says, under the form, what another writer recorded of the source since the window read
+    // the register: why an event that was right when the person chose it is refused now.
+    void showRecordedSince(store::Store& store);
 
     Setting setting_;
     QGridLayout* grid_;

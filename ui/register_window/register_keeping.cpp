@@ -234,6 +234,7 @@ void RegisterWindow::openRecordDialog(Kind kind) {
     setting.day = dayOf(asOfBox_->date());
     setting.today = dayOf(clock_());
     setting.recordedBy = recordedBy_;
+    setting.seenSeq = sources_->texts() ? sources_->texts()->registerSeq : 0;
     setting.now = [clock = clock_] { return universalTime(clock()); };
     auto* dialog = new RecordDialog(std::move(setting), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
