@@ -367,6 +367,36 @@ private slots:
         QCOMPARE(kinds, (QStringList{"receive", "move", "correct", "receive"}));
     }
 
+    // An import asks who records it before planning; a plan another writer made stale before
+    // Commit records nothing, says so, and is made again for Commit to record.
+    void importPlanGoneStale() {
+        QSettings().remove(QStringLiteral("registerWindow/recordedBy"));
+        openRegister();
+        const QString inventory = writeFile(folder_, QStringLiteral("stale.csv"),
+                                            "id,location,radionuclide,activity,unit\n"
+                                            "B,Lab 1,Cs-137,2,GBq\n");
+        window_->importInventory(inventory);
+        dovrin::ImportDialog* dialog = nullptr;
+        QTRY_VERIFY((dialog = window_->findChild<dovrin::ImportDialog*>()) && dialog->isVisible());
+        QVERIFY(!dialog->planned());
+        auto* by = dialog->findChild<QLineEdit*>(QStringLiteral("importByBox"));
+        QTest::keyClicks(by, QStringLiteral("Bo"));
+        QTest::keyClick(by, Qt::Key_Return);
+        QTRY_VERIFY(dialog->planned());
+        int status = 0;
+        command({"record", path_, "move", "--source", "A", "--on", "2026-12-07", "--by", "Cy",
+                 "--location", "Store"},
+                &status);
+        QCOMPARE(status, 0);
+        QTest::keyClick(by, Qt::Key_Return);
+        QTRY_VERIFY(dialog->refusal().contains(u"recorded after the plan was made"));
+        QTRY_VERIFY(dialog->planned());
+        QCOMPARE(history(path_).size(), 2); // nothing of the import
+        QTest::keyClick(by, Qt::Key_Return);
+        QTRY_COMPARE(history(path_).size(), 3);
+        QCOMPARE(history(path_).last()[hId], QStringLiteral("B"));
+    }
+
     // A report of a register says which moment it was recorded at and names the register's
     // last event then, on every page; a moment before an event leaves that event out.
     void reportNamesTheRegister() {
