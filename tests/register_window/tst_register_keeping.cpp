@@ -235,6 +235,7 @@ private slots:
         QFETCH(int, held);
         openRegister();
         QSignalSpy recorded(window_.get(), &dovrin::RegisterWindow::eventRecorded);
+        QSignalSpy loaded(window_.get(), &dovrin::RegisterWindow::inventoryLoaded);
         dovrin::RecordDialog* dialog = openDialog(keys);
         QVERIFY(dialog);
         QVERIFY(typeAndRecord(*dialog, typed));
@@ -261,9 +262,23 @@ private slots:
                                                       : fieldColumn(name.toStdString());
             QCOMPARE(event.value(column), expected.section(u'=', 1));
         }
-        // The table shows the register's new state, and "recorded by" is remembered.
+        // The table shows the register's new state, the source's row alone read again: the
+        // sources and the locations' totals as a reload shows them. "Recorded by" is remembered.
         auto* table = window_->findChild<QTableView*>(QStringLiteral("sourcesView"));
         QTRY_VERIFY(!window_->loading() && table->model()->rowCount() == held);
+        QCOMPARE(loaded.count(), 0);
+        auto* locations = window_->findChild<QTableView*>(QStringLiteral("locationsView"));
+        const QStringList patched = rowTexts(*table->model());
+        QStringList patchedLocations = rowTexts(*locations->model());
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        QTest::keySequence(window_.get(), QKeySequence(Qt::Key_F5));
+        QTRY_COMPARE(loaded.count(), 1);
+        QCOMPARE(patched, rowTexts(*table->model()));
+        QStringList reloadedLocations = rowTexts(*locations->model());
+        patchedLocations.sort();
+        reloadedLocations.sort();
+        QCOMPARE(patchedLocations, reloadedLocations);
         dialog = openDialog(QKeySequence(Qt::CTRL | Qt::Key_R));
         QVERIFY(dialog);
         QCOMPARE(dialog->findChild<QLineEdit*>("byBox")->text(), QStringLiteral("Bo"));
@@ -286,6 +301,8 @@ private slots:
         QVERIFY(dialog && typeAndRecord(*dialog, {"field_outcome=pass", "byBox=Cy"}));
         QTRY_COMPARE(otherRecorded.count(), 1);
         QTRY_VERIFY(!window_->loading() && !other->loading());
+        // The other window read the whole register again, the first window's move came first.
+        QCOMPARE(shown(*other, dovrin::Column::location), QStringLiteral("Store"));
         QCOMPARE(shown(*window_, dovrin::Column::lastLeakTest), QString()); // not read yet
         for (dovrin::RegisterWindow* window : {window_.get(), other.get()}) {
             QSignalSpy loaded(window, &dovrin::RegisterWindow::inventoryLoaded);

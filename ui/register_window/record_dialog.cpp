@@ -270,6 +270,7 @@ bool RecordDialog::record() {
         showRecordedSince(*opening.store);
         return false;
     }
+    head_ = recording.head.value_or(store::Head{});
     return true;
 }
 

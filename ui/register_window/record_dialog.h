@@ -43,6 +43,9 @@ public:
 
     // The event as recorded, once the dialog is accepted.
     const store::Event& recorded() const { return event_; }
+    // The register's last event once it is recorded: the event itself, unless another writer's
+    // came after it.
+    const store::Head& recordedHead() const { return head_; }
     QString recordedBy() const;
 
     void accept() override;
@@ -86,6 +89,7 @@ private:
     QLabel* reasonProblem_;
     QLabel* wholeProblem_; // what is wrong with the event as a whole, under the form
     store::Event event_;
+    store::Head head_;
 };
 
 // The title of the record dialog of a kind ("Leak Test"), as the Record menu names it.
