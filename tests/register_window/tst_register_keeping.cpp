@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 
+#include "calendar.h"
 #include "command_line.h"
 #include "history_pane.h"
 #include "import_dialog.h"
@@ -19,6 +20,7 @@
 #include "register_window_under_test.h"
 #include "report.h"
 #include "sources_model.h"
+#include "store.h"
 
 using namespace testing;
 
@@ -313,6 +315,25 @@ private slots:
             QCOMPARE(shown(*window, dovrin::Column::location), QStringLiteral("Store"));
             QCOMPARE(shown(*window, dovrin::Column::lastLeakTest), QStringLiteral("2026-12-07"));
         }
+    }
+
+    // A record that waits for another writer to finish keeps the window answering, and lands
+    // once the other is done.
+    void recordWaitsForAnotherWriter() {
+        openRegister();
+        const dovrin::store::Opening other =
+            dovrin::store::openStore(path_.toStdString(), dovrin::store::Access::write);
+        QVERIFY(other.store);
+        auto writing = other.store->beginWrite(dovrin::universalTime(midnight));
+        QVERIFY(writing);
+        QSignalSpy recorded(window_.get(), &dovrin::RegisterWindow::eventRecorded);
+        dovrin::RecordDialog* dialog = openDialog(QKeySequence(Qt::CTRL | Qt::Key_M));
+        QVERIFY(dialog && typeAndRecord(*dialog, {"field_location=Store", "byBox=Bo"}));
+        QTRY_VERIFY(dialog->busy());
+        QCOMPARE(recorded.count(), 0);
+        writing.reset(); // the other writer is done
+        QTRY_COMPARE(recorded.count(), 1);
+        QCOMPARE(history(path_).last()[hKind], QStringLiteral("move"));
     }
 
     // An event another window made wrong after this one read the register is refused, naming
