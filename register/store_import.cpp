@@ -14,18 +14,25 @@
 #include "inventory_input.h"
 #include "number_text.h"
 #include "plain_text.h"
+#include "store_import.h"
 #include "store_words.h"
 
 // import: an inventory compared with the register, row by row, and the events that make the
 // register agree with it, recorded in one write.
 
-namespace dovrin::store_words {
+namespace dovrin::store_import {
 
 namespace {
 
 using namespace store;
+using store_words::dayOf;
+using store_words::headLine;
+using store_words::readAll;
 
 constexpr std::size_t problemsListed = 10;
+// The rows read between two reports of progress: often enough for a progress bar, seldom
+// enough to cost nothing beside the rows' own work.
+constexpr std::uint64_t rowsPerProgress = 4096;
 
 // "field: old -> new; ..." of the fields that differ.
 std::string changesText(const FieldValues& before, const FieldValues& after) {
@@ -142,25 +149,22 @@ void readRowValues(const InventoryRow& row, const ImportReading& reading, FieldV
             values[i] = trimBlanks(row.fields[*column]);
 }
 
-// One import: reads the rows, plans each one's events against the register and, with
-// --commit, records them, all in one write.
+// One import: reads the rows, plans each one's events against the register and, when it
+// commits, records them, all in one write.
 class Import {
 public:
-    Import(Transaction& transaction, const Words& words, std::chrono::year_month_day on,
-           LocalTime now, std::FILE* plan)
+    Import(Transaction& transaction, const ImportSetting& setting, bool commit,
+           std::string_view reason, LocalTime now, const ImportCalls& calls)
         : transaction_(transaction)
-        , commit_(words.flag("--commit"))
-        , reason_(trimBlanks(words.option("--reason").value_or("")))
-        , by_(trimBlanks(words.option("--by").value_or("")))
-        , document_(trimBlanks(words.option("--document").value_or("")))
-        , on_(on)
+        , commit_(commit)
+        , reason_(trimBlanks(reason))
+        , by_(trimBlanks(setting.by))
+        , document_(trimBlanks(setting.document))
+        , on_(setting.on)
         , today_(dayOf(now))
         , startHead_(transaction.head())
         , startedEmpty_(startHead_.seq == 0)
-        , plan_(plan) {
-        constexpr std::array<std::string_view, 5> header{"row", "id", "kind", "seq", "detail"};
-        csv::appendRecord(plan_.text(), header, ',');
-    }
+        , planRow_(calls.planRow) {}
 
     // Plans and records the events of one row; false when the import cannot go on.
     bool add(const InventoryRow& row, const ImportReading& reading) {
@@ -209,7 +213,7 @@ public:
             if (!state->held || transaction_.met(state->id))
                 continue;
             ++absent_;
-            planRow("", state->id, "absent", "",
+            planRow(std::nullopt, state->id, "absent", std::nullopt,
                     "held, not in the file: stays held until what became of it is recorded");
         }
         error_ = folder.error();
@@ -221,7 +225,6 @@ public:
             error_ = "nothing recorded: " + transaction_.error();
             return false;
         }
-        plan_.flush();
         return true;
     }
 
@@ -235,6 +238,7 @@ public:
     }
     std::string error() const { return error_.empty() ? transaction_.error() : error_; }
     std::uint64_t conflictsLeft() const { return conflicts_; }
+    Head startHead() const { return startHead_; }
 
     std::string summary() const {
         std::string text = commit_ ? "recorded " : "would record ";
@@ -283,11 +287,10 @@ private:
         return event;
     }
 
-    void planRow(std::string_view row, std::string_view id, std::string_view kind,
-                 std::string_view seq, std::string_view detail) {
-        const std::array<std::string_view, 5> fields{row, id, kind, seq, detail};
-        csv::appendRecord(plan_.text(), fields, ',');
-        plan_.write();
+    void planRow(std::optional<std::uint64_t> row, std::string_view id, std::string_view kind,
+                 std::optional<std::uint64_t> seq, std::string_view detail) {
+        if (planRow_)
+            planRow_({row, id, kind, seq, detail});
     }
 
     bool record(Event& event, const std::string& detail) {
@@ -296,8 +299,8 @@ private:
         if ((commit_ || startedEmpty_) && !transaction_.append(event))
             return false;
         ++recorded_[static_cast<std::size_t>(event.kind)];
-        planRow(std::to_string(row_), event.source, nameOf(event.kind),
-                commit_ ? std::to_string(event.seq) : std::string(), detail);
+        planRow(row_, event.source, nameOf(event.kind),
+                commit_ ? std::optional(event.seq) : std::nullopt, detail);
         return true;
     }
 
@@ -318,7 +321,7 @@ private:
             return true;
         if (*day > today_) {
             ++conflicts_;
-            planRow(std::to_string(row_), id, "conflict", "",
+            planRow(row_, id, "conflict", std::nullopt,
                     std::string(fieldNames[index]) + ": " + values_[index] + " is after today");
             return true;
         }
@@ -364,7 +367,7 @@ private:
         const std::string detail = changesText(state_.values, changed);
         if (!commit_ || reason_.empty()) {
             ++conflicts_;
-            planRow(std::to_string(row_), id, "conflict", "", detail);
+            planRow(row_, id, "conflict", std::nullopt, detail);
             return true;
         }
         Event& event = newEvent(id, Kind::correct, on_);
@@ -386,7 +389,7 @@ private:
     Head startHead_;
     bool startedEmpty_;
     std::string highestId_; // of the rows read so far, into a register empty at the start
-    csv::Writer plan_;
+    std::function<void(const PlanRow&)> planRow_;
     std::uint64_t row_ = 0;
     FieldValues values_;
     Event event_;
@@ -400,6 +403,87 @@ private:
     std::string error_;
 };
 
+bool sameHead(const Head& one, const Head& other) {
+    return one.seq == other.seq && one.hash == other.hash;
+}
+
+ImportResult runImport(const ImportSetting& setting, bool commit, std::string_view reason,
+                       std::optional<Head> expectedHead, LocalTime now, const ImportCalls& calls) {
+    ImportResult result;
+    const auto refused = [&result](std::string why) {
+        result.error = std::move(why);
+        return result;
+    };
+    if (trimBlanks(setting.by).empty())
+        return refused("an import needs who records it");
+    if (setting.on > dayOf(now))
+        return refused(dayText(setting.on) +
+                       " is after today: an import records what has happened");
+    const Opening opening = openStore(setting.registerLocation, Access::write);
+    if (!opening.store)
+        return refused(opening.error);
+    InventoryFile input;
+    if (!input.open(setting.inventoryPath, setting.standardInput, setting.reading.inventory))
+        return refused(input.error());
+    InventoryReader reader(input.rows(), setting.reading.inventory);
+    if (!reader.readHeader())
+        return refused(reader.error());
+    if (!reader.columns()[Column::id])
+        return refused(quotedPath(setting.inventoryPath) +
+                       " has no id column: an import keys its sources by id");
+    const ImportReading reading{setting.reading.dateOrder, setting.reading.decimalComma,
+                                dayOf(now).year(), extraColumns(reader.header())};
+
+    const auto transaction = opening.store->beginWrite(universalTime(now));
+    if (!transaction)
+        return refused(opening.store->error());
+    if (expectedHead && !sameHead(transaction->head(), *expectedHead)) {
+        result.stale = true;
+        return refused("nothing recorded: events were recorded after the plan was made (the "
+                       "register's last event is now " +
+                       std::to_string(transaction->head().seq) + ", was " +
+                       std::to_string(expectedHead->seq) + ")");
+    }
+    Import import(*transaction, setting, commit, reason, now, calls);
+    InventoryRow row;
+    for (std::uint64_t count = 1; reader.next(row); ++count) {
+        if (!import.add(row, reading))
+            return refused("nothing recorded: " + import.error());
+        if (calls.progress && count % rowsPerProgress == 0 &&
+            !calls.progress(reader.bytesConsumed(), reader.bytesTotal()))
+            return refused("stopped, nothing recorded");
+    }
+    if (const std::string why = reader.readError(); !why.empty())
+        return refused("cannot read " + quotedPath(setting.inventoryPath) + ": " + why);
+    if (import.problemCount() > 0)
+        return refused(quotedPath(setting.inventoryPath) + " " + import.problems());
+    if (!import.listAbsent() || !import.finish())
+        return refused(import.error());
+    result.summary = import.summary();
+    result.columnsNotKept = columnsNotKept(reader, reading);
+    result.conflictsLeft = import.conflictsLeft();
+    result.startHead = import.startHead();
+    return result;
+}
+
+} // namespace
+
+ImportResult planImport(const ImportSetting& setting, LocalTime now, const ImportCalls& calls) {
+    return runImport(setting, false, {}, std::nullopt, now, calls);
+}
+
+ImportResult commitImport(const ImportSetting& setting, std::string_view reason,
+                          std::optional<store::Head> expectedHead, LocalTime now,
+                          const ImportCalls& calls) {
+    return runImport(setting, true, reason, expectedHead, now, calls);
+}
+
+} // namespace dovrin::store_import
+
+namespace dovrin::store_words {
+
+namespace {
+
 bool copyFile(std::FILE* from, std::FILE* to) {
     std::rewind(from);
     char block[1 << 16];
@@ -407,6 +491,10 @@ bool copyFile(std::FILE* from, std::FILE* to) {
         if (std::fwrite(block, 1, count, to) != count)
             return false;
     return std::ferror(from) == 0 && std::fflush(to) == 0;
+}
+
+std::string numberText(std::optional<std::uint64_t> number) {
+    return number ? std::to_string(*number) : std::string();
 }
 
 } // namespace
@@ -420,7 +508,8 @@ int importInventory(std::span<const std::string_view> arguments, std::FILE* stan
     if (words.operands.size() != 2)
         return refuse(standardError, "import takes a register and an inventory: import REGISTER "
                                      "INVENTORY --on DATE --by NAME");
-    RunOptions options;
+    store_import::ImportSetting setting;
+    RunOptions& options = setting.reading;
     options.decimalComma = words.flag("--decimal-comma");
     for (const auto& [name, value] : words.options) {
         if (name == "--on" || name == "--by" || name == "--reason" || name == "--document")
@@ -437,47 +526,41 @@ int importInventory(std::span<const std::string_view> arguments, std::FILE* stan
         return refuse(standardError, error);
     if (trimBlanks(words.option("--by").value_or("")).empty())
         return refuse(standardError, "import needs who records it (--by NAME)");
+    setting.registerLocation = words.operands[0];
+    setting.inventoryPath = words.operands[1];
+    setting.standardInput = standardInput;
+    setting.on = *on;
+    setting.by = words.option("--by").value_or("");
+    setting.document = words.option("--document").value_or("");
 
-    const std::string registerPath(words.operands[0]);
-    const std::string inventoryPath(words.operands[1]);
-    const Opening opening = openStore(registerPath, Access::write);
-    if (!opening.store)
-        return refuse(standardError, opening.error);
-    InventoryFile input;
-    if (!input.open(inventoryPath, standardInput, options.inventory))
-        return refuse(standardError, input.error());
-    InventoryReader reader(input.rows(), options.inventory);
-    if (!reader.readHeader())
-        return refuse(standardError, reader.error());
-    if (!reader.columns()[Column::id])
-        return refuse(standardError, quotedPath(inventoryPath) +
-                                         " has no id column: an import keys its sources by id");
-    const ImportReading reading{options.dateOrder, options.decimalComma, dayOf(now).year(),
-                                extraColumns(reader.header())};
-
-    const auto transaction = opening.store->beginWrite(universalTime(now));
-    if (!transaction)
-        return refuse(standardError, opening.store->error());
+    // The plan is printed only once the import has gone through: a refused one prints none.
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> planFile(std::tmpfile(), &std::fclose);
     if (!planFile)
         return refuse(standardError, "cannot make a temporary file: " + systemError(errno));
-    Import import(*transaction, words, *on, now, planFile.get());
-    InventoryRow row;
-    while (reader.next(row))
-        if (!import.add(row, reading))
-            return refuse(standardError, "nothing recorded: " + import.error());
-    if (const std::string why = reader.readError(); !why.empty())
-        return refuse(standardError, "cannot read " + quotedPath(inventoryPath) + ": " + why);
-    if (import.problemCount() > 0)
-        return refuse(standardError, quotedPath(inventoryPath) + " " + import.problems());
-    if (!import.listAbsent() || !import.finish())
-        return refuse(standardError, import.error());
-    if (!copyFile(planFile.get(), standardOutput))
+    csv::Writer plan(planFile.get());
+    constexpr std::array<std::string_view, 5> header{"row", "id", "kind", "seq", "detail"};
+    csv::appendRecord(plan.text(), header, ',');
+    store_import::ImportCalls calls;
+    calls.planRow = [&plan](const store_import::PlanRow& row) {
+        const std::string number = numberText(row.row), seq = numberText(row.seq);
+        const std::array<std::string_view, 5> fields{number, row.id, row.kind, seq, row.detail};
+        csv::appendRecord(plan.text(), fields, ',');
+        plan.write();
+    };
+    const store_import::ImportResult result =
+        words.flag("--commit")
+            ? store_import::commitImport(setting, words.option("--reason").value_or(""),
+                                         std::nullopt, now, calls)
+            : store_import::planImport(setting, now, calls);
+    if (!result.error.empty())
+        return refuse(standardError, result.error);
+    if (!plan.flush() || !copyFile(planFile.get(), standardOutput))
         return refuse(standardError, "cannot write the import's events: " + systemError(errno));
-    std::fputs(import.summary().c_str(), standardError);
-    if (const std::string left = columnsNotKept(reader, reading); !left.empty())
-        std::fprintf(standardError, "not kept by the register: %s\n", left.c_str());
-    return import.conflictsLeft() > 0 ? 1 : 0;
+    std::fputs(result.summary.c_str(), standardError);
+    if (!result.columnsNotKept.empty())
+        std::fprintf(standardError, "not kept by the register: %s\n",
+                     result.columnsNotKept.c_str());
+    return result.conflictsLeft > 0 ? 1 : 0;
 }
 
 } // namespace dovrin::store_words

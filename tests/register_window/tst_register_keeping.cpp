@@ -11,13 +11,16 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 
+#include "calendar.h"
 #include "command_line.h"
 #include "history_pane.h"
 #include "import_dialog.h"
+#include "qt_text.h"
 #include "record_dialog.h"
 #include "register_window_under_test.h"
 #include "report.h"
 #include "sources_model.h"
+#include "store.h"
 
 using namespace testing;
 
@@ -45,6 +48,18 @@ QByteArray command(const QStringList& words, int* status = nullptr,
     for (std::FILE* file : {in, out, err})
         std::fclose(file);
     return text;
+}
+
+// A table's rows, each its cells joined by commas.
+QStringList rowTexts(const QAbstractItemModel& model) {
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model.columnCount(); ++column)
+            cells << model.index(row, column).data().toString();
+        rows << cells.join(u',');
+    }
+    return rows;
 }
 
 // history's rows after its header, each split at commas (the tests' texts hold none).
@@ -103,17 +118,37 @@ class TestRegisterKeeping : public QObject {
         table->setCurrentIndex(table->model()->index(0, 0));
     }
 
-    // Opens the dialog of the action by its keys, and waits for the focus in its first field.
-    dovrin::RecordDialog* openDialog(const QKeySequence& keys) {
-        // The offscreen platform gives no window the focus back when a dialog closes.
-        window_->activateWindow();
-        if (!QTest::qWaitForWindowActive(window_.get()))
+    // A second window on the register open, as another person's, A selected.
+    static std::unique_ptr<dovrin::RegisterWindow> openOther(const QString& path) {
+        auto other = std::make_unique<dovrin::RegisterWindow>([] { return midnight; });
+        other->show();
+        if (!QTest::qWaitForWindowExposed(other.get()) || !openAndWait(*other, path))
             return nullptr;
-        QTest::keySequence(window_.get(), keys);
+        auto* table = other->findChild<QTableView*>(QStringLiteral("sourcesView"));
+        table->setCurrentIndex(table->model()->index(0, 0));
+        return other;
+    }
+
+    // The field of the first source the window shows.
+    static QString shown(const dovrin::RegisterWindow& window, dovrin::Column column) {
+        const auto& texts = *window.findChild<dovrin::SourcesModel*>()->texts();
+        return dovrin::fromBytes(texts.fields(0)[*texts.columns[column]]);
+    }
+
+    // Opens the dialog of the action by its keys, and waits for the focus in its first field.
+    dovrin::RecordDialog* openDialog(const QKeySequence& keys,
+                                     dovrin::RegisterWindow* window = nullptr) {
+        if (!window)
+            window = window_.get();
+        // The offscreen platform gives no window the focus back when a dialog closes.
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window))
+            return nullptr;
+        QTest::keySequence(window, keys);
         dovrin::RecordDialog* dialog = nullptr;
         const bool shown = QTest::qWaitFor([&] {
             dialog = nullptr; // one closed a moment ago may wait to be deleted
-            for (auto* open : window_->findChildren<dovrin::RecordDialog*>())
+            for (auto* open : window->findChildren<dovrin::RecordDialog*>())
                 if (open->isVisible())
                     dialog = open;
             return dialog && QApplication::focusWidget() &&
@@ -127,6 +162,22 @@ class TestRegisterKeeping : public QObject {
         for (int tabs = 0; tabs < 30 && !box->hasFocus(); ++tabs)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         return box->hasFocus();
+    }
+
+    // Types each objectName=text into its box, reached by Tab, then Return.
+    static bool typeAndRecord(dovrin::RecordDialog& dialog, const QStringList& typed) {
+        for (const QString& entry : typed) {
+            const qsizetype equals = entry.indexOf(u'=');
+            auto* box = dialog.findChild<QLineEdit*>(entry.left(equals));
+            if (!box || !tabTo(box)) {
+                qWarning("no box %s", qPrintable(entry));
+                return false;
+            }
+            box->clear();
+            QTest::keyClicks(box, entry.mid(equals + 1));
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        return true;
     }
 
 private slots:
@@ -195,17 +246,10 @@ private slots:
         QFETCH(int, held);
         openRegister();
         QSignalSpy recorded(window_.get(), &dovrin::RegisterWindow::eventRecorded);
+        QSignalSpy loaded(window_.get(), &dovrin::RegisterWindow::inventoryLoaded);
         dovrin::RecordDialog* dialog = openDialog(keys);
         QVERIFY(dialog);
-        for (const QString& entry : typed) {
-            const qsizetype equals = entry.indexOf(u'=');
-            auto* box = dialog->findChild<QLineEdit*>(entry.left(equals));
-            QVERIFY2(box, qPrintable(entry));
-            QVERIFY2(tabTo(box), qPrintable(entry));
-            box->clear();
-            QTest::keyClicks(box, entry.mid(equals + 1));
-        }
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(typeAndRecord(*dialog, typed));
         if (!problem.isEmpty()) {
             auto* label = dialog->findChild<QLabel*>(problem);
             QVERIFY(label);
@@ -229,9 +273,23 @@ private slots:
                                                       : fieldColumn(name.toStdString());
             QCOMPARE(event.value(column), expected.section(u'=', 1));
         }
-        // The table shows the register's new state, and "recorded by" is remembered.
+        // The table shows the register's new state, the source's row alone read again: the
+        // sources and the locations' totals as a reload shows them. "Recorded by" is remembered.
         auto* table = window_->findChild<QTableView*>(QStringLiteral("sourcesView"));
         QTRY_VERIFY(!window_->loading() && table->model()->rowCount() == held);
+        QCOMPARE(loaded.count(), 0);
+        auto* locations = window_->findChild<QTableView*>(QStringLiteral("locationsView"));
+        const QStringList patched = rowTexts(*table->model());
+        QStringList patchedLocations = rowTexts(*locations->model());
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        QTest::keySequence(window_.get(), QKeySequence(Qt::Key_F5));
+        QTRY_COMPARE(loaded.count(), 1);
+        QCOMPARE(patched, rowTexts(*table->model()));
+        QStringList reloadedLocations = rowTexts(*locations->model());
+        patchedLocations.sort();
+        reloadedLocations.sort();
+        QCOMPARE(patchedLocations, reloadedLocations);
         dialog = openDialog(QKeySequence(Qt::CTRL | Qt::Key_R));
         QVERIFY(dialog);
         QCOMPARE(dialog->findChild<QLineEdit*>("byBox")->text(), QStringLiteral("Bo"));
@@ -254,6 +312,90 @@ private slots:
         QTRY_VERIFY(!window_->findChild<dovrin::RecordDialog*>());
     }
 
+    // Two windows on one register each record an event; each sees the other's once it reads
+    // the register again (F5).
+    void twoWindowsSeeEachOther() {
+        openRegister();
+        const auto other = openOther(path_);
+        QVERIFY(other);
+        QSignalSpy recorded(window_.get(), &dovrin::RegisterWindow::eventRecorded);
+        QSignalSpy otherRecorded(other.get(), &dovrin::RegisterWindow::eventRecorded);
+        dovrin::RecordDialog* dialog = openDialog(QKeySequence(Qt::CTRL | Qt::Key_M));
+        QVERIFY(dialog && typeAndRecord(*dialog, {"field_location=Store", "byBox=Bo"}));
+        QTRY_COMPARE(recorded.count(), 1);
+        dialog = openDialog(QKeySequence(Qt::CTRL | Qt::Key_L), other.get());
+        QVERIFY(dialog && typeAndRecord(*dialog, {"field_outcome=pass", "byBox=Cy"}));
+        QTRY_COMPARE(otherRecorded.count(), 1);
+        QTRY_VERIFY(!window_->loading() && !other->loading());
+        // The other window read the whole register again, the first window's move came first.
+        QCOMPARE(shown(*other, dovrin::Column::location), QStringLiteral("Store"));
+        QCOMPARE(shown(*window_, dovrin::Column::lastLeakTest), QString()); // not read yet
+        for (dovrin::RegisterWindow* window : {window_.get(), other.get()}) {
+            QSignalSpy loaded(window, &dovrin::RegisterWindow::inventoryLoaded);
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            QTest::keySequence(window, QKeySequence(Qt::Key_F5));
+            QTRY_COMPARE(loaded.count(), 1);
+            QCOMPARE(shown(*window, dovrin::Column::location), QStringLiteral("Store"));
+            QCOMPARE(shown(*window, dovrin::Column::lastLeakTest), QStringLiteral("2026-12-07"));
+        }
+    }
+
+    // A record that waits for another writer to finish keeps the window answering, and lands
+    // once the other is done.
+    void recordWaitsForAnotherWriter() {
+        openRegister();
+        const dovrin::store::Opening other =
+            dovrin::store::openStore(path_.toStdString(), dovrin::store::Access::write);
+        QVERIFY(other.store);
+        auto writing = other.store->beginWrite(dovrin::universalTime(midnight));
+        QVERIFY(writing);
+        QSignalSpy recorded(window_.get(), &dovrin::RegisterWindow::eventRecorded);
+        dovrin::RecordDialog* dialog = openDialog(QKeySequence(Qt::CTRL | Qt::Key_M));
+        QVERIFY(dialog && typeAndRecord(*dialog, {"field_location=Store", "byBox=Bo"}));
+        QTRY_VERIFY(dialog->busy());
+        QCOMPARE(recorded.count(), 0);
+        writing.reset(); // the other writer is done
+        QTRY_COMPARE(recorded.count(), 1);
+        QCOMPARE(history(path_).last()[hKind], QStringLiteral("move"));
+    }
+
+    // An event another window made wrong after this one read the register is refused, naming
+    // what the other recorded; the dialog stays open with what was typed, nothing recorded.
+    void raceLost_data() {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QStringList>("typed"); // the same in both windows
+        QTest::addColumn<QString>("problem");   // the label beside the field, or the form's
+        QTest::newRow("disposed meanwhile")
+            << QKeySequence(Qt::CTRL | Qt::Key_D)
+            << QStringList{"field_method=returned", "byBox=Bo"} << QString("wholeProblem");
+        QTest::newRow("moved there meanwhile")
+            << QKeySequence(Qt::CTRL | Qt::Key_M) << QStringList{"field_location=Store", "byBox=Bo"}
+            << QString("problem_location");
+    }
+    void raceLost() {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, problem);
+        openRegister();
+        const auto other = openOther(path_);
+        QVERIFY(other);
+        QSignalSpy recorded(window_.get(), &dovrin::RegisterWindow::eventRecorded);
+        dovrin::RecordDialog* dialog = openDialog(keys);
+        QVERIFY(dialog && typeAndRecord(*dialog, typed));
+        QTRY_COMPARE(recorded.count(), 1);
+        dialog = openDialog(keys, other.get());
+        QVERIFY(dialog && typeAndRecord(*dialog, typed));
+        auto* whole = dialog->findChild<QLabel*>(QStringLiteral("wholeProblem"));
+        QTRY_VERIFY(whole->text().contains(u"another writer recorded event 2"));
+        QVERIFY(!dialog->findChild<QLabel*>(problem)->text().isEmpty());
+        QVERIFY(dialog->isVisible());
+        const QString first = typed.first();
+        QCOMPARE(dialog->findChild<QLineEdit*>(first.section(u'=', 0, 0))->text(),
+                 first.section(u'=', 1));
+        QCOMPARE(history(path_).size(), 2);
+    }
+
     // The import's plan is the command line's, row for row; Commit asks the conflicts' reason
     // and records them.
     void importShowsThePlan() {
@@ -266,15 +408,10 @@ private slots:
             command({"import", path_, inventory, "--on", "2026-12-07", "--by", "Bo"});
         window_->importInventory(inventory);
         dovrin::ImportDialog* dialog = nullptr;
-        QTRY_VERIFY((dialog = window_->findChild<dovrin::ImportDialog*>()) && dialog->isVisible());
-        QStringList shown;
-        for (int row = 0; row < dialog->table()->rowCount(); ++row) {
-            QStringList cells;
-            for (int column = 0; column < dialog->table()->columnCount(); ++column)
-                cells << dialog->table()->item(row, column)->text();
-            shown << cells.join(u',');
-        }
-        QCOMPARE(shown, QString::fromUtf8(plan).trimmed().split(u'\n').mid(1));
+        QTRY_VERIFY((dialog = window_->findChild<dovrin::ImportDialog*>()) && !dialog->busy());
+        QVERIFY2(dialog->planned(), qPrintable(dialog->refusal()));
+        QCOMPARE(rowTexts(*dialog->table()->model()),
+                 QString::fromUtf8(plan).trimmed().split(u'\n').mid(1));
         QCOMPARE(dialog->conflicts(), 1);
         auto* by = dialog->findChild<QLineEdit*>(QStringLiteral("importByBox"));
         QTest::keyClicks(by, QStringLiteral("Bo"));
@@ -290,6 +427,36 @@ private slots:
         for (const QStringList& event : history(path_))
             kinds << event[hKind];
         QCOMPARE(kinds, (QStringList{"receive", "move", "correct", "receive"}));
+    }
+
+    // An import asks who records it before planning; a plan another writer made stale before
+    // Commit records nothing, says so, and is made again for Commit to record.
+    void importPlanGoneStale() {
+        QSettings().remove(QStringLiteral("registerWindow/recordedBy"));
+        openRegister();
+        const QString inventory = writeFile(folder_, QStringLiteral("stale.csv"),
+                                            "id,location,radionuclide,activity,unit\n"
+                                            "B,Lab 1,Cs-137,2,GBq\n");
+        window_->importInventory(inventory);
+        dovrin::ImportDialog* dialog = nullptr;
+        QTRY_VERIFY((dialog = window_->findChild<dovrin::ImportDialog*>()) && dialog->isVisible());
+        QVERIFY(!dialog->planned());
+        auto* by = dialog->findChild<QLineEdit*>(QStringLiteral("importByBox"));
+        QTest::keyClicks(by, QStringLiteral("Bo"));
+        QTest::keyClick(by, Qt::Key_Return);
+        QTRY_VERIFY(dialog->planned());
+        int status = 0;
+        command({"record", path_, "move", "--source", "A", "--on", "2026-12-07", "--by", "Cy",
+                 "--location", "Store"},
+                &status);
+        QCOMPARE(status, 0);
+        QTest::keyClick(by, Qt::Key_Return);
+        QTRY_VERIFY(dialog->refusal().contains(u"recorded after the plan was made"));
+        QTRY_VERIFY(dialog->planned());
+        QCOMPARE(history(path_).size(), 2); // nothing of the import
+        QTest::keyClick(by, Qt::Key_Return);
+        QTRY_COMPARE(history(path_).size(), 3);
+        QCOMPARE(history(path_).last()[hId], QStringLiteral("B"));
     }
 
     // A report of a register says which moment it was recorded at and names the register's

@@ -118,6 +118,7 @@ private:
         if (!head)
             return fail(QString::fromStdString(opening.store->error()));
         registerHead_ = registerHeadText(*head);
+        registerSeq_ = head->seq;
         const std::chrono::year_month_day day{
             std::chrono::floor<std::chrono::days>(request_.evaluation.asOf)};
         store::HeldSourceRows rows(opening.store->eventsBySource({{}, request_.knownAt}), day);
@@ -183,6 +184,7 @@ private:
         texts_->options.separator = reader.separator();
         if (!registerHead_.empty()) {
             texts_->registerHead = registerHead_;
+            texts_->registerSeq = registerSeq_;
             texts_->knownAt = request_.knownAt ? store::momentText(*request_.knownAt) : "now";
         }
     }
@@ -242,6 +244,7 @@ private:
     const std::uint64_t job_;
     const LoadRequest& request_;
     std::string registerHead_; // of a kept register, as it was read
+    std::uint64_t registerSeq_ = 0;
     std::shared_ptr<InventoryTexts> texts_;
     LocationTotals totals_;
     LocationNumbers locationNumbers_;

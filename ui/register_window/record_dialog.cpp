@@ -133,10 +133,10 @@ RecordDialog::RecordDialog(Setting setting, QWidget* parent)
 
     auto* buttons = named(new QDialogButtonBox(QDialogButtonBox::Cancel, this), "buttons",
                           tr("Record or cancel"));
-    QPushButton* recordButton = buttons->addButton(tr("&Record"), QDialogButtonBox::AcceptRole);
-    recordButton->setObjectName(QStringLiteral("recordButton"));
-    recordButton->setAccessibleName(tr("Record"));
-    recordButton->setDefault(true); // Return records, from any field
+    recordButton_ = buttons->addButton(tr("&Record"), QDialogButtonBox::AcceptRole);
+    recordButton_->setObjectName(QStringLiteral("recordButton"));
+    recordButton_->setAccessibleName(tr("Record"));
+    recordButton_->setDefault(true); // Return records, from any field
     connect(buttons, &QDialogButtonBox::accepted, this, &RecordDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &RecordDialog::reject);
     layout->addWidget(buttons);
@@ -144,7 +144,7 @@ RecordDialog::RecordDialog(Setting setting, QWidget* parent)
     // Tab goes through the lines in the order they are shown, then to the buttons.
     for (std::size_t i = 1; i < lines_.size(); ++i)
         setTabOrder(lines_[i - 1].editor, lines_[i].editor);
-    setTabOrder(lines_.back().editor, recordButton);
+    setTabOrder(lines_.back().editor, recordButton_);
     lines_.front().editor->setFocus();
 }
 
@@ -282,19 +282,51 @@ bool RecordDialog::readForm() {
     return true;
 }
 
-bool RecordDialog::record() {
-    const store::Opening opening = store::openStore(setting_.location, store::Access::write);
+RecordDialog::Outcome RecordDialog::record(const std::string& location, store::Event event,
+                                           std::uint64_t seenSeq, std::chrono::sys_seconds now) {
+    Outcome outcome;
+    const store::Opening opening = store::openStore(location, store::Access::write);
     if (!opening.store) {
-        wholeProblem_->setText(fromBytes(opening.error));
-        wholeProblem_->show();
-        return false;
+        outcome.recording.error = opening.error;
+        return outcome;
     }
-    std::vector<store::Event> events;
-    const auto cursor = opening.store->events({event_.source, std::nullopt});
-    while (const store::Event* known = cursor->next())
-        events.push_back(*known);
-    const auto problems = store::fieldProblems(event_, events, RadionuclideTable::builtIn());
-    for (const store::EventProblem& problem : problems) {
+    const auto sourceEvents = [&] {
+        std::vector<store::Event> events;
+        const auto cursor = opening.store->events({event.source, std::nullopt});
+        while (const store::Event* known = cursor->next())
+            events.push_back(*known);
+        return events;
+    };
+    const auto recordedSince = [&] {
+        std::vector<store::Event> since = sourceEvents();
+        std::erase_if(since, [&](const store::Event& known) { return known.seq <= seenSeq; });
+        return since;
+    };
+    outcome.problems = store::fieldProblems(event, sourceEvents(), RadionuclideTable::builtIn());
+    if (!outcome.problems.empty()) {
+        outcome.since = recordedSince();
+        return outcome;
+    }
+    // The source's events are read again inside the write: one another window recorded since
+    // is checked against, not lost.
+    outcome.recording = store::recordEvent(*opening.store, event, now);
+    if (!outcome.recording.error.empty())
+        outcome.since = recordedSince();
+    outcome.event = std::move(event);
+    return outcome;
+}
+
+void RecordDialog::setBusy(bool busy) {
+    busy_ = busy;
+    recordButton_->setEnabled(!busy);
+    recordButton_->setText(busy ? tr("Recording…") : tr("&Record"));
+}
+
+void RecordDialog::showOutcome(Outcome outcome) {
+    setBusy(false);
+    wholeProblem_->clear();
+    wholeProblem_->hide();
+    for (const store::EventProblem& problem : outcome.problems) {
         QLabel* label = wholeProblem_;
         if (problem.part == store::EventPart::day)
             label = dayProblem_;
@@ -304,26 +336,65 @@ bool RecordDialog::record() {
         showProblem(label, problem.text);
         label->show();
     }
-    if (!problems.empty())
-        return false;
-    // The source's events are read again inside the write: one another window recorded since
-    // is checked against, not lost.
-    const store::Recording recording = store::recordEvent(*opening.store, event_, setting_.now());
-    if (!recording.error.empty()) {
-        std::string_view why = recording.error;
+    if (outcome.problems.empty() && !outcome.recording.error.empty()) {
+        std::string_view why = outcome.recording.error;
         if (why.starts_with(notRecorded))
             why.remove_prefix(notRecorded.size());
         wholeProblem_->setText(tr("Not recorded: %1").arg(fromBytes(why)));
         wholeProblem_->show();
-        return false;
     }
-    return true;
+    showRecordedSince(outcome.since);
+    if (!outcome.problems.empty() || !outcome.recording.error.empty())
+        return;
+    event_ = std::move(outcome.event);
+    head_ = outcome.recording.head.value_or(store::Head{});
+    QDialog::accept();
+}
+
+void RecordDialog::showRecordedSince(const std::vector<store::Event>& since) {
+    QStringList events;
+    for (const store::Event& known : since)
+        events << tr("event %1, %2 on %3 by %4")
+                      .arg(known.seq)
+                      .arg(fromBytes(store::nameOf(known.kind)),
+                           fromBytes(store::dayText(known.on)), fromBytes(known.by));
+    if (events.isEmpty())
+        return;
+    const QString before = wholeProblem_->text();
+    wholeProblem_->setText(
+        (before.isEmpty() ? QString() : before + u'\n') +
+        tr("Since this window read the register, another writer recorded %1 of %2. Reload (F5) "
+           "to see the register as it is now; what is typed here stays.")
+            .arg(events.join(QStringLiteral("; ")), fromBytes(event_.source)));
+    wholeProblem_->show();
+}
+
+RecordDialog::~RecordDialog() {
+    // Joined before this object starts to go, so that the worker never posts to a dialog being
+    // destroyed; a write waits at most the register's busy timeout.
+    if (worker_.joinable())
+        worker_.join();
 }
 
 void RecordDialog::accept() {
+    if (busy_)
+        return;
     clearProblems();
-    if (readForm() && record())
-        QDialog::accept();
+    if (!readForm())
+        return;
+    setBusy(true);
+    worker_ = std::jthread([this, location = setting_.location, event = event_,
+                            seenSeq = setting_.seenSeq, now = setting_.now()] {
+        Outcome outcome = record(location, event, seenSeq, now);
+        QMetaObject::invokeMethod(
+            this, [this, outcome = std::move(outcome)] { showOutcome(outcome); },
+            Qt::QueuedConnection);
+    });
+}
+
+void RecordDialog::reject() {
+    if (!busy_)
+        QDialog::reject();
 }
 
 } // namespace dovrin

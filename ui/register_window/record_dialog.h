@@ -3,22 +3,26 @@
 // The dialog that records one event of a kept register: the event's own fields, then the day,
 // who records it, the reason and the document reference, in that order. A field left wrong is
 // named beside it and nothing is recorded until every one is right; the event is recorded by
-// the same code as the command line's record.
+// the same code as the command line's record, in a worker thread: waiting for another writer
+// to finish never stops the window.
 
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QDialog>
 
+#include "record.h"
 #include "store.h"
 
 class QDateEdit;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QWidget;
 
 namespace dovrin {
@@ -33,16 +37,28 @@ public:
         std::chrono::year_month_day day;   // the as-of day, the day's default
         std::chrono::year_month_day today; // no event happens after it
         QString recordedBy;                // as last given
+        // The register's last event as the window shows it: the source's events after it were
+        // recorded by another writer since.
+        std::uint64_t seenSeq = 0;
         std::function<std::chrono::sys_seconds()> now;
     };
 
     explicit RecordDialog(Setting setting, QWidget* parent = nullptr);
+    ~RecordDialog() override;
 
     // The event as recorded, once the dialog is accepted.
     const store::Event& recorded() const { return event_; }
+    // The register's last event once it is recorded: the event itself, unless another writer's
+    // came after it.
+    const store::Head& recordedHead() const { return head_; }
     QString recordedBy() const;
+    // Whether the event is being recorded: the register read and written in the worker.
+    bool busy() const { return busy_; }
 
     void accept() override;
+    // Cancel, but not while the event is being recorded: it may land, and the window must
+    // then show it.
+    void reject() override;
 
 private:
     // One line of the form: its label, its editor and the problem named beside it.
@@ -65,9 +81,21 @@ private:
     // hidden, since that event's kind has none of them.
     void readSourceEvents();
     void showCorrectedFields();
-    // Checks it against the source's events, then records it; false, with the problems named,
-    // when it cannot be.
-    bool record();
+    // What recording the event came to, worked out in the worker.
+    struct Outcome {
+        std::vector<store::EventProblem> problems; // beside their fields; nothing recorded
+        store::Recording recording;
+        store::Event event;              // as recorded: its seq, moment and hash
+        std::vector<store::Event> since; // the source's events another writer recorded since
+    };
+    // Checks the event against the source's events, then records it. Runs in the worker.
+    static Outcome record(const std::string& location, store::Event event, std::uint64_t seenSeq,
+                          std::chrono::sys_seconds now);
+    void showOutcome(Outcome outcome);
+    void setBusy(bool busy);
+    // Says, under the form, what another writer recorded of the source since the window read
+    // the register: why an event that was right when the person chose it is refused now.
+    void showRecordedSince(const std::vector<store::Event>& since);
 
     Setting setting_;
     QGridLayout* grid_;
@@ -84,9 +112,13 @@ private:
     QLabel* byProblem_;
     QLabel* reasonProblem_;
     QLabel* wholeProblem_; // what is wrong with the event as a whole, under the form
+    QPushButton* recordButton_;
     store::Event event_;
     std::vector<store::Event> sourceEvents_; // of a correction's source, as the dialog opened
     std::uint64_t shownTarget_ = 0;          // the event whose fields the form shows
+    store::Head head_;
+    bool busy_ = false;
+    std::jthread worker_; // last: joined before the widgets go
 };
 
 // The title of the record dialog of a kind ("Leak Test"), as the Record menu names it.

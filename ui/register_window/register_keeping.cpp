@@ -23,15 +23,19 @@
 #include <QTableView>
 
 #include "calendar.h"
+#include "charts.h"
 #include "events.h"
 #include "history_pane.h"
 #include "import_dialog.h"
 #include "inventory_loader.h"
+#include "locations_model.h"
 #include "qt_text.h"
 #include "record_dialog.h"
 #include "register_reports.h"
 #include "register_window.h"
 #include "report.h"
+#include "run.h"
+#include "source_patch.h"
 #include "sources_model.h"
 #include "store_commands.h"
 #include "window_settings.h"
@@ -234,6 +238,7 @@ void RegisterWindow::openRecordDialog(Kind kind) {
     setting.day = dayOf(asOfBox_->date());
     setting.today = dayOf(clock_());
     setting.recordedBy = recordedBy_;
+    setting.seenSeq = sources_->texts() ? sources_->texts()->registerSeq : 0;
     setting.now = [clock = clock_] { return universalTime(clock()); };
     auto* dialog = new RecordDialog(std::move(setting), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -246,10 +251,40 @@ void RegisterWindow::openRecordDialog(Kind kind) {
                 .arg(event.seq)
                 .arg(fromBytes(store::nameOf(event.kind)), fromBytes(event.source)));
         reselect_ = event.source;
-        startLoad(path_, pendingOptions_, false); // the register's new state, from its events
+        if (!showRecorded(event, dialog->recordedHead()))
+            startLoad(path_, pendingOptions_, false); // the register's new state, from its events
         emit eventRecorded(event.seq);
     });
     dialog->open();
+}
+
+// The table after an event this window recorded: the source's row alone read again and
+// evaluated, when the table showed the register as it stood just before the event. Otherwise
+// (another writer recorded in between, the register is shown as recorded at a past moment, or
+// the row cannot be patched) false: the whole register is then read again.
+bool RegisterWindow::showRecorded(const store::Event& event, const store::Head& head) {
+    const auto texts = sources_->texts();
+    if (!texts || knownAt_ || loader_->busy() || texts->registerSeq + 1 != event.seq ||
+        head.seq != event.seq)
+        return false;
+    const SourceRow row = readSourceRow(QFile::encodeName(path_).toStdString(), event.source,
+                                        *texts, *sources_->results());
+    if (!row.error.empty())
+        return false;
+    // The locations' numbers may change: no location stays chosen, as after a reload.
+    locationsView_->clearSelection();
+    sourcesFilter_->setLocation(std::nullopt);
+    if (!patchSource(*sources_, event.source, row))
+        return false;
+    texts->registerSeq = head.seq;
+    texts->registerHead = registerHeadText(head);
+    locations_->setLocations(sources_->results()->locations);
+    locationsChart_->showLocations(sources_->results()->locations);
+    reselect_.clear();
+    selectSource(event.source);
+    sourceSelected();
+    showCounts();
+    return true;
 }
 
 // The changes of the as-of day's year up to that day, in a window of their own; the days can
@@ -277,17 +312,21 @@ void RegisterWindow::chooseAndImport() {
 }
 
 void RegisterWindow::importInventory(const QString& inventory) {
-    auto* dialog = new ImportDialog(path_, inventory, asOfBox_->date().toString(Qt::ISODate),
-                                    recordedBy_, clock_, this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (!dialog->planned()) {
-        QMessageBox::warning(this, tr("Dovrin Register"), dialog->refusal());
-        dialog->deleteLater();
-        return;
+    store_import::ImportSetting setting;
+    setting.registerLocation = QFile::encodeName(path_).toStdString();
+    setting.inventoryPath = QFile::encodeName(inventory).toStdString();
+    // Read as the person said to read it when the window opened it.
+    if (const auto options = rememberedOptions(inventory)) {
+        setting.reading.inventory = options->inventory;
+        setting.reading.dateOrder = options->dateOrder;
     }
+    setting.on = dayOf(asOfBox_->date());
+    auto* dialog = new ImportDialog(std::move(setting), recordedBy_, clock_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         recordedBy_ = dialog->recordedBy();
         rememberRecorder(recordedBy_);
+        statusBar()->showMessage(dialog->summary());
         reload();
     });
     dialog->open();

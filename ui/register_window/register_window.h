@@ -146,6 +146,7 @@ private:
     void showHistory();
     void showChanges();
     void chooseAndImport();
+    bool showRecorded(const store::Event& event, const store::Head& head);
     // The selected source's id, when the open register's table has a selected row.
     std::optional<std::string> selectedSourceId() const;
     void selectSource(const std::string& id);

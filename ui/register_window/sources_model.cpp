@@ -120,6 +120,39 @@ void SourcesModel::setLocations(std::vector<LocationTotal> locations) {
         results_->locations = std::move(locations);
 }
 
+void SourcesModel::replaceSourceRow(std::size_t row, std::string block, RowPlace place,
+                                    StoredResult result) {
+    place.block = static_cast<std::uint32_t>(texts_->blocks.size());
+    texts_->blocks.push_back(std::move(block));
+    texts_->rows[row] = place;
+    results_->errors -= results_->rows[row].categorised ? 0U : 1U;
+    results_->errors += result.categorised ? 0 : 1;
+    results_->rows[row] = result;
+    const int shown = static_cast<int>(row);
+    emit dataChanged(index(shown, 0), index(shown, columnCount() - 1));
+}
+
+void SourcesModel::insertSourceRow(std::size_t row, std::string block, RowPlace place,
+                                   StoredResult result) {
+    const int shown = static_cast<int>(row);
+    beginInsertRows({}, shown, shown);
+    place.block = static_cast<std::uint32_t>(texts_->blocks.size());
+    texts_->blocks.push_back(std::move(block));
+    texts_->rows.insert(texts_->rows.begin() + shown, place);
+    results_->errors += result.categorised ? 0 : 1;
+    results_->rows.insert(results_->rows.begin() + shown, result);
+    endInsertRows();
+}
+
+void SourcesModel::removeSourceRow(std::size_t row) {
+    const int shown = static_cast<int>(row);
+    beginRemoveRows({}, shown, shown);
+    texts_->rows.erase(texts_->rows.begin() + shown);
+    results_->errors -= results_->rows[row].categorised ? 0U : 1U;
+    results_->rows.erase(results_->rows.begin() + shown);
+    endRemoveRows();
+}
+
 std::size_t SourcesModel::resultColumnsShown() const {
     return resultColumnCount(texts_ && texts_->columns[Column::recordedCategory].has_value());
 }

@@ -28,6 +28,11 @@ public:
     void append(LoadedBatch& batch);
     void setResults(std::shared_ptr<InventoryResults> results);
     void setLocations(std::vector<LocationTotal> locations);
+    // One source's row changed, added or taken away after an event of it was recorded
+    // (source_patch.cpp); block holds its packed fields alone.
+    void replaceSourceRow(std::size_t row, std::string block, RowPlace place, StoredResult result);
+    void insertSourceRow(std::size_t row, std::string block, RowPlace place, StoredResult result);
+    void removeSourceRow(std::size_t row);
 
     const std::shared_ptr<InventoryTexts>& texts() const { return texts_; }
     const std::shared_ptr<InventoryResults>& results() const { return results_; }

@@ -144,6 +144,7 @@ struct InventoryTexts {
     // edit of the register can be told; both empty for an inventory file.
     std::string knownAt;
     std::string registerHead;
+    std::uint64_t registerSeq = 0; // that last event's number
 
     // The row's number in the file, as a spreadsheet numbers it.
     std::uint64_t fileRow(std::size_t row) const {
