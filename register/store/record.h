@@ -27,10 +27,16 @@ struct EventProblem {
     std::string text;
 };
 
-// What is wrong with the event's own values against the source's events (given in seq order),
-// beyond what eventProblem and registerProblem refuse: a radionuclide the table does not know,
-// a day before the source's receipt, a move to the location the source is in on that day. A
-// person filling a form is told each one beside its field; empty when there is none.
+// What is wrong with the event's day or fields against the source's events (given in seq
+// order), beyond what eventProblem and registerProblem refuse: a day before the source's receipt,
+// a day after its custody ended (a move, test, check or status of a source sent away, lost or
+// disposed of), a move to the location the source is in on that day. Every record is refused on
+// them; a person filling a form is told each one beside its field. Empty when there is none.
+std::vector<EventProblem> sequenceProblems(const Event& event, std::span<const Event> events);
+
+// sequenceProblems, and a radionuclide the table does not know: the form's table is the one the
+// window shows categories by, where the command line's register takes the radionuclides of
+// --nuclides when it is read, after the receipt is recorded.
 std::vector<EventProblem> fieldProblems(const Event& event, std::span<const Event> events,
                                         const RadionuclideTable& radionuclides);
 

@@ -232,6 +232,22 @@ private slots:
             << (tested + QStringList{"record REG correct --source A --on 2026-02-03 --by cy "
                                      "--event 2 --location Vault --reason misread"})
             << 2 << "*a leak-test, which has no location";
+        const QStringList disposed{
+            init, received, "record REG dispose --source A --on 2026-03-01 --by bob --method x"};
+        QTest::newRow("a leak test on the day it is sent away")
+            << ""
+            << (disposed + QStringList{"record REG leak-test --source A --on 2026-03-01 --by bob"})
+            << 0 << "<no CSV>";
+        QTest::newRow("no move once it is gone")
+            << ""
+            << (disposed + QStringList{"record REG move --source A --on 2026-03-02 --by bob "
+                                       "--location Vault"})
+            << 2 << "*after the source's custody ended";
+        QTest::newRow("no test before its receipt")
+            << ""
+            << QStringList{init, received,
+                           "record REG leak-test --source A --on 2026-01-09 --by bob"}
+            << 2 << "*before the source's receipt";
         QTest::newRow("a correction needs a reason")
             << ""
             << QStringList{init, received,
