@@ -282,7 +282,8 @@ Hash chainHash(const Hash& previous, const Event& event) {
     appendPart(bytes, number);
     appendPart(bytes, event.source);
     appendPart(bytes, nameOf(event.kind));
-    appendPart(bytes, dayText(event.on));
+    char day[32]; // the day's text made in place: dayText would make a string of it first
+    appendPart(bytes, isoDate(event.on, day));
     // The events of one write share their moment: its text is made once.
     thread_local std::chrono::sys_seconds lastMoment{};
     thread_local std::string lastMomentText = momentText(lastMoment);
