@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDateEdit>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPdfWriter>
@@ -449,6 +450,32 @@ private slots:
                      qPrintable(heading.text() + QStringLiteral(" stands alone at a page's foot")));
         }
         QVERIFY(rows > 40 && headings > 0);
+    }
+
+    // Each of the register's reports prints from File > Print for the Regulator: the print
+    // dialog opens once the report is made, and cancelling it prints nothing.
+    void printRegisterReport_data() {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("annual inventory") << QStringLiteral("printAnnualAction");
+        QTest::newRow("transactions") << QStringLiteral("printTransactionsAction");
+        QTest::newRow("source record") << QStringLiteral("printSourceRecordAction");
+    }
+    void printRegisterReport() {
+        QFETCH(QString, action);
+        openRegister();
+        DialogAnswerer answerer; // the year of the annual inventory as proposed
+        QStringList shown;
+        answerer.answer = [&shown](QDialog& dialog) {
+            shown << dialog.objectName();
+            qobject_cast<QInputDialog*>(&dialog) ? dialog.accept() : dialog.reject();
+        };
+        QSignalSpy exported(window_.get(), &dovrin::RegisterWindow::exported);
+        auto* print = window_->findChild<QAction*>(action);
+        QVERIFY(print && print->isEnabled());
+        print->trigger();
+        QTRY_COMPARE(exported.count(), 1);
+        QCOMPARE(exported.first(), (QVariantList{QString(), false}));
+        QVERIFY2(shown.endsWith(QStringLiteral("printDialog")), qPrintable(shown.join(u',')));
     }
 
     // The History pane's rows are history's, a voided event struck through.

@@ -810,15 +810,24 @@ void RegisterWindow::exportReport(const QString& path) {
 void RegisterWindow::print() {
     if (!sources_->texts() || loader_->busy())
         return;
+    printOnChosenPrinter(makeReport(*sources_, path_, clock_(), hiddenLocationColumns()),
+                         tr("Inventory %1").arg(shownName(path_)));
+}
+
+bool RegisterWindow::printOnChosenPrinter(const Report& report, const QString& name) {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(tr("Inventory %1").arg(shownName(path_)));
-    printer.setPageSize(reportPageSize(QLocale()));
-    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setDocName(name);
+    setReportPage(printer, reportPageSize(QLocale()));
     QPrintDialog dialog(&printer, this);
     dialog.setObjectName(QStringLiteral("printDialog"));
     dialog.setAccessibleName(tr("Print the report"));
-    if (dialog.exec() == QDialog::Accepted)
-        printReport(makeReport(*sources_, path_, clock_(), hiddenLocationColumns()), printer);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (printReport(report, printer) > 0)
+        return true;
+    QMessageBox::warning(this, tr("Dovrin Register"),
+                         tr("The report could not be printed on %1.").arg(printer.printerName()));
+    return false;
 }
 
 // The columns of the locations' table the report leaves out, as the window does.
