@@ -42,16 +42,18 @@ QStringList firstRecord(const std::string& path, const InventoryOptions& options
 class LocationNumbers {
 public:
     std::uint32_t number(std::string_view location, std::vector<std::string>& firstSeen) {
-        if (const auto found = numbers_.find(std::string(location)); found != numbers_.end())
+        key_.assign(location); // in a text of its own kept between rows, without a copy each
+        if (const auto found = numbers_.find(key_); found != numbers_.end())
             return found->second;
         const auto number = static_cast<std::uint32_t>(numbers_.size());
-        numbers_.emplace(location, number);
+        numbers_.emplace(key_, number);
         firstSeen.emplace_back(location);
         return number;
     }
 
 private:
     std::unordered_map<std::string, std::uint32_t> numbers_;
+    std::string key_;
 };
 
 } // namespace
@@ -224,8 +226,8 @@ private:
             loader_.deliver(job_,
                             [&loader = loader_, texts = texts_] { emit loader.started(texts); });
         }
-        for (; notesSent_ < notes_.size(); ++notesSent_)
-            batch_->notes.push_back(notes_[static_cast<std::uint32_t>(notesSent_)]);
+        batch_->notes = notes_.release();
+        keepBlockTight();
         batch_->bytesRead = reader.bytesConsumed();
         batch_->fileSize = reader.bytesTotal();
         batch_->blankRowsSkipped = reader.blankRowsSkipped();
@@ -234,8 +236,27 @@ private:
             emit loader.progress(batch->bytesRead, batch->fileSize);
             emit loader.batchRead(batch);
         });
+        packedBytes_ += batch_->block.size();
         batch_ = std::make_shared<LoadedBatch>();
         batchRows_ = std::min(batchRows_ * 4, largestBatchRows);
+        makeRoom();
+    }
+
+    // Room for a batch of rows as long as the rows so far and an eighth, so that the block
+    // is not copied as it grows row by row.
+    void makeRoom() {
+        batch_->rows.reserve(batchRows_);
+        batch_->results.reserve(batchRows_);
+        if (rowNumber_ > 0)
+            batch_->block.reserve(packedBytes_ / rowNumber_ * batchRows_ * 9 / 8);
+    }
+
+    // The window keeps the block for as long as the inventory is open: without the room left
+    // over, as in the last batch, which is rarely full.
+    void keepBlockTight() {
+        std::string& block = batch_->block;
+        if (block.capacity() > block.size() + block.size() / 8)
+            block.shrink_to_fit();
     }
 
     InventoryLoader& loader_;
@@ -246,7 +267,7 @@ private:
     LocationTotals totals_;
     LocationNumbers locationNumbers_;
     NotePool notes_;
-    std::size_t notesSent_ = 1; // the pool's first note, the empty one, is the window's own
+    std::size_t packedBytes_ = 0; // of the rows sent
     std::uint32_t rowNumber_ = 0;
     std::uint64_t nextFileRow_ = 0; // the file's number of the row that follows the last one
     std::size_t batchRows_ = firstBatchRows;

@@ -415,15 +415,16 @@ std::vector<DueDuty> dutiesDueSoon(const InventoryResults& results) {
     std::vector<DueDuty> due;
     for (std::size_t row = 0; row < results.rows.size(); ++row) {
         const StoredDuties& duties = results.rows[row].duties;
+        const StoredDueStatuses& statuses = results.rows[row].dueStatuses;
         const auto add = [&](std::int32_t day, StatusCode status, const char* duty) {
             const auto known = static_cast<DueStatus>(status);
             if (day != noDueDay && known != DueStatus::notDue)
                 due.push_back({day, row, duty, known});
         };
         if (!duties.leakTestExemption) // an exempt source owes no leak test
-            add(duties.leakTestDay, duties.leakTestStatus, "Leak test");
-        add(duties.inventoryDay, duties.inventoryStatus, "Inventory");
-        add(duties.workingLifeEndDay, duties.workingLifeEndStatus, "End of working life");
+            add(duties.leakTestDay, statuses.leakTest, "Leak test");
+        add(duties.inventoryDay, statuses.inventory, "Inventory");
+        add(duties.workingLifeEndDay, statuses.workingLifeEnd, "End of working life");
     }
     std::ranges::stable_sort(due, {}, &DueDuty::day);
     return due;

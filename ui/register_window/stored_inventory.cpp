@@ -1,5 +1,7 @@
 #include "stored_inventory.h"
 
+#include <iterator>
+
 #include <algorithm>
 #include <chrono>
 
@@ -36,9 +38,20 @@ std::uint32_t NotePool::add(std::string_view note) {
         return 0;
     if (const auto found = index_.find(note); found != index_.end())
         return found->second;
-    const auto index = static_cast<std::uint32_t>(notes_.size());
+    const auto index = static_cast<std::uint32_t>(size());
     index_.emplace(notes_.emplace_back(note), index);
     return index;
+}
+
+std::vector<std::string> NotePool::release() {
+    // The empty note, number 0, is every pool's own.
+    const auto from = notes_.begin() + (first_ == 0 && !notes_.empty() ? 1 : 0);
+    std::vector<std::string> kept(std::make_move_iterator(from),
+                                  std::make_move_iterator(notes_.end()));
+    first_ = static_cast<std::uint32_t>(size());
+    index_.clear();
+    notes_.clear();
+    return kept;
 }
 
 namespace {
@@ -64,23 +77,25 @@ Due restoreDue(std::int32_t day, StatusCode status) {
     return {dayOf(day), static_cast<DueStatus>(status)};
 }
 
-StoredDuties storeDuties(const Duties& duties, NotePool& notes) {
-    StoredDuties stored;
-    storeDue(duties.leakTest, stored.leakTestDay, stored.leakTestStatus);
-    storeDue(duties.inventory, stored.inventoryDay, stored.inventoryStatus);
-    storeDue(duties.workingLifeEnd, stored.workingLifeEndDay, stored.workingLifeEndStatus);
+void storeDuties(const Duties& duties, StoredResult& stored, NotePool& notes) {
+    StoredDuties& days = stored.duties;
+    StoredDueStatuses& statuses = stored.dueStatuses;
+    storeDue(duties.leakTest, days.leakTestDay, statuses.leakTest);
+    storeDue(duties.inventory, days.inventoryDay, statuses.inventory);
+    storeDue(duties.workingLifeEnd, days.workingLifeEndDay, statuses.workingLifeEnd);
     if (duties.leakTestExemption)
-        stored.leakTestExemption = notes.add(*duties.leakTestExemption);
-    return stored;
+        days.leakTestExemption = notes.add(*duties.leakTestExemption);
 }
 
-Duties restoreDuties(const StoredDuties& stored, const NotePool& notes) {
+Duties restoreDuties(const StoredResult& stored, const NotePool& notes) {
+    const StoredDuties& days = stored.duties;
+    const StoredDueStatuses& statuses = stored.dueStatuses;
     Duties duties;
-    duties.leakTest = restoreDue(stored.leakTestDay, stored.leakTestStatus);
-    duties.inventory = restoreDue(stored.inventoryDay, stored.inventoryStatus);
-    duties.workingLifeEnd = restoreDue(stored.workingLifeEndDay, stored.workingLifeEndStatus);
-    if (stored.leakTestExemption != 0)
-        duties.leakTestExemption = std::string_view(notes[stored.leakTestExemption]);
+    duties.leakTest = restoreDue(days.leakTestDay, statuses.leakTest);
+    duties.inventory = restoreDue(days.inventoryDay, statuses.inventory);
+    duties.workingLifeEnd = restoreDue(days.workingLifeEndDay, statuses.workingLifeEnd);
+    if (days.leakTestExemption != 0)
+        duties.leakTestExemption = std::string_view(notes[days.leakTestExemption]);
     return duties;
 }
 
@@ -88,7 +103,7 @@ Duties restoreDuties(const StoredDuties& stored, const NotePool& notes) {
 
 StoredResult storeResult(const SourceResult& result, NotePool& notes) {
     StoredResult stored;
-    stored.duties = storeDuties(result.duties, notes);
+    storeDuties(result.duties, stored, notes);
     stored.categorised = result.categorised;
     stored.note = notes.add(result.note);
     stored.radionuclide = nuclideCode(result.radionuclide);
@@ -117,7 +132,7 @@ SourceResult restoreResult(const StoredResult& stored, const NotePool& notes) {
     SourceResult result;
     result.categorised = stored.categorised;
     result.note = notes[stored.note];
-    result.duties = restoreDuties(stored.duties, notes);
+    result.duties = restoreDuties(stored, notes);
     result.radionuclide = nuclideText(stored.radionuclide);
     if (!stored.categorised)
         return result;

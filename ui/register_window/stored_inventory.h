@@ -42,23 +42,28 @@ std::string_view nuclideText(NuclideCode code);
 inline constexpr std::int32_t noDueDay = std::numeric_limits<std::int32_t>::min();
 using StatusCode = std::uint8_t;
 
-// One source's duties: their due days and statuses, and the leak-test exemption's reason.
+// One source's duties: their due days, and the leak-test exemption's reason.
 struct StoredDuties {
     std::int32_t leakTestDay = noDueDay;
     std::int32_t inventoryDay = noDueDay;
     std::int32_t workingLifeEndDay = noDueDay;
     std::uint32_t leakTestExemption = 0; // place in the note pool; 0: not exempt
-    StatusCode leakTestStatus = 0;
-    StatusCode inventoryStatus = 0;
-    StatusCode workingLifeEndStatus = 0;
+};
+
+// The statuses of those duties, kept beside the result's other one-byte codes rather than in
+// StoredDuties, whose padding would make every result 8 bytes longer.
+struct StoredDueStatuses {
+    StatusCode leakTest = 0;
+    StatusCode inventory = 0;
+    StatusCode workingLifeEnd = 0;
 };
 
 // One source's results; the labels and dates are those of SourceResult.
 struct StoredResult {
-    StoredDuties duties;
     double activityTBq = 0;
     double currentActivityTBq = 0;
     double aOverD = 0;
+    StoredDuties duties;
     std::int32_t nextChangeDay = 0;         // days since 1970-01-01
     std::int32_t nextChangeByAOverDDay = 0; // likewise
     std::uint32_t note = 0;                 // place in the note pool; 0 is the empty note
@@ -69,11 +74,19 @@ struct StoredResult {
     LabelCode initialCategoryByAOverD = 0;
     LabelCode nextLabel = 0;         // 0: no next change
     LabelCode nextLabelByAOverD = 0; // likewise
+    StoredDueStatuses dueStatuses;
     bool recordedCategoryDiffers = false;
     bool categorised = false;
 };
+// A million sources are kept: a byte more for each is a megabyte more.
+static_assert(sizeof(StoredResult) == 64);
 
-// The notes of an inventory, each text kept once.
+// The notes of an inventory by their numbers, 0 the empty note; add keeps each text once.
+// Many notes name a source's own numbers and are kept by one row alone, so the loader's pool
+// hands the notes it kept over with each batch of rows (release) and then looks up only the
+// next batch's, which keeps its lookups in a small table and its memory to one batch; the
+// window's pool keeps each batch's notes in turn (append), so that each keeps the loader's
+// number. A note of two batches is kept twice: a few texts, against a lookup in every note.
 class NotePool {
 public:
     NotePool() { notes_.emplace_back(); }
@@ -82,10 +95,17 @@ public:
     NotePool(NotePool&&) = default;
     NotePool& operator=(NotePool&&) = default;
     std::uint32_t add(std::string_view note);
-    const std::string& operator[](std::uint32_t index) const { return notes_[index]; }
-    std::size_t size() const { return notes_.size(); }
+    // Keeps the note as the next number, as it is: add does not find it.
+    void append(std::string note) { notes_.push_back(std::move(note)); }
+    // The notes kept since the last release (the empty note aside), in the order of their
+    // numbers; the pool then holds and finds none of them, and numbers the next after them.
+    std::vector<std::string> release();
+    // Of a note kept and not released.
+    const std::string& operator[](std::uint32_t index) const { return notes_[index - first_]; }
+    std::size_t size() const { return first_ + notes_.size(); }
 
 private:
+    std::uint32_t first_ = 0;       // the number of notes_.front()
     std::deque<std::string> notes_; // a deque never moves its texts, which index_ views
     std::unordered_map<std::string_view, std::uint32_t> index_;
 };
