@@ -4,6 +4,7 @@
 // first batch small so that the table shows rows at once. Also evaluates the rows already read
 // again at another as-of moment. One job runs at a time: starting one cancels the one before.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -84,6 +85,7 @@ private:
 
     std::jthread thread_;
     std::uint64_t job_ = 0;
+    std::atomic<int> batchesWaiting_ = 0; // sent by the job and not yet kept by the window
     bool busy_ = false;
 };
 

@@ -177,7 +177,7 @@ std::size_t unpackLength(const char*& at) {
 
 } // namespace
 
-void packFields(std::string& block, const std::vector<std::string_view>& fields) {
+void packFields(std::string& block, std::span<const std::string_view> fields) {
     packLength(block, fields.size());
     for (const std::string_view field : fields) {
         packLength(block, field.size());

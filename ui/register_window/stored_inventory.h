@@ -11,6 +11,7 @@
 #include <deque>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -124,7 +125,7 @@ struct RowPlace {
 };
 
 // Appends a row's fields to a block: their number, then each one's length and bytes.
-void packFields(std::string& block, const std::vector<std::string_view>& fields);
+void packFields(std::string& block, std::span<const std::string_view> fields);
 
 // The fields of a row packed by packFields, read from its first byte.
 class PackedFields {
