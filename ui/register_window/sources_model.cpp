@@ -99,8 +99,8 @@ void SourcesModel::append(LoadedBatch& batch) {
     texts_->unreadable.insert(texts_->unreadable.end(), batch.unreadable.begin(),
                               batch.unreadable.end());
     texts_->rowRuns.insert(texts_->rowRuns.end(), batch.rowRuns.begin(), batch.rowRuns.end());
-    for (std::string& note : batch.notes) // numbered by the loader: kept as they come
-        results_->notes.append(std::move(note));
+    for (const std::string& note : batch.notes) // numbered by the loader: kept as they come
+        results_->notes.append(note);
     for (const StoredResult& result : batch.results) {
         results_->rows.push_back(result);
         results_->errors += result.categorised ? 0 : 1;

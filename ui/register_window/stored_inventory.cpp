@@ -1,7 +1,5 @@
 #include "stored_inventory.h"
 
-#include <iterator>
-
 #include <algorithm>
 #include <chrono>
 
@@ -38,19 +36,32 @@ std::uint32_t NotePool::add(std::string_view note) {
         return 0;
     if (const auto found = index_.find(note); found != index_.end())
         return found->second;
-    const auto index = static_cast<std::uint32_t>(size());
-    index_.emplace(notes_.emplace_back(note), index);
-    return index;
+    const auto number = static_cast<std::uint32_t>(size());
+    views_.push_back(keep(note));
+    index_.emplace(views_.back(), number);
+    return number;
+}
+
+std::string_view NotePool::keep(std::string_view note) {
+    constexpr std::size_t blockBytes = 64 * 1024;
+    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < note.size()) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(note.size(), blockBytes));
+    }
+    std::string& block = blocks_.back();
+    const std::size_t at = block.size();
+    block.append(note); // within its room: the block's texts stay where they are
+    return std::string_view(block).substr(at);
 }
 
 std::vector<std::string> NotePool::release() {
     // The empty note, number 0, is every pool's own.
-    const auto from = notes_.begin() + (first_ == 0 && !notes_.empty() ? 1 : 0);
-    std::vector<std::string> kept(std::make_move_iterator(from),
-                                  std::make_move_iterator(notes_.end()));
+    const auto from = views_.begin() + (first_ == 0 && !views_.empty() ? 1 : 0);
+    std::vector<std::string> kept(from, views_.end());
     first_ = static_cast<std::uint32_t>(size());
     index_.clear();
-    notes_.clear();
+    views_.clear();
+    blocks_.clear();
     return kept;
 }
 

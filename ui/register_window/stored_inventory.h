@@ -90,24 +90,29 @@ static_assert(sizeof(StoredResult) == 64);
 // number. A note of two batches is kept twice: a few texts, against a lookup in every note.
 class NotePool {
 public:
-    NotePool() { notes_.emplace_back(); }
-    NotePool(const NotePool&) = delete; // index_ views the texts of this pool
+    NotePool() { views_.emplace_back(); }
+    NotePool(const NotePool&) = delete; // views_ and index_ view the texts of this pool
     NotePool& operator=(const NotePool&) = delete;
     NotePool(NotePool&&) = default;
     NotePool& operator=(NotePool&&) = default;
     std::uint32_t add(std::string_view note);
     // Keeps the note as the next number, as it is: add does not find it.
-    void append(std::string note) { notes_.push_back(std::move(note)); }
+    void append(std::string_view note) { views_.push_back(keep(note)); }
     // The notes kept since the last release (the empty note aside), in the order of their
     // numbers; the pool then holds and finds none of them, and numbers the next after them.
     std::vector<std::string> release();
     // Of a note kept and not released.
-    const std::string& operator[](std::uint32_t index) const { return notes_[index - first_]; }
-    std::size_t size() const { return first_ + notes_.size(); }
+    std::string_view operator[](std::uint32_t index) const { return views_[index - first_]; }
+    std::size_t size() const { return first_ + views_.size(); }
 
 private:
-    std::uint32_t first_ = 0;       // the number of notes_.front()
-    std::deque<std::string> notes_; // a deque never moves its texts, which index_ views
+    std::string_view keep(std::string_view note);
+
+    std::uint32_t first_ = 0; // the number of views_.front()
+    // The texts one after another in blocks that never grow past their room, so that they
+    // never move: a note costs its bytes and its view, not a string and its allocation each.
+    std::deque<std::string> blocks_;
+    std::vector<std::string_view> views_;
     std::unordered_map<std::string_view, std::uint32_t> index_;
 };
 
