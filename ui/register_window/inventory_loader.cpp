@@ -3,7 +3,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <unordered_map>
 
 #include <QMetaObject>
 
@@ -40,24 +39,6 @@ QStringList firstRecord(const std::string& path, const InventoryOptions& options
     const auto record = file.rows().next();
     return record ? qtTexts(record->fields) : QStringList{};
 }
-
-// Numbers the locations in the order of their first appearance.
-class LocationNumbers {
-public:
-    std::uint32_t number(std::string_view location, std::vector<std::string>& firstSeen) {
-        key_.assign(location); // in a text of its own kept between rows, without a copy each
-        if (const auto found = numbers_.find(key_); found != numbers_.end())
-            return found->second;
-        const auto number = static_cast<std::uint32_t>(numbers_.size());
-        numbers_.emplace(key_, number);
-        firstSeen.emplace_back(location);
-        return number;
-    }
-
-private:
-    std::unordered_map<std::string, std::uint32_t> numbers_;
-    std::string key_;
-};
 
 } // namespace
 
@@ -234,7 +215,12 @@ private:
     void add(std::span<const std::string_view> fields, const SourceResult& result,
              const std::string& problem, std::uint64_t fileRow) {
         const std::string_view location = textOf(fields, texts_->columns, Column::location);
-        totals_.add(location, result);
+        // The totals number the locations in the order of their first appearance, as the
+        // window's table of texts keeps them.
+        const std::size_t known = totals_.locations().size();
+        const std::size_t locationPlace = totals_.add(location, result);
+        if (totals_.locations().size() > known)
+            batch_->locations.emplace_back(location);
         if (!problem.empty())
             batch_->unreadable.push_back(rowNumber_);
         if (fileRow != nextFileRow_)
@@ -242,7 +228,7 @@ private:
         nextFileRow_ = fileRow + 1;
         RowPlace place;
         place.offset = static_cast<std::uint32_t>(batch_->block.size());
-        place.location = locationNumbers_.number(location, batch_->locations);
+        place.location = static_cast<std::uint32_t>(locationPlace);
         packFields(batch_->block, fields);
         batch_->rows.push_back(place);
         batch_->results.push_back(storeResult(result, notes_));
@@ -308,7 +294,6 @@ private:
     std::string registerHead_; // of a kept register, as it was read
     std::shared_ptr<InventoryTexts> texts_;
     LocationTotals totals_;
-    LocationNumbers locationNumbers_;
     NotePool notes_;
     std::size_t packedBytes_ = 0;   // of the rows sent
     std::uint32_t rowNumber_ = 0;   // of the rows kept
