@@ -19,7 +19,7 @@ namespace {
 
 // The first batch is small so that the first rows show at once; later ones grow to this.
 constexpr std::size_t firstBatchRows = 256;
-constexpr std::size_t largestBatchRows = 65536;
+constexpr std::size_t largestBatchRows = 16384;
 // Rows looked at for dates written with slashes before the first batch is evaluated.
 constexpr std::size_t rowsCheckedForSlashDates = 1000;
 
@@ -264,7 +264,7 @@ private:
     // At most two batches wait for the window at a time: the workers evaluate faster than the
     // window keeps rows while it paints, and each batch that waits is memory.
     void waitForWindow() {
-        constexpr int mostWaiting = 2;
+        constexpr int mostWaiting = 1;
         for (int waiting = loader_.batchesWaiting_;
              waiting >= mostWaiting && !stop_.stop_requested(); waiting = loader_.batchesWaiting_)
             loader_.batchesWaiting_.wait(waiting);

@@ -33,7 +33,7 @@ struct LoadRequest {
 // Rows read since the last batch.
 struct LoadedBatch {
     std::string block;                 // their packed fields
-    std::vector<RowPlace> rows;        // block numbers are set when the batch is kept
+    std::vector<RowPlace> rows;        // in the block
     std::vector<StoredResult> results; // one per row
     std::vector<std::string> notes; // notes first seen in this batch, in the order of their numbers
     std::vector<std::string> locations; // locations first seen in this batch, likewise

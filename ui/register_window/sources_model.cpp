@@ -88,12 +88,9 @@ void SourcesModel::append(LoadedBatch& batch) {
         return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(batch.rows.size()) - 1);
-    const auto block = static_cast<std::uint32_t>(texts_->blocks.size());
+    texts_->blockFirstRows.push_back(texts_->rows.size());
     texts_->blocks.push_back(std::move(batch.block));
-    for (RowPlace& place : batch.rows) {
-        place.block = block;
-        texts_->rows.push_back(place);
-    }
+    texts_->rows.insert(texts_->rows.end(), batch.rows.begin(), batch.rows.end());
     texts_->locations.insert(texts_->locations.end(), batch.locations.begin(),
                              batch.locations.end());
     texts_->unreadable.insert(texts_->unreadable.end(), batch.unreadable.begin(),

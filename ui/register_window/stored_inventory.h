@@ -122,9 +122,8 @@ StoredResult storeResult(const SourceResult& result, NotePool& notes);
 // sums' terms (A/E, the NRC's fractions) are not kept: the totals per location hold their sums.
 SourceResult restoreResult(const StoredResult& stored, const NotePool& notes);
 
-// Where a row's texts are: a block and the place in it where its fields begin.
+// Where a row's texts are in the block that holds it: the place where its fields begin.
 struct RowPlace {
-    std::uint32_t block = 0;
     std::uint32_t offset = 0;
     std::uint32_t location = 0; // place in the location totals
 };
@@ -163,6 +162,7 @@ struct InventoryTexts {
     };
     std::vector<RowRun> rowRuns;
     std::deque<std::string> blocks;
+    std::vector<std::size_t> blockFirstRows; // the first row of each block: a row's block
     std::deque<RowPlace> rows;
     std::vector<std::string> locations; // in the order of first appearance
     // Of a kept register: the moment its events were read as known at ("now" for all), and its
@@ -183,8 +183,9 @@ struct InventoryTexts {
     }
 
     PackedFields fields(std::size_t row) const {
-        const RowPlace& place = rows[row];
-        return PackedFields(blocks[place.block].data() + place.offset);
+        const auto after = std::upper_bound(blockFirstRows.begin(), blockFirstRows.end(), row);
+        const auto block = static_cast<std::size_t>(after - blockFirstRows.begin()) - 1;
+        return PackedFields(blocks[block].data() + rows[row].offset);
     }
 };
 
