@@ -261,7 +261,7 @@ private:
         makeRoom();
     }
 
-    // At most two batches wait for the window at a time: the workers evaluate faster than the
+    // One batch at most waits for the window at a time: the workers evaluate faster than the
     // window keeps rows while it paints, and each batch that waits is memory.
     void waitForWindow() {
         constexpr int mostWaiting = 1;
