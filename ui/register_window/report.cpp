@@ -761,7 +761,11 @@ void tableCuts(const QTextTable& table, const QAbstractTextDocumentLayout& layou
     const int headerRows = std::min(table.format().headerRowCount(), table.rows() - 1);
     Cut cut;
     if (headerRows > 0) {
-        cut.headerTop = layout.frameBoundingRect(const_cast<QTextTable*>(&table)).top();
+        // Above the header's text by as much as the rows' texts are apart, which takes in its
+        // padding and borders: the table's frame starts below a heading of two lines aligned
+        // to the bottom of its row.
+        const qreal apart = rows[1].top - rows[0].bottom;
+        cut.headerTop = rows[0].top - apart * 5 / 8;
         cut.headerBottom = between(headerRows);
     }
     for (int row = headerRows + 1; row < table.rows(); ++row)
