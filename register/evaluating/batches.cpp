@@ -21,11 +21,12 @@ unsigned workerCount() {
 } // namespace
 
 BatchEvaluator::BatchEvaluator(const ColumnMap& columns, const Evaluation& evaluation,
-                               char separator, Consume consume)
+                               char separator, Consume consume, Output output)
     : columns_(columns)
     , evaluation_(evaluation)
     , separator_(separator)
-    , consume_(std::move(consume)) {
+    , consume_(std::move(consume))
+    , output_(output) {
     const unsigned workers = workerCount();
     // Every worker busy with one batch, one more waiting for each, one being filled.
     slots_.resize(2 * workers + 1);
@@ -171,6 +172,8 @@ void BatchEvaluator::evaluate(RowBatch& batch) const {
         const auto fields = rowFields(batch, row);
         SourceResult& result = batch.results[row];
         evaluateRow(textsOf(fields, columns_).source, batch.problems[row], evaluation_, result);
+        if (output_ == Output::none)
+            continue;
         // A plain line that fits the header holds its fields as they are written out.
         const bool recordedCategory = columns_[Column::recordedCategory].has_value();
         if (batch.plain[row] && batch.problems[row].empty())

@@ -42,8 +42,12 @@ public:
     // Called on the calling thread with each finished batch, in order; false stops the run.
     using Consume = std::function<bool(const RowBatch&)>;
 
+    // Whether the workers write each row's output line, or only evaluate it for a caller that
+    // keeps the results themselves.
+    enum class Output { lines, none };
+
     BatchEvaluator(const ColumnMap& columns, const Evaluation& evaluation, char separator,
-                   Consume consume);
+                   Consume consume, Output output = Output::lines);
     ~BatchEvaluator(); // stops the workers; batches not yet consumed are dropped
     BatchEvaluator(const BatchEvaluator&) = delete;
     BatchEvaluator& operator=(const BatchEvaluator&) = delete;
@@ -78,6 +82,7 @@ private:
     const Evaluation evaluation_;
     const char separator_;
     const Consume consume_;
+    const Output output_;
     std::vector<Slot> slots_;
     std::uint64_t filled_ = 0;   // batches handed to the workers
     std::uint64_t consumed_ = 0; // batches handed back

@@ -30,17 +30,18 @@ bool LocationTotal::raisedByAggregation() const {
     return !sum.empty() && moreSevere(sum, mostSevereSingleCategory);
 }
 
-void LocationTotals::add(std::string_view location, const SourceResult& source) {
+std::size_t LocationTotals::add(std::string_view location, const SourceResult& source) {
     auto entry = index_.find(location);
     if (entry == index_.end()) {
         entry = index_.emplace(std::string(location), totals_.size()).first;
         totals_.emplace_back().location = location;
     }
-    LocationTotal& total = totals_[entry->second];
+    const std::size_t place = entry->second;
+    LocationTotal& total = totals_[place];
     ++total.sources;
     if (!source.categorised) {
         ++total.sourcesWithErrors;
-        return;
+        return place;
     }
     total.sumAOverD += source.aOverD;
     if (source.aOverE)
@@ -52,6 +53,7 @@ void LocationTotals::add(std::string_view location, const SourceResult& source) 
     if (source.categoryByAOverD != total.mostSevereSingleCategory &&
         moreSevere(source.categoryByAOverD, total.mostSevereSingleCategory))
         total.mostSevereSingleCategory = source.categoryByAOverD;
+    return place;
 }
 
 } // namespace dovrin

@@ -39,7 +39,8 @@ struct LocationTotal {
 // number of locations, never with the number of rows.
 class LocationTotals {
 public:
-    void add(std::string_view location, const SourceResult& source);
+    // Adds the source to its location's totals; the location's place in locations().
+    std::size_t add(std::string_view location, const SourceResult& source);
     const std::vector<LocationTotal>& locations() const { return totals_; }
 
 private:

@@ -2,14 +2,22 @@
 // the keyboard, lands the event as the command line's history shows it, or names the field
 // left wrong and records nothing; the History pane shows what history shows.
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QBuffer>
 #include <QDateEdit>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextTable>
 
 #include "calendar.h"
 #include "command_line.h"
@@ -17,6 +25,7 @@
 #include "import_dialog.h"
 #include "qt_text.h"
 #include "record_dialog.h"
+#include "register_reports.h"
 #include "register_window_under_test.h"
 #include "report.h"
 #include "sources_model.h"
@@ -526,6 +535,138 @@ private slots:
         QVERIFY2(record.contains(u"2020-02-01") && record.contains(u"2026-01-10") &&
                      record.contains(u"register: last event 4, hash "),
                  qPrintable(record));
+    }
+
+    // A report of many pages, at A4 and at Letter: no table row is cut by a page's end, and no
+    // heading is the last thing on its page.
+    void reportPagesKeepRowsWhole_data() {
+        QTest::addColumn<int>("report");
+        QTest::addColumn<int>("paper");
+        for (const auto& [paper, name] :
+             {std::pair{QPageSize::A4, "A4"}, {QPageSize::Letter, "Letter"}})
+            for (const auto& [report, kind] : {std::pair{0, "today's"},
+                                               {1, "annual"},
+                                               {2, "transactions"},
+                                               {3, "source record"}})
+                QTest::addRow("%s, %s", kind, name) << report << int(paper);
+    }
+    void reportPagesKeepRowsWhole() {
+        QFETCH(int, report);
+        QFETCH(int, paper);
+        using namespace std::chrono;
+        openRegister();
+        const QString inventory =
+            writeFile(folder_, QStringLiteral("long.csv"), generatedInventory(150));
+        int status = 0;
+        command({"import", path_, inventory, "--on", "2021-01-01", "--by", "Ann", "--commit"},
+                &status);
+        QCOMPARE(status, 0);
+        for (int month = 1; month <= 12; ++month)
+            for (const int day : {3, 10, 17, 28}) {
+                command({"record", path_, "leak-test", "--source", "A", "--on",
+                         QStringLiteral("2022-%1-%2")
+                             .arg(month, 2, 10, QChar(u'0'))
+                             .arg(day, 2, 10, QChar(u'0')),
+                         "--outcome", "pass", "--tester", "Lab of the east wing", "--by", "Ann"},
+                        &status);
+                QCOMPARE(status, 0);
+            }
+        QSignalSpy loaded(window_.get(), &dovrin::RegisterWindow::inventoryLoaded);
+        window_->reload();
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 60000);
+        QString error;
+        const std::string file = QFile::encodeName(path_).toStdString();
+        const auto* sources = window_->findChild<dovrin::SourcesModel*>();
+        const std::optional<dovrin::Report> made =
+            report == 0   ? dovrin::makeReport(*sources, path_, midnight)
+            : report == 1 ? dovrin::makeAnnualInventory(*sources, path_, midnight, 2025)
+            : report == 2 ? dovrin::makeTransactionsReport(file, 2020y / 1 / 1, 2026y / 12 / 31,
+                                                           std::nullopt, midnight, error)
+                          : dovrin::makeSourceRecord(file, "A", std::nullopt, midnight, error);
+        QVERIFY2(made, qPrintable(error));
+
+        QBuffer pdf;
+        pdf.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&pdf);
+        dovrin::setReportPage(writer, QPageSize(QPageSize::PageSizeId(paper)));
+        const dovrin::LaidOutReport laidOut = dovrin::layOutReport(*made, writer);
+        const auto& pages = laidOut.pages;
+        QVERIFY(pages.size() > 1);
+        // The page that holds all of a part of the text, or -1.
+        const auto pageOf = [&pages](QRectF part) {
+            const auto page = std::ranges::find_if(pages, [&](const dovrin::PageSlice& slice) {
+                return slice.top <= part.top() && part.bottom() <= slice.bottom;
+            });
+            return page == pages.end() ? -1 : int(page - pages.begin());
+        };
+        const QTextDocument& document = *laidOut.document;
+        const QAbstractTextDocumentLayout& layout = *document.documentLayout();
+        const auto rowRect = [&layout](const QTextTable& table, int row) {
+            QRectF rect;
+            for (int column = 0; column < table.columns(); ++column) {
+                const QTextTableCell cell = table.cellAt(row, column);
+                for (auto block = cell.firstCursorPosition().block();
+                     block.position() <= cell.lastCursorPosition().position(); block = block.next())
+                    rect |= layout.blockBoundingRect(block);
+            }
+            return rect;
+        };
+        // What follows a heading: the first line of a block, or a table's first row after its
+        // header rows.
+        const auto firstOf = [&](QTextFrame::iterator item) {
+            if (const auto* table = qobject_cast<QTextTable*>(item.currentFrame()))
+                return rowRect(*table,
+                               std::min(table->format().headerRowCount(), table->rows() - 1));
+            const QRectF block = layout.blockBoundingRect(item.currentBlock());
+            return QRectF(block.topLeft(),
+                          QSizeF(block.width(), item.currentBlock().layout()->lineAt(0).height()));
+        };
+        int rows = 0, headings = 0;
+        for (auto item = document.rootFrame()->begin(); !item.atEnd(); ++item) {
+            if (const auto* table = qobject_cast<QTextTable*>(item.currentFrame())) {
+                for (int row = 0; row < table->rows(); ++row, ++rows)
+                    QVERIFY2(pageOf(rowRect(*table, row)) >= 0,
+                             qPrintable(QStringLiteral("row %1 of a table is cut").arg(row)));
+                continue;
+            }
+            const QTextBlock heading = item.currentBlock();
+            if (heading.blockFormat().headingLevel() == 0)
+                continue;
+            ++headings;
+            auto next = item;
+            do
+                ++next;
+            while (!next.atEnd() && !next.currentFrame() && next.currentBlock().length() <= 1);
+            QVERIFY2(next.atEnd() || pageOf(layout.blockBoundingRect(heading) | firstOf(next)) >= 0,
+                     qPrintable(heading.text() + QStringLiteral(" stands alone at a page's foot")));
+        }
+        QVERIFY(rows > 40 && headings > 0);
+    }
+
+    // Each of the register's reports prints from File > Print for the Regulator: the print
+    // dialog opens once the report is made, and cancelling it prints nothing.
+    void printRegisterReport_data() {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("annual inventory") << QStringLiteral("printAnnualAction");
+        QTest::newRow("transactions") << QStringLiteral("printTransactionsAction");
+        QTest::newRow("source record") << QStringLiteral("printSourceRecordAction");
+    }
+    void printRegisterReport() {
+        QFETCH(QString, action);
+        openRegister();
+        DialogAnswerer answerer; // the year of the annual inventory as proposed
+        QStringList shown;
+        answerer.answer = [&shown](QDialog& dialog) {
+            shown << dialog.objectName();
+            qobject_cast<QInputDialog*>(&dialog) ? dialog.accept() : dialog.reject();
+        };
+        QSignalSpy exported(window_.get(), &dovrin::RegisterWindow::exported);
+        auto* print = window_->findChild<QAction*>(action);
+        QVERIFY(print && print->isEnabled());
+        print->trigger();
+        QTRY_COMPARE(exported.count(), 1);
+        QCOMPARE(exported.first(), (QVariantList{QString(), false}));
+        QVERIFY2(shown.endsWith(QStringLiteral("printDialog")), qPrintable(shown.join(u',')));
     }
 
     // The History pane's rows are history's, a voided event struck through.

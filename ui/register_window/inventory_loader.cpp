@@ -1,10 +1,12 @@
 #include "inventory_loader.h"
 
 #include <memory>
-#include <unordered_map>
+#include <span>
+#include <string>
 
 #include <QMetaObject>
 
+#include "batches.h"
 #include "events.h"
 #include "fold.h"
 #include "inventory_input.h"
@@ -17,7 +19,7 @@ namespace {
 
 // The first batch is small so that the first rows show at once; later ones grow to this.
 constexpr std::size_t firstBatchRows = 256;
-constexpr std::size_t largestBatchRows = 65536;
+constexpr std::size_t largestBatchRows = 16384;
 // Rows looked at for dates written with slashes before the first batch is evaluated.
 constexpr std::size_t rowsCheckedForSlashDates = 1000;
 
@@ -38,22 +40,6 @@ QStringList firstRecord(const std::string& path, const InventoryOptions& options
     return record ? qtTexts(record->fields) : QStringList{};
 }
 
-// Numbers the locations in the order of their first appearance.
-class LocationNumbers {
-public:
-    std::uint32_t number(std::string_view location, std::vector<std::string>& firstSeen) {
-        if (const auto found = numbers_.find(std::string(location)); found != numbers_.end())
-            return found->second;
-        const auto number = static_cast<std::uint32_t>(numbers_.size());
-        numbers_.emplace(location, number);
-        firstSeen.emplace_back(location);
-        return number;
-    }
-
-private:
-    std::unordered_map<std::string, std::uint32_t> numbers_;
-};
-
 } // namespace
 
 InventoryLoader::InventoryLoader(QObject* parent)
@@ -68,8 +54,11 @@ void InventoryLoader::cancel() {
     busy_ = false;
     if (thread_.joinable()) {
         thread_.request_stop();
+        batchesWaiting_ = 0; // a job waiting for the window goes on, to its end
+        batchesWaiting_.notify_all();
         thread_.join();
     }
+    batchesWaiting_ = 0; // the batches still on their way are not the next job's
 }
 
 template <class Call> void InventoryLoader::deliver(std::uint64_t job, Call call) {
@@ -99,6 +88,7 @@ public:
         , request_(request) {}
 
     void run(std::stop_token stop) {
+        stop_ = stop;
         if (store::isStoreLocation(request_.path))
             return runRegister(stop);
         InventoryFile file;
@@ -125,21 +115,41 @@ private:
         read(rows, stop);
     }
 
+    // The rows are evaluated on every core by the command line's own batches, as it evaluates
+    // them, and kept here in their order; a plain line is split by the workers, except while
+    // the dates of the first rows are looked at, which needs the row read here.
     void read(RowSource& rows, std::stop_token stop) {
         InventoryReader reader(rows, request_.options);
         if (!reader.readHeader())
             return askForColumns(reader.error(), qtTexts(reader.header()));
         keepHeader(reader);
         checkingDates_ = request_.askAboutSlashDates && texts_->columns[Column::manufactured];
+        BatchEvaluator evaluator(
+            texts_->columns, request_.evaluation, reader.separator(),
+            [&](const RowBatch& batch) {
+                for (std::size_t row = 0; row < batch.rows(); ++row) {
+                    add(evaluator.rowFields(batch, row), batch.results[row], batch.problems[row],
+                        batch.numbers[row]);
+                    if (batch_->rows.size() >= batchRows_)
+                        send(reader);
+                }
+                return !stop.stop_requested();
+            },
+            BatchEvaluator::Output::none);
         InventoryRow row;
-        while (!stop.stop_requested() && reader.next(row)) {
+        for (bool going = true; going && !stop.stop_requested();) {
+            if (!checkingDates_)
+                if (const auto line = reader.nextPlainLine()) {
+                    going = evaluator.add(*line);
+                    continue;
+                }
+            if (!reader.next(row))
+                break;
             if (checkingDates_ && !datesReadAlike(row, reader))
                 return;
-            add(row);
-            if (batch_->rows.size() >= batchRows_ && !checkingDates_)
-                send(reader);
+            going = evaluator.add(row);
         }
-        if (stop.stop_requested())
+        if (stop.stop_requested() || !evaluator.finish())
             return;
         if (const std::string readError = reader.readError(); !readError.empty())
             return fail(QStringLiteral("It could not be read to its end: %1.")
@@ -199,22 +209,29 @@ private:
             });
             return false;
         }
-        checkingDates_ = rowNumber_ < rowsCheckedForSlashDates;
+        checkingDates_ = ++rowsChecked_ < rowsCheckedForSlashDates;
         return true;
     }
 
-    void add(const InventoryRow& row) {
-        const SourceResult result = evaluateRow(row, request_.evaluation);
-        totals_.add(row.location, result);
-        if (!row.problem.empty())
+    // Keeps an evaluated row: its fields, where it is in the file, and its result.
+    void add(std::span<const std::string_view> fields, const SourceResult& result,
+             const std::string& problem, std::uint64_t fileRow) {
+        const std::string_view location = textOf(fields, texts_->columns, Column::location);
+        // The totals number the locations in the order of their first appearance, as the
+        // window's table of texts keeps them.
+        const std::size_t known = totals_.locations().size();
+        const std::size_t locationPlace = totals_.add(location, result);
+        if (totals_.locations().size() > known)
+            batch_->locations.emplace_back(location);
+        if (!problem.empty())
             batch_->unreadable.push_back(rowNumber_);
-        if (row.number != nextFileRow_)
-            batch_->rowRuns.push_back({rowNumber_, row.number});
-        nextFileRow_ = row.number + 1;
+        if (fileRow != nextFileRow_)
+            batch_->rowRuns.push_back({rowNumber_, fileRow});
+        nextFileRow_ = fileRow + 1;
         RowPlace place;
         place.offset = static_cast<std::uint32_t>(batch_->block.size());
-        place.location = locationNumbers_.number(row.location, batch_->locations);
-        packFields(batch_->block, {row.fields.begin(), row.fields.end()});
+        place.location = static_cast<std::uint32_t>(locationPlace);
+        packFields(batch_->block, fields);
         batch_->rows.push_back(place);
         batch_->results.push_back(storeResult(result, notes_));
         ++rowNumber_;
@@ -226,31 +243,64 @@ private:
             loader_.deliver(job_,
                             [&loader = loader_, texts = texts_] { emit loader.started(texts); });
         }
-        for (; notesSent_ < notes_.size(); ++notesSent_)
-            batch_->notes.push_back(notes_[static_cast<std::uint32_t>(notesSent_)]);
+        batch_->notes = notes_.release();
+        keepBlockTight();
+        waitForWindow();
+        ++loader_.batchesWaiting_;
         batch_->bytesRead = reader.bytesConsumed();
         batch_->fileSize = reader.bytesTotal();
         batch_->blankRowsSkipped = reader.blankRowsSkipped();
         batch_->totalsRowsSkipped = reader.totalsRows().size();
         loader_.deliver(job_, [&loader = loader_, batch = batch_] {
+            --loader.batchesWaiting_;
+            loader.batchesWaiting_.notify_all();
             emit loader.progress(batch->bytesRead, batch->fileSize);
             emit loader.batchRead(batch);
         });
+        packedBytes_ += batch_->block.size();
         batch_ = std::make_shared<LoadedBatch>();
         batchRows_ = std::min(batchRows_ * 4, largestBatchRows);
+        makeRoom();
+    }
+
+    // One batch at most waits for the window at a time: the workers evaluate faster than the
+    // window keeps rows while it paints, and each batch that waits is memory.
+    void waitForWindow() {
+        constexpr int mostWaiting = 1;
+        for (int waiting = loader_.batchesWaiting_;
+             waiting >= mostWaiting && !stop_.stop_requested(); waiting = loader_.batchesWaiting_)
+            loader_.batchesWaiting_.wait(waiting);
+    }
+
+    // Room for a batch of rows as long as the rows so far and a thirty-second, so that the block
+    // is not copied as it grows row by row.
+    void makeRoom() {
+        batch_->rows.reserve(batchRows_);
+        batch_->results.reserve(batchRows_);
+        if (rowNumber_ > 0)
+            batch_->block.reserve(packedBytes_ / rowNumber_ * batchRows_ * 33 / 32);
+    }
+
+    // The window keeps the block for as long as the inventory is open: without the room left
+    // over, as in the last batch, which is rarely full.
+    void keepBlockTight() {
+        std::string& block = batch_->block;
+        if (block.capacity() > block.size() + block.size() / 16)
+            block.shrink_to_fit();
     }
 
     InventoryLoader& loader_;
+    std::stop_token stop_;
     const std::uint64_t job_;
     const LoadRequest& request_;
     std::string registerHead_; // of a kept register, as it was read
     std::uint64_t registerSeq_ = 0;
     std::shared_ptr<InventoryTexts> texts_;
     LocationTotals totals_;
-    LocationNumbers locationNumbers_;
     NotePool notes_;
-    std::size_t notesSent_ = 1; // the pool's first note, the empty one, is the window's own
-    std::uint32_t rowNumber_ = 0;
+    std::size_t packedBytes_ = 0;   // of the rows sent
+    std::uint32_t rowNumber_ = 0;   // of the rows kept
+    std::size_t rowsChecked_ = 0;   // for their dates
     std::uint64_t nextFileRow_ = 0; // the file's number of the row that follows the last one
     std::size_t batchRows_ = firstBatchRows;
     std::shared_ptr<LoadedBatch> batch_ = std::make_shared<LoadedBatch>();

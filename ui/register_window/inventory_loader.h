@@ -4,6 +4,7 @@
 // first batch small so that the table shows rows at once. Also evaluates the rows already read
 // again at another as-of moment. One job runs at a time: starting one cancels the one before.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -32,7 +33,7 @@ struct LoadRequest {
 // Rows read since the last batch.
 struct LoadedBatch {
     std::string block;                 // their packed fields
-    std::vector<RowPlace> rows;        // block numbers are set when the batch is kept
+    std::vector<RowPlace> rows;        // in the block
     std::vector<StoredResult> results; // one per row
     std::vector<std::string> notes; // notes first seen in this batch, in the order of their numbers
     std::vector<std::string> locations; // locations first seen in this batch, likewise
@@ -84,6 +85,7 @@ private:
 
     std::jthread thread_;
     std::uint64_t job_ = 0;
+    std::atomic<int> batchesWaiting_ = 0; // sent by the job and not yet kept by the window
     bool busy_ = false;
 };
 

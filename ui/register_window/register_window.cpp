@@ -110,6 +110,7 @@ void RegisterWindow::createActions() {
     printAction_ = file->addAction(tr("&Print…"), this, &RegisterWindow::print);
     printAction_->setShortcut(QKeySequence::Print);
     printAction_->setObjectName(QStringLiteral("printAction"));
+    createPrintRegisterMenu(file);
     file->addSeparator();
     quitAction_ = file->addAction(tr("&Quit"), this, &QWidget::close);
     quitAction_->setShortcut(QKeySequence::Quit);

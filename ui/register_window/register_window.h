@@ -78,7 +78,8 @@ public:
     // on Commit.
     void importInventory(const QString& inventory);
     // Writes the annual inventory of the year as a PDF: the register read again as of its 31
-    // December, then the report; exported() says when it is written.
+    // December, then the report; exported() says when it is written. With no path, each of
+    // these reports is printed instead, on the printer chosen, as the same pages as its PDF.
     void exportAnnualInventory(int year, const QString& path);
     // Write the transactions of a period, or the record of one source, as a PDF; exported()
     // says whether it was written.
@@ -157,12 +158,17 @@ private:
     void chooseAndExportReport();
     void print();
     std::vector<int> hiddenLocationColumns() const;
+    std::optional<int> chooseAnnualYear(); // none when cancelled
     void chooseAndExportAnnual();
+    void createPrintRegisterMenu(QMenu* file);
     void writeAnnualInventory();
     void chooseAndExportTransactions();
     void chooseAndExportSourceRecord();
     void writeRegisterReport(const std::optional<Report>& report, const QString& error,
                              const QString& path);
+    // Prints the report on the printer chosen in the print dialog, on the report's paper;
+    // whether it was printed.
+    bool printOnChosenPrinter(const Report& report, const QString& name);
     int lastEndedYear() const; // by the window's clock
 
     // window_settings.cpp, recent_files.cpp: what is remembered between runs.
@@ -202,6 +208,7 @@ private:
     QAction* annualAction_ = nullptr;
     QAction* transactionsAction_ = nullptr;
     QAction* sourceRecordAction_ = nullptr;
+    QMenu* printRegisterMenu_ = nullptr; // the register's reports, to print
     // The annual inventory waiting for the register to be read as of its 31 December.
     struct AnnualInventory {
         int year = 0;

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <numeric>
 #include <optional>
 
@@ -18,7 +19,11 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <QTextTable>
 #include <QUrl>
 
 #include "activity_units.h"
@@ -410,15 +415,16 @@ std::vector<DueDuty> dutiesDueSoon(const InventoryResults& results) {
     std::vector<DueDuty> due;
     for (std::size_t row = 0; row < results.rows.size(); ++row) {
         const StoredDuties& duties = results.rows[row].duties;
+        const StoredDueStatuses& statuses = results.rows[row].dueStatuses;
         const auto add = [&](std::int32_t day, StatusCode status, const char* duty) {
             const auto known = static_cast<DueStatus>(status);
             if (day != noDueDay && known != DueStatus::notDue)
                 due.push_back({day, row, duty, known});
         };
         if (!duties.leakTestExemption) // an exempt source owes no leak test
-            add(duties.leakTestDay, duties.leakTestStatus, "Leak test");
-        add(duties.inventoryDay, duties.inventoryStatus, "Inventory");
-        add(duties.workingLifeEndDay, duties.workingLifeEndStatus, "End of working life");
+            add(duties.leakTestDay, statuses.leakTest, "Leak test");
+        add(duties.inventoryDay, statuses.inventory, "Inventory");
+        add(duties.workingLifeEndDay, statuses.workingLifeEnd, "End of working life");
     }
     std::ranges::stable_sort(due, {}, &DueDuty::day);
     return due;
@@ -690,39 +696,200 @@ Report makeReport(const SourcesModel& sources, const QString& path, LocalTime ma
     return report;
 }
 
-int printReport(const Report& report, QPagedPaintDevice& device) {
-    QTextDocument document;
+namespace {
+
+// The page of device: the small font of its running line and foot, their height, and the body
+// between them where the report's text goes.
+struct PageFrame {
+    QFont small;
+    qreal line = 0;
+    QRectF page, body;
+};
+
+PageFrame pageFrame(const QTextDocument& document, QPagedPaintDevice& device) {
+    PageFrame frame;
+    frame.small = document.defaultFont();
+    frame.small.setPointSizeF(7.5);
+    frame.line = QFontMetricsF(frame.small, &device).height();
+    frame.page = QRectF(0, 0, device.width(), device.height());
+    const qreal band = frame.line * 2; // the running line and the foot, each with a gap
+    frame.body = frame.page.adjusted(0, band, 0, -band);
+    return frame;
+}
+
+// A place where a page may end, and the header rows of the table it is in, which the next page
+// repeats.
+struct Cut {
+    qreal at = 0;
+    qreal headerTop = 0, headerBottom = 0;
+};
+
+// The text of a table's cell.
+QString cellText(const QTextTableCell& cell) {
+    QTextCursor cursor = cell.firstCursorPosition();
+    cursor.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+    return cursor.selectedText();
+}
+
+// Where a table may go on to the next page: between two rows, midway between the texts of the
+// one and the other so that their borders stay with them, but not after its header rows nor
+// before a row whose first cell is empty, the note of the row above.
+void tableCuts(const QTextTable& table, const QAbstractTextDocumentLayout& layout,
+               std::vector<Cut>& cuts) {
+    struct Extent {
+        qreal top = std::numeric_limits<qreal>::max();
+        qreal bottom = std::numeric_limits<qreal>::lowest();
+    };
+    std::vector<Extent> rows(static_cast<std::size_t>(table.rows()));
+    for (int row = 0; row < table.rows(); ++row)
+        for (int column = 0; column < table.columns(); ++column) {
+            const QTextTableCell cell = table.cellAt(row, column);
+            if (cell.row() != row || cell.column() != column) // spanned from another
+                continue;
+            Extent& extent = rows[static_cast<std::size_t>(row)];
+            extent.top = std::min(
+                extent.top, layout.blockBoundingRect(cell.firstCursorPosition().block()).top());
+            extent.bottom =
+                std::max(extent.bottom,
+                         layout.blockBoundingRect(cell.lastCursorPosition().block()).bottom());
+        }
+    const auto between = [&rows](int row) {
+        return (rows[static_cast<std::size_t>(row) - 1].bottom +
+                rows[static_cast<std::size_t>(row)].top) /
+               2;
+    };
+    const int headerRows = std::min(table.format().headerRowCount(), table.rows() - 1);
+    Cut cut;
+    if (headerRows > 0) {
+        // Above the header's text by as much as the rows' texts are apart, which takes in its
+        // padding and borders: the table's frame starts below a heading of two lines aligned
+        // to the bottom of its row.
+        const qreal apart = rows[1].top - rows[0].bottom;
+        cut.headerTop = rows[0].top - apart * 5 / 8;
+        cut.headerBottom = between(headerRows);
+    }
+    for (int row = headerRows + 1; row < table.rows(); ++row)
+        if (!cellText(table.cellAt(row, 0)).isEmpty()) {
+            cut.at = between(row);
+            cuts.push_back(cut);
+        }
+}
+
+// Every place where a page may end, from the top down, the document's end the last.
+std::vector<Cut> cutsOf(const QTextDocument& document) {
+    const QAbstractTextDocumentLayout& layout = *document.documentLayout();
+    std::vector<Cut> cuts;
+    bool afterHeading = false; // which needs something of its section on its page
+    for (auto item = document.rootFrame()->begin(); !item.atEnd(); ++item) {
+        if (QTextFrame* frame = item.currentFrame()) {
+            if (!afterHeading)
+                cuts.push_back({layout.frameBoundingRect(frame).top()});
+            if (const auto* table = qobject_cast<const QTextTable*>(frame))
+                tableCuts(*table, layout, cuts);
+            afterHeading = false;
+            continue;
+        }
+        const QTextBlock block = item.currentBlock();
+        if (block.length() <= 1) // an empty block between two others is neither
+            continue;
+        const QRectF rect = layout.blockBoundingRect(block);
+        if (!afterHeading)
+            cuts.push_back({rect.top()});
+        const QTextLayout& lines = *block.layout();
+        for (int line = 1; line < lines.lineCount(); ++line)
+            cuts.push_back({rect.top() + lines.lineAt(line).y()});
+        afterHeading = block.blockFormat().headingLevel() > 0;
+    }
+    cuts.push_back({document.size().height()});
+    std::ranges::stable_sort(cuts, {}, &Cut::at);
+    return cuts;
+}
+
+// The pages of a text laid out as one long page, each at most height tall with the header rows
+// it repeats: each ends at the last cut that fits.
+std::vector<PageSlice> pagesOf(const std::vector<Cut>& cuts, qreal height) {
+    std::vector<PageSlice> pages;
+    if (height <= 0)
+        return pages;
+    const qreal end = cuts.back().at;
+    PageSlice page;
+    while (page.top < end) {
+        qreal room = height - (page.headerBottom - page.headerTop);
+        if (room <= height / 4) { // header rows that leave almost no room are not repeated
+            page.headerTop = page.headerBottom = 0;
+            room = height;
+        }
+        const auto beyond = std::ranges::upper_bound(cuts, page.top + room, {}, &Cut::at);
+        Cut cut{page.top + room}; // a part taller than a page is cut where the page ends
+        if (beyond != cuts.begin() && std::prev(beyond)->at > page.top)
+            cut = *std::prev(beyond);
+        page.bottom = std::min(cut.at, end);
+        pages.push_back(page);
+        page = {cut.at, 0, cut.headerTop, cut.headerBottom};
+    }
+    return pages;
+}
+
+// Draws the part of the document from top to bottom with its top at the point at. Qt draws
+// every line that touches the part's edges, and a PDF keeps the text of a line drawn outside its
+// clip, which its readers find and copy: the part drawn stops a device pixel short of each cut,
+// where nothing is, so that a line beside the cut is drawn on its own page only.
+void drawPart(QPainter& painter, QTextDocument& document, qreal top, qreal bottom, QPointF at) {
+    constexpr qreal shortOfCut = 1;
+    painter.save();
+    painter.translate(at.x(), at.y() - top);
+    document.drawContents(
+        &painter, QRectF(0, top + shortOfCut, document.textWidth(), bottom - top - 2 * shortOfCut));
+    painter.restore();
+}
+
+} // namespace
+
+void setReportPage(QPagedPaintDevice& device, const QPageSize& size) {
+    device.setPageSize(size);
+    device.setPageOrientation(QPageLayout::Landscape);
+    device.setPageMargins(QMarginsF(pageMargin, pageMargin, pageMargin, pageMargin),
+                          QPageLayout::Millimeter);
+}
+
+LaidOutReport layOutReport(const Report& report, QPagedPaintDevice& device) {
+    LaidOutReport laidOut{std::make_unique<QTextDocument>(), {}};
+    QTextDocument& document = *laidOut.document;
     document.documentLayout()->setPaintDevice(&device); // the device's own font metrics
     document.setDocumentMargin(0);
     for (const auto& [name, picture] : report.pictures)
         document.addResource(QTextDocument::ImageResource, QUrl(name), picture);
     document.setHtml(report.html);
+    const PageFrame frame = pageFrame(document, device);
+    // One long page: Qt's own pages would break rows and leave headings at a page's foot.
+    document.setTextWidth(frame.body.width());
+    laidOut.pages = pagesOf(cutsOf(document), frame.body.height());
+    return laidOut;
+}
 
-    QFont small = document.defaultFont();
-    small.setPointSizeF(7.5);
-    const QFontMetricsF metrics(small, &device);
-    const QRectF page(0, 0, device.width(), device.height());
-    const qreal band = metrics.height() * 2; // the running line and the foot, each with a gap
-    const QRectF body = page.adjusted(0, band, 0, -band);
-    document.setPageSize(body.size());
-    const int pages = document.pageCount();
-
+int printReport(const Report& report, QPagedPaintDevice& device) {
+    const LaidOutReport laidOut = layOutReport(report, device);
+    QTextDocument& document = *laidOut.document;
+    const PageFrame frame = pageFrame(document, device);
+    const auto pages = static_cast<int>(laidOut.pages.size());
     QPainter painter(&device);
-    if (!painter.isActive())
+    if (!painter.isActive() || pages == 0)
         return 0;
+    const QRectF& page = frame.page;
+    const qreal band = frame.line * 2;
     for (int number = 1; number <= pages; ++number) {
         if (number > 1)
             device.newPage();
-        const QRectF shown(0, (number - 1) * body.height(), body.width(), body.height());
-        painter.save();
-        painter.translate(body.left(), body.top() - shown.top());
-        document.drawContents(&painter, shown);
-        painter.restore();
+        const PageSlice& slice = laidOut.pages[static_cast<std::size_t>(number) - 1];
+        const qreal header = slice.headerBottom - slice.headerTop;
+        if (header > 0)
+            drawPart(painter, document, slice.headerTop, slice.headerBottom, frame.body.topLeft());
+        drawPart(painter, document, slice.top, slice.bottom,
+                 frame.body.topLeft() + QPointF(0, header));
 
-        painter.setFont(small);
-        const QRectF top(page.left(), page.top(), page.width(), metrics.height());
-        const QRectF foot(page.left(), page.bottom() - metrics.height(), page.width(),
-                          metrics.height());
+        painter.setFont(frame.small);
+        const QRectF top(page.left(), page.top(), page.width(), frame.line);
+        const QRectF foot(page.left(), page.bottom() - frame.line, page.width(), frame.line);
         painter.drawText(top, Qt::AlignLeft | Qt::AlignTop, report.running);
         painter.drawText(top, Qt::AlignRight | Qt::AlignTop, report.title);
         painter.drawText(foot, Qt::AlignLeft | Qt::AlignBottom, report.madeBy);
@@ -745,10 +912,7 @@ QString writeReportPdf(const Report& report, const QString& title, const QString
         QPdfWriter writer(&file);
         writer.setTitle(title);
         writer.setCreator(programName);
-        writer.setPageSize(reportPageSize(QLocale()));
-        writer.setPageOrientation(QPageLayout::Landscape);
-        writer.setPageMargins(QMarginsF(pageMargin, pageMargin, pageMargin, pageMargin),
-                              QPageLayout::Millimeter);
+        setReportPage(writer, reportPageSize(QLocale()));
         if (printReport(report, writer) == 0)
             return text("The report could not be laid out on the page.");
     }

@@ -6,6 +6,7 @@
 // Numbers are written to three significant digits with their unit, in columns of their own; the
 // CSV export keeps them whole. Every page names the inventory and says "page N of M".
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,7 @@
 
 class QLocale;
 class QPagedPaintDevice;
+class QTextDocument;
 
 namespace dovrin {
 
@@ -58,8 +60,30 @@ QString activityText(double tbq);
 // A4 elsewhere.
 QPageSize reportPageSize(const QLocale& locale);
 
+// Sets the report's paper on device: landscape, with the report's margins.
+void setReportPage(QPagedPaintDevice& device, const QPageSize& size);
+
+// One page of the report laid out as one long page: the part from top to bottom, in the
+// document's coordinates, under the header rows of a table it goes on with, drawn first
+// (headerTop equal to headerBottom: none).
+struct PageSlice {
+    qreal top = 0, bottom = 0;
+    qreal headerTop = 0, headerBottom = 0;
+};
+
+// The report laid out for device: its text as one long page as wide as the page's body, and
+// its pages. A page ends only between a table's rows (a row and the note under it are one),
+// between a paragraph's lines, or between blocks, never right after a heading or a table's
+// header rows; a part taller than a page alone is cut where the page ends.
+struct LaidOutReport {
+    std::unique_ptr<QTextDocument> document;
+    std::vector<PageSlice> pages;
+};
+LaidOutReport layOutReport(const Report& report, QPagedPaintDevice& device);
+
 // Lays the report out on the pages of device, each with the running line at its top and its
-// number and the number of pages at its foot; the number of pages.
+// number and the number of pages at its foot; the number of pages. Printing and the PDF share
+// it, so that both are the same pages.
 int printReport(const Report& report, QPagedPaintDevice& device);
 
 // Writes the report as a PDF file, landscape on the locale's paper, complete or not at all; the

@@ -126,13 +126,14 @@ bool patchSource(SourcesModel& sources, std::string_view id, const SourceRow& ro
     if (row.fields) {
         changed.push_back(row.location);
         std::string block;
-        packFields(block, {row.fields->begin(), row.fields->end()});
+        const std::vector<std::string_view> fields(row.fields->begin(), row.fields->end());
+        packFields(block, fields);
         RowPlace at;
         at.location = numberLocation(texts, results, row.location);
         if (shown)
-            sources.replaceSourceRow(place, std::move(block), at, row.result);
+            sources.replaceSourceRow(place, block, at, row.result);
         else
-            sources.insertSourceRow(place, std::move(block), at, row.result);
+            sources.insertSourceRow(place, block, at, row.result);
     } else if (shown) {
         sources.removeSourceRow(place);
     }

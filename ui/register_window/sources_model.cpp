@@ -88,19 +88,16 @@ void SourcesModel::append(LoadedBatch& batch) {
         return;
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(batch.rows.size()) - 1);
-    const auto block = static_cast<std::uint32_t>(texts_->blocks.size());
+    texts_->blockFirstRows.push_back(texts_->rows.size());
     texts_->blocks.push_back(std::move(batch.block));
-    for (RowPlace& place : batch.rows) {
-        place.block = block;
-        texts_->rows.push_back(place);
-    }
+    texts_->rows.insert(texts_->rows.end(), batch.rows.begin(), batch.rows.end());
     texts_->locations.insert(texts_->locations.end(), batch.locations.begin(),
                              batch.locations.end());
     texts_->unreadable.insert(texts_->unreadable.end(), batch.unreadable.begin(),
                               batch.unreadable.end());
     texts_->rowRuns.insert(texts_->rowRuns.end(), batch.rowRuns.begin(), batch.rowRuns.end());
-    for (const std::string& note : batch.notes)
-        results_->notes.add(note);
+    for (const std::string& note : batch.notes) // numbered by the loader: kept as they come
+        results_->notes.append(note);
     for (const StoredResult& result : batch.results) {
         results_->rows.push_back(result);
         results_->errors += result.categorised ? 0 : 1;
@@ -120,10 +117,13 @@ void SourcesModel::setLocations(std::vector<LocationTotal> locations) {
         results_->locations = std::move(locations);
 }
 
-void SourcesModel::replaceSourceRow(std::size_t row, std::string block, RowPlace place,
+// A row patched in takes its fields to the end of the block that holds its place: the rows'
+// places are offsets, so the block may grow, and every other row keeps its block.
+void SourcesModel::replaceSourceRow(std::size_t row, std::string_view packed, RowPlace place,
                                     StoredResult result) {
-    place.block = static_cast<std::uint32_t>(texts_->blocks.size());
-    texts_->blocks.push_back(std::move(block));
+    std::string& block = texts_->blocks[texts_->blockOf(row)];
+    place.offset = static_cast<std::uint32_t>(block.size());
+    block += packed;
     texts_->rows[row] = place;
     results_->errors -= results_->rows[row].categorised ? 0U : 1U;
     results_->errors += result.categorised ? 0 : 1;
@@ -132,12 +132,20 @@ void SourcesModel::replaceSourceRow(std::size_t row, std::string block, RowPlace
     emit dataChanged(index(shown, 0), index(shown, columnCount() - 1));
 }
 
-void SourcesModel::insertSourceRow(std::size_t row, std::string block, RowPlace place,
+void SourcesModel::insertSourceRow(std::size_t row, std::string_view packed, RowPlace place,
                                    StoredResult result) {
     const int shown = static_cast<int>(row);
     beginInsertRows({}, shown, shown);
-    place.block = static_cast<std::uint32_t>(texts_->blocks.size());
-    texts_->blocks.push_back(std::move(block));
+    if (texts_->blocks.empty()) {
+        texts_->blocks.emplace_back();
+        texts_->blockFirstRows.push_back(0);
+    }
+    // The row joins the block of the row before it; the blocks after that begin a row later.
+    const std::size_t owner = row == 0 ? 0 : texts_->blockOf(row - 1);
+    for (std::size_t block = owner + 1; block < texts_->blockFirstRows.size(); ++block)
+        ++texts_->blockFirstRows[block];
+    place.offset = static_cast<std::uint32_t>(texts_->blocks[owner].size());
+    texts_->blocks[owner] += packed;
     texts_->rows.insert(texts_->rows.begin() + shown, place);
     results_->errors += result.categorised ? 0 : 1;
     results_->rows.insert(results_->rows.begin() + shown, result);
@@ -147,6 +155,10 @@ void SourcesModel::insertSourceRow(std::size_t row, std::string block, RowPlace 
 void SourcesModel::removeSourceRow(std::size_t row) {
     const int shown = static_cast<int>(row);
     beginRemoveRows({}, shown, shown);
+    // The blocks after the row's begin a row earlier; one left with no row is never found.
+    const std::size_t owner = texts_->blockOf(row);
+    for (std::size_t block = owner + 1; block < texts_->blockFirstRows.size(); ++block)
+        --texts_->blockFirstRows[block];
     texts_->rows.erase(texts_->rows.begin() + shown);
     results_->errors -= results_->rows[row].categorised ? 0U : 1U;
     results_->rows.erase(results_->rows.begin() + shown);

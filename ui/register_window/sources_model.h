@@ -29,9 +29,11 @@ public:
     void setResults(std::shared_ptr<InventoryResults> results);
     void setLocations(std::vector<LocationTotal> locations);
     // One source's row changed, added or taken away after an event of it was recorded
-    // (source_patch.cpp); block holds its packed fields alone.
-    void replaceSourceRow(std::size_t row, std::string block, RowPlace place, StoredResult result);
-    void insertSourceRow(std::size_t row, std::string block, RowPlace place, StoredResult result);
+    // (source_patch.cpp); packed holds its fields, as packFields packs them.
+    void replaceSourceRow(std::size_t row, std::string_view packed, RowPlace place,
+                          StoredResult result);
+    void insertSourceRow(std::size_t row, std::string_view packed, RowPlace place,
+                         StoredResult result);
     void removeSourceRow(std::size_t row);
 
     const std::shared_ptr<InventoryTexts>& texts() const { return texts_; }

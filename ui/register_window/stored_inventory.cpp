@@ -36,9 +36,33 @@ std::uint32_t NotePool::add(std::string_view note) {
         return 0;
     if (const auto found = index_.find(note); found != index_.end())
         return found->second;
-    const auto index = static_cast<std::uint32_t>(notes_.size());
-    index_.emplace(notes_.emplace_back(note), index);
-    return index;
+    const auto number = static_cast<std::uint32_t>(size());
+    views_.push_back(keep(note));
+    index_.emplace(views_.back(), number);
+    return number;
+}
+
+std::string_view NotePool::keep(std::string_view note) {
+    constexpr std::size_t blockBytes = 64 * 1024;
+    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < note.size()) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(note.size(), blockBytes));
+    }
+    std::string& block = blocks_.back();
+    const std::size_t at = block.size();
+    block.append(note); // within its room: the block's texts stay where they are
+    return std::string_view(block).substr(at);
+}
+
+std::vector<std::string> NotePool::release() {
+    // The empty note, number 0, is every pool's own.
+    const auto from = views_.begin() + (first_ == 0 && !views_.empty() ? 1 : 0);
+    std::vector<std::string> kept(from, views_.end());
+    first_ = static_cast<std::uint32_t>(size());
+    index_.clear();
+    views_.clear();
+    blocks_.clear();
+    return kept;
 }
 
 namespace {
@@ -64,23 +88,25 @@ Due restoreDue(std::int32_t day, StatusCode status) {
     return {dayOf(day), static_cast<DueStatus>(status)};
 }
 
-StoredDuties storeDuties(const Duties& duties, NotePool& notes) {
-    StoredDuties stored;
-    storeDue(duties.leakTest, stored.leakTestDay, stored.leakTestStatus);
-    storeDue(duties.inventory, stored.inventoryDay, stored.inventoryStatus);
-    storeDue(duties.workingLifeEnd, stored.workingLifeEndDay, stored.workingLifeEndStatus);
+void storeDuties(const Duties& duties, StoredResult& stored, NotePool& notes) {
+    StoredDuties& days = stored.duties;
+    StoredDueStatuses& statuses = stored.dueStatuses;
+    storeDue(duties.leakTest, days.leakTestDay, statuses.leakTest);
+    storeDue(duties.inventory, days.inventoryDay, statuses.inventory);
+    storeDue(duties.workingLifeEnd, days.workingLifeEndDay, statuses.workingLifeEnd);
     if (duties.leakTestExemption)
-        stored.leakTestExemption = notes.add(*duties.leakTestExemption);
-    return stored;
+        days.leakTestExemption = notes.add(*duties.leakTestExemption);
 }
 
-Duties restoreDuties(const StoredDuties& stored, const NotePool& notes) {
+Duties restoreDuties(const StoredResult& stored, const NotePool& notes) {
+    const StoredDuties& days = stored.duties;
+    const StoredDueStatuses& statuses = stored.dueStatuses;
     Duties duties;
-    duties.leakTest = restoreDue(stored.leakTestDay, stored.leakTestStatus);
-    duties.inventory = restoreDue(stored.inventoryDay, stored.inventoryStatus);
-    duties.workingLifeEnd = restoreDue(stored.workingLifeEndDay, stored.workingLifeEndStatus);
-    if (stored.leakTestExemption != 0)
-        duties.leakTestExemption = std::string_view(notes[stored.leakTestExemption]);
+    duties.leakTest = restoreDue(days.leakTestDay, statuses.leakTest);
+    duties.inventory = restoreDue(days.inventoryDay, statuses.inventory);
+    duties.workingLifeEnd = restoreDue(days.workingLifeEndDay, statuses.workingLifeEnd);
+    if (days.leakTestExemption != 0)
+        duties.leakTestExemption = std::string_view(notes[days.leakTestExemption]);
     return duties;
 }
 
@@ -88,7 +114,7 @@ Duties restoreDuties(const StoredDuties& stored, const NotePool& notes) {
 
 StoredResult storeResult(const SourceResult& result, NotePool& notes) {
     StoredResult stored;
-    stored.duties = storeDuties(result.duties, notes);
+    storeDuties(result.duties, stored, notes);
     stored.categorised = result.categorised;
     stored.note = notes.add(result.note);
     stored.radionuclide = nuclideCode(result.radionuclide);
@@ -117,7 +143,7 @@ SourceResult restoreResult(const StoredResult& stored, const NotePool& notes) {
     SourceResult result;
     result.categorised = stored.categorised;
     result.note = notes[stored.note];
-    result.duties = restoreDuties(stored.duties, notes);
+    result.duties = restoreDuties(stored, notes);
     result.radionuclide = nuclideText(stored.radionuclide);
     if (!stored.categorised)
         return result;
@@ -162,7 +188,7 @@ std::size_t unpackLength(const char*& at) {
 
 } // namespace
 
-void packFields(std::string& block, const std::vector<std::string_view>& fields) {
+void packFields(std::string& block, std::span<const std::string_view> fields) {
     packLength(block, fields.size());
     for (const std::string_view field : fields) {
         packLength(block, field.size());

@@ -11,6 +11,7 @@
 #include <deque>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -42,23 +43,28 @@ std::string_view nuclideText(NuclideCode code);
 inline constexpr std::int32_t noDueDay = std::numeric_limits<std::int32_t>::min();
 using StatusCode = std::uint8_t;
 
-// One source's duties: their due days and statuses, and the leak-test exemption's reason.
+// One source's duties: their due days, and the leak-test exemption's reason.
 struct StoredDuties {
     std::int32_t leakTestDay = noDueDay;
     std::int32_t inventoryDay = noDueDay;
     std::int32_t workingLifeEndDay = noDueDay;
     std::uint32_t leakTestExemption = 0; // place in the note pool; 0: not exempt
-    StatusCode leakTestStatus = 0;
-    StatusCode inventoryStatus = 0;
-    StatusCode workingLifeEndStatus = 0;
+};
+
+// The statuses of those duties, kept beside the result's other one-byte codes rather than in
+// StoredDuties, whose padding would make every result 8 bytes longer.
+struct StoredDueStatuses {
+    StatusCode leakTest = 0;
+    StatusCode inventory = 0;
+    StatusCode workingLifeEnd = 0;
 };
 
 // One source's results; the labels and dates are those of SourceResult.
 struct StoredResult {
-    StoredDuties duties;
     double activityTBq = 0;
     double currentActivityTBq = 0;
     double aOverD = 0;
+    StoredDuties duties;
     std::int32_t nextChangeDay = 0;         // days since 1970-01-01
     std::int32_t nextChangeByAOverDDay = 0; // likewise
     std::uint32_t note = 0;                 // place in the note pool; 0 is the empty note
@@ -69,24 +75,44 @@ struct StoredResult {
     LabelCode initialCategoryByAOverD = 0;
     LabelCode nextLabel = 0;         // 0: no next change
     LabelCode nextLabelByAOverD = 0; // likewise
+    StoredDueStatuses dueStatuses;
     bool recordedCategoryDiffers = false;
     bool categorised = false;
 };
+// A million sources are kept: a byte more for each is a megabyte more.
+static_assert(sizeof(StoredResult) == 64);
 
-// The notes of an inventory, each text kept once.
+// The notes of an inventory by their numbers, 0 the empty note; add keeps each text once.
+// Many notes name a source's own numbers and are kept by one row alone, so the loader's pool
+// hands the notes it kept over with each batch of rows (release) and then looks up only the
+// next batch's, which keeps its lookups in a small table and its memory to one batch; the
+// window's pool keeps each batch's notes in turn (append), so that each keeps the loader's
+// number. A note of two batches is kept twice: a few texts, against a lookup in every note.
 class NotePool {
 public:
-    NotePool() { notes_.emplace_back(); }
-    NotePool(const NotePool&) = delete; // index_ views the texts of this pool
+    NotePool() { views_.emplace_back(); }
+    NotePool(const NotePool&) = delete; // views_ and index_ view the texts of this pool
     NotePool& operator=(const NotePool&) = delete;
     NotePool(NotePool&&) = default;
     NotePool& operator=(NotePool&&) = default;
     std::uint32_t add(std::string_view note);
-    const std::string& operator[](std::uint32_t index) const { return notes_[index]; }
-    std::size_t size() const { return notes_.size(); }
+    // Keeps the note as the next number, as it is: add does not find it.
+    void append(std::string_view note) { views_.push_back(keep(note)); }
+    // The notes kept since the last release (the empty note aside), in the order of their
+    // numbers; the pool then holds and finds none of them, and numbers the next after them.
+    std::vector<std::string> release();
+    // Of a note kept and not released.
+    std::string_view operator[](std::uint32_t index) const { return views_[index - first_]; }
+    std::size_t size() const { return first_ + views_.size(); }
 
 private:
-    std::deque<std::string> notes_; // a deque never moves its texts, which index_ views
+    std::string_view keep(std::string_view note);
+
+    std::uint32_t first_ = 0; // the number of views_.front()
+    // The texts one after another in blocks that never grow past their room, so that they
+    // never move: a note costs its bytes and its view, not a string and its allocation each.
+    std::deque<std::string> blocks_;
+    std::vector<std::string_view> views_;
     std::unordered_map<std::string_view, std::uint32_t> index_;
 };
 
@@ -96,15 +122,14 @@ StoredResult storeResult(const SourceResult& result, NotePool& notes);
 // sums' terms (A/E, the NRC's fractions) are not kept: the totals per location hold their sums.
 SourceResult restoreResult(const StoredResult& stored, const NotePool& notes);
 
-// Where a row's texts are: a block and the place in it where its fields begin.
+// Where a row's texts are in the block that holds it: the place where its fields begin.
 struct RowPlace {
-    std::uint32_t block = 0;
     std::uint32_t offset = 0;
     std::uint32_t location = 0; // place in the location totals
 };
 
 // Appends a row's fields to a block: their number, then each one's length and bytes.
-void packFields(std::string& block, const std::vector<std::string_view>& fields);
+void packFields(std::string& block, std::span<const std::string_view> fields);
 
 // The fields of a row packed by packFields, read from its first byte.
 class PackedFields {
@@ -137,6 +162,7 @@ struct InventoryTexts {
     };
     std::vector<RowRun> rowRuns;
     std::deque<std::string> blocks;
+    std::vector<std::size_t> blockFirstRows; // the first row of each block: a row's block
     std::deque<RowPlace> rows;
     std::vector<std::string> locations; // in the order of first appearance
     // Of a kept register: the moment its events were read as known at ("now" for all), and its
@@ -157,9 +183,14 @@ struct InventoryTexts {
         return run.number + (row - run.first);
     }
 
+    // The block that holds the row: the last whose first row is not after it.
+    std::size_t blockOf(std::size_t row) const {
+        const auto after = std::upper_bound(blockFirstRows.begin(), blockFirstRows.end(), row);
+        return static_cast<std::size_t>(after - blockFirstRows.begin()) - 1;
+    }
+
     PackedFields fields(std::size_t row) const {
-        const RowPlace& place = rows[row];
-        return PackedFields(blocks[place.block].data() + place.offset);
+        return PackedFields(blocks[blockOf(row)].data() + rows[row].offset);
     }
 };
 

@@ -1,6 +1,9 @@
 // The register window's exports: the results as the command line writes them, the report of
 // what is shown, as PDF or printed, and the reports a regulator asks of a kept register.
 
+#include <functional>
+
+#include <QAction>
 #include <QDateEdit>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -8,6 +11,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -95,15 +99,24 @@ void RegisterWindow::exportReport(const QString& path) {
 void RegisterWindow::print() {
     if (!sources_->texts() || loader_->busy())
         return;
+    printOnChosenPrinter(makeReport(*sources_, path_, clock_(), hiddenLocationColumns()),
+                         tr("Inventory %1").arg(shownName(path_)));
+}
+
+bool RegisterWindow::printOnChosenPrinter(const Report& report, const QString& name) {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(tr("Inventory %1").arg(shownName(path_)));
-    printer.setPageSize(reportPageSize(QLocale()));
-    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setDocName(name);
+    setReportPage(printer, reportPageSize(QLocale()));
     QPrintDialog dialog(&printer, this);
     dialog.setObjectName(QStringLiteral("printDialog"));
     dialog.setAccessibleName(tr("Print the report"));
-    if (dialog.exec() == QDialog::Accepted)
-        printReport(makeReport(*sources_, path_, clock_(), hiddenLocationColumns()), printer);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (printReport(report, printer) > 0)
+        return true;
+    QMessageBox::warning(this, tr("Dovrin Register"),
+                         tr("The report could not be printed on %1.").arg(printer.printerName()));
+    return false;
 }
 
 // The columns of the locations' table the report leaves out, as the window does.
@@ -119,20 +132,54 @@ int RegisterWindow::lastEndedYear() const {
     return static_cast<int>(dayOf(clock_()).year()) - 1;
 }
 
-void RegisterWindow::chooseAndExportAnnual() {
+std::optional<int> RegisterWindow::chooseAnnualYear() {
     if (!registerOpen_ || loader_->busy())
-        return;
+        return std::nullopt;
     bool chosen = false;
     const int year = QInputDialog::getInt(this, tr("Annual inventory"),
                                           tr("The sources held on 31 December of:"),
                                           lastEndedYear(), 1900, lastEndedYear(), 1, &chosen);
-    if (!chosen)
+    return chosen ? std::optional(year) : std::nullopt;
+}
+
+void RegisterWindow::chooseAndExportAnnual() {
+    const auto year = chooseAnnualYear();
+    if (!year)
         return;
     const QString path = QFileDialog::getSaveFileName(
         this, tr("Export the annual inventory"),
-        QFileInfo(path_).path() + tr("/annual-inventory-%1.pdf").arg(year), tr("PDF (*.pdf)"));
+        QFileInfo(path_).path() + tr("/annual-inventory-%1.pdf").arg(*year), tr("PDF (*.pdf)"));
     if (!path.isEmpty())
-        exportAnnualInventory(year, path);
+        exportAnnualInventory(*year, path);
+}
+
+// Each of the register's reports printed as its export writes it, enabled when its export is.
+void RegisterWindow::createPrintRegisterMenu(QMenu* file) {
+    printRegisterMenu_ = new QMenu(tr("Print &for the Regulator"), this);
+    printRegisterMenu_->setObjectName(QStringLiteral("printRegisterMenu"));
+    printRegisterMenu_->setAccessibleName(tr("Print for the regulator"));
+    const auto add = [this](QAction* exporting, const QString& text, const char* name,
+                            const std::function<void()>& print) {
+        QAction* action = printRegisterMenu_->addAction(text, this, print);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setEnabled(exporting->isEnabled());
+        connect(exporting, &QAction::enabledChanged, action, &QAction::setEnabled);
+    };
+    add(annualAction_, tr("&Annual Inventory…"), "printAnnualAction", [this] {
+        if (const auto year = chooseAnnualYear())
+            exportAnnualInventory(*year, {});
+    });
+    add(transactionsAction_, tr("&Transactions…"), "printTransactionsAction", [this] {
+        const auto to = dayOf(asOfBox_->date()); // as the export: the year up to the as-of day
+        exportTransactions(to.year() / std::chrono::January / 1, to, {});
+    });
+    add(sourceRecordAction_, tr("&Source Record…"), "printSourceRecordAction", [this] {
+        if (const auto source = selectedSourceId())
+            exportSourceRecord(*source, {});
+    });
+    const QList<QAction*> actions = file->actions();
+    const qsizetype after = actions.indexOf(printAction_) + 1;
+    file->insertMenu(after < actions.size() ? actions[after] : nullptr, printRegisterMenu_);
 }
 
 void RegisterWindow::exportAnnualInventory(int year, const QString& path) {
@@ -155,9 +202,14 @@ void RegisterWindow::exportAnnualInventory(int year, const QString& path) {
 
 void RegisterWindow::writeAnnualInventory() {
     const AnnualInventory annual = *std::exchange(pendingAnnual_, std::nullopt);
-    const QString error = writeReportPdf(
-        makeAnnualInventory(*sources_, path_, clock_(), annual.year, hiddenLocationColumns()),
-        tr("Annual inventory %1").arg(annual.year), annual.path);
+    const Report report =
+        makeAnnualInventory(*sources_, path_, clock_(), annual.year, hiddenLocationColumns());
+    const QString name = tr("Annual inventory %1").arg(annual.year);
+    if (annual.path.isEmpty()) {
+        emit exported(annual.path, printOnChosenPrinter(report, name));
+        return;
+    }
+    const QString error = writeReportPdf(report, name, annual.path);
     if (!error.isEmpty())
         QMessageBox::warning(this, tr("Dovrin Register"),
                              tr("The annual inventory was not written.\n\n%1").arg(error));
@@ -201,6 +253,10 @@ void RegisterWindow::exportSourceRecord(const std::string& source, const QString
 
 void RegisterWindow::writeRegisterReport(const std::optional<Report>& report, const QString& error,
                                          const QString& path) {
+    if (report && path.isEmpty()) {
+        emit exported(path, printOnChosenPrinter(*report, report->title));
+        return;
+    }
     const QString why = report ? writeReportPdf(*report, report->title, path) : error;
     if (!why.isEmpty())
         QMessageBox::warning(this, tr("Dovrin Register"),
