@@ -153,6 +153,8 @@ void RegisterWindow::bindLoader() {
                 sourcesFilter_->setLocation(std::nullopt);
                 locations_->setLocations({});
                 sources_->setInventory(std::move(texts), std::move(results));
+                if (registerOpen_)
+                    putRecordColumnsLast();
                 fitTable(*sourcesView_, sourcesWidths_);
                 decayChart_->showNothing(tr("Select a source to see its decay."));
                 locationsChart_->showLocations({});

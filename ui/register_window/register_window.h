@@ -132,6 +132,9 @@ private:
     void createControls();
     void createStatusBar();
     void showNrcColumns(bool shown);
+    // A register's table shows each source's categories beside what identifies it (id,
+    // radionuclide, activity, unit, date, location); the rest of its record follows the results.
+    void putRecordColumnsLast();
     void fitTable(QTableView& view, const ColumnWidths& widths);
     void keepResizedColumns(QTableView& view, ColumnWidths& widths);
 

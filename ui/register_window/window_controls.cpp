@@ -1,6 +1,9 @@
 // The register window's controls: the filters above the tables, the sources' and locations'
 // tables, the pictures, and the status bar, with the order Tab takes through them.
 
+#include <algorithm>
+#include <array>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -214,6 +217,16 @@ bool RegisterWindow::nrcShown() const {
 void RegisterWindow::showNrcColumns(bool shown) {
     for (int column = LocationsModel::firstNrcColumn; column < locations_->columnCount(); ++column)
         locationsView_->setColumnHidden(column, !shown);
+}
+
+void RegisterWindow::putRecordColumnsLast() {
+    static constexpr std::array identifying{"id",   "radionuclide", "activity",
+                                            "unit", "manufactured", "location"};
+    QHeaderView* header = sourcesView_->horizontalHeader();
+    const std::vector<std::string>& names = sources_->texts()->header;
+    for (std::size_t column = 0; column < names.size(); ++column)
+        if (std::ranges::find(identifying, names[column]) == identifying.end())
+            header->moveSection(header->visualIndex(static_cast<int>(column)), header->count() - 1);
 }
 
 // The columns as the person made them, the others as wide as their headings and, up to a
