@@ -115,10 +115,12 @@ void keepActivity(const SourceText& source, bool decimalComma, FieldValues& valu
     unit = trimBlanks(source.unit);
     if (decimalComma)
         std::ranges::replace(activity, ',', '.');
+    if (!unit.empty())
+        return; // the unit's column gives it: the activity's text is kept as it is, unread
     std::string problems;
     const auto read = readActivityTexts(
         {source.activity, source.unit, source.headerUnit, decimalComma}, problems);
-    if (!read || !unit.empty())
+    if (!read)
         return;
     // The unit came with the number, or from the header: the number alone, and the unit named.
     const auto unitStart = activity.find_last_of("0123456789.") + 1;
@@ -168,12 +170,11 @@ public:
 
     // Plans and records the events of one row; false when the import cannot go on.
     bool add(const InventoryRow& row, const ImportReading& reading) {
-        const std::string rowName = "row " + std::to_string(row.number);
         const std::string_view id = trimBlanks(row.id);
         if (!row.problem.empty())
-            return problem(rowName + ": " + row.problem);
+            return problem(rowName(row.number) + ": " + row.problem);
         if (id.empty())
-            return problem(rowName + " has no id");
+            return problem(rowName(row.number) + " has no id");
         if (startedEmpty_) {
             // An id met twice is found as a source of this write already (see record): no
             // list of the ids met is kept. The write goes on, problems or not, so that every
@@ -200,7 +201,7 @@ public:
         foldSource(events_, std::nullopt, state_);
         row_ = row.number;
         if (!state_.held)
-            return receive(id, rowName);
+            return receive(id);
         return changes(id);
     }
 
@@ -264,6 +265,9 @@ public:
     }
 
 private:
+    // Made only for a problem's message: most rows have none.
+    static std::string rowName(std::uint64_t number) { return "row " + std::to_string(number); }
+
     bool problem(std::string text) {
         if (problemCount_++ < problemsListed)
             problems_ += (problems_.empty() ? "" : "; ") + text;
@@ -304,11 +308,11 @@ private:
         return true;
     }
 
-    bool receive(std::string_view id, const std::string& rowName) {
+    bool receive(std::string_view id) {
         Event& event = newEvent(id, Kind::receive, on_);
         event.values.swap(values_); // the row's own fields, read anew for the next row
         if (std::string why = eventProblem(event); !why.empty())
-            return problem(rowName + ": " + why);
+            return problem(rowName(row_) + ": " + why);
         return record(event, "");
     }
 
@@ -343,7 +347,7 @@ private:
             Event& event = newEvent(id, kind, on_);
             event[field] = value;
             if (std::string why = eventProblem(event); !why.empty())
-                return problem("row " + std::to_string(row_) + ": " + why);
+                return problem(rowName(row_) + ": " + why);
             FieldValues after{};
             after[static_cast<std::size_t>(field)] = value;
             if (!record(event, changesText(state_.values, after)))
@@ -375,7 +379,7 @@ private:
         event.target = state_.receivedBy;
         event.reason = reason_;
         if (std::string why = registerProblem(event, events_); !why.empty())
-            return problem("row " + std::to_string(row_) + ": " + why);
+            return problem(rowName(row_) + ": " + why);
         return record(event, detail);
     }
 

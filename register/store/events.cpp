@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "plain_text.h"
 
@@ -252,16 +254,58 @@ std::string previousText(const Event& event) {
 
 namespace {
 
-void appendNumber(std::string& out, std::uint64_t number) {
-    char digits[24];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
-}
+// The bytes an event is hashed from, written into room kept from one event to the next. An import
+// seals a million events of some forty parts each: a string's capacity check and growth for each
+// part cost more than the hashing itself, so the room is made large enough once per event and
+// each part copied straight in.
+class HashInput {
+public:
+    // Room for parts whose bytes total at most textBytes.
+    void start(std::size_t parts, std::size_t textBytes) {
+        const std::size_t bound = sizeof(Hash) + parts * (numberDigits + 1) + textBytes;
+        if (room_.size() < bound)
+            room_.resize(bound);
+        used_ = 0;
+    }
+    void put(std::string_view bytes) {
+        std::memcpy(room_.data() + used_, bytes.data(), bytes.size());
+        used_ += bytes.size();
+    }
+    // A part: its length, a colon and its bytes.
+    void part(std::string_view bytes) {
+        putNumber(bytes.size());
+        room_[used_++] = ':';
+        put(bytes);
+    }
+    void numberPart(std::uint64_t number) {
+        char digits[numberDigits];
+        part(std::string_view(
+            digits, static_cast<std::size_t>(
+                        std::to_chars(digits, digits + numberDigits, number).ptr - digits)));
+    }
+    const char* data() const { return room_.data(); }
+    std::size_t size() const { return used_; }
 
-// Appends a part as its length, a colon and its bytes.
-void appendPart(std::string& out, std::string_view part) {
-    appendNumber(out, part.size());
-    out += ':';
-    out += part;
+private:
+    static constexpr std::size_t numberDigits = 20; // of the largest 64-bit number
+    void putNumber(std::uint64_t number) {
+        char* end = room_.data() + room_.size();
+        used_ = static_cast<std::size_t>(std::to_chars(room_.data() + used_, end, number).ptr -
+                                         room_.data());
+    }
+    std::vector<char> room_;
+    std::size_t used_ = 0;
+};
+
+// Each field's name as the part it makes ("12:radionuclide"), made once.
+const std::array<std::string, fieldNames.size()>& fieldNameParts() {
+    static const std::array<std::string, fieldNames.size()> parts = [] {
+        std::array<std::string, fieldNames.size()> made;
+        for (std::size_t i = 0; i < fieldNames.size(); ++i)
+            made[i] = std::to_string(fieldNames[i].size()) + ":" + std::string(fieldNames[i]);
+        return made;
+    }();
+    return parts;
 }
 
 struct DigestContext {
@@ -274,16 +318,8 @@ struct Digest {
 } // namespace
 
 Hash chainHash(const Hash& previous, const Event& event) {
-    thread_local std::string bytes;
-    bytes.assign(reinterpret_cast<const char*>(previous.data()), previous.size());
-    thread_local std::string number;
-    number.clear();
-    appendNumber(number, event.seq);
-    appendPart(bytes, number);
-    appendPart(bytes, event.source);
-    appendPart(bytes, nameOf(event.kind));
-    char day[32]; // the day's text made in place: dayText would make a string of it first
-    appendPart(bytes, isoDate(event.on, day));
+    char day[32];
+    const std::string_view dayPart = isoDate(event.on, day);
     // The events of one write share their moment: its text is made once.
     thread_local std::chrono::sys_seconds lastMoment{};
     thread_local std::string lastMomentText = momentText(lastMoment);
@@ -291,19 +327,32 @@ Hash chainHash(const Hash& previous, const Event& event) {
         lastMoment = event.recordedAt;
         lastMomentText = momentText(lastMoment);
     }
-    appendPart(bytes, lastMomentText);
-    appendPart(bytes, event.by);
-    appendPart(bytes, event.reason);
-    appendPart(bytes, event.document);
-    number.clear();
-    appendNumber(number, event.target);
-    appendPart(bytes, number);
+    std::size_t textBytes = event.source.size() + nameOf(event.kind).size() + dayPart.size() +
+                            lastMomentText.size() + event.by.size() + event.reason.size() +
+                            event.document.size() + 2 * 20; // seq and target
+    std::size_t parts = 9;
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        textBytes += fieldNameParts()[i].size() + event.values[i].size() + event.previous[i].size();
+        parts += 2;
+    }
+    thread_local HashInput bytes;
+    bytes.start(parts, textBytes);
+    bytes.put(std::string_view(reinterpret_cast<const char*>(previous.data()), previous.size()));
+    bytes.numberPart(event.seq);
+    bytes.part(event.source);
+    bytes.part(nameOf(event.kind));
+    bytes.part(dayPart);
+    bytes.part(lastMomentText);
+    bytes.part(event.by);
+    bytes.part(event.reason);
+    bytes.part(event.document);
+    bytes.numberPart(event.target);
     for (std::size_t i = 0; i < fieldNames.size(); ++i) {
         if (event.values[i].empty() && event.previous[i].empty())
             continue; // a field not given is left out, named or not
-        appendPart(bytes, fieldNames[i]);
-        appendPart(bytes, event.values[i]);
-        appendPart(bytes, event.previous[i]);
+        bytes.put(fieldNameParts()[i]);
+        bytes.part(event.values[i]);
+        bytes.part(event.previous[i]);
     }
     // SHA-256 fetched once and one context per thread, reused: fetching it anew for each event
     // would cost more than hashing it.

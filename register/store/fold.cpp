@@ -58,6 +58,13 @@ void apply(const Event& event, const FieldValues& values, SourceState& state) {
     }
 }
 
+// Two texts swapped, unless both are empty: most of an event's fields are not given, and the
+// as-of of a large register swaps every event's fifty.
+void swapTexts(std::string& a, std::string& b) {
+    if (!a.empty() || !b.empty())
+        a.swap(b);
+}
+
 // Member by member: std::swap would move the whole event three times over.
 void swapEvents(Event& a, Event& b) {
     std::swap(a.seq, b.seq);
@@ -65,13 +72,13 @@ void swapEvents(Event& a, Event& b) {
     std::swap(a.kind, b.kind);
     std::swap(a.on, b.on);
     std::swap(a.recordedAt, b.recordedAt);
-    a.by.swap(b.by);
-    a.reason.swap(b.reason);
-    a.document.swap(b.document);
+    swapTexts(a.by, b.by);
+    swapTexts(a.reason, b.reason);
+    swapTexts(a.document, b.document);
     std::swap(a.target, b.target);
     for (std::size_t i = 0; i < fieldNames.size(); ++i) {
-        a.values[i].swap(b.values[i]);
-        a.previous[i].swap(b.previous[i]);
+        swapTexts(a.values[i], b.values[i]);
+        swapTexts(a.previous[i], b.previous[i]);
     }
     std::swap(a.hash, b.hash);
 }
