@@ -330,6 +330,23 @@ Value readOnce(std::string_view text, std::string& lastText, Value& last, Read r
     return last;
 }
 
+// An event's fields and a correction's old values, from their JSON texts.
+bool readValues(std::string_view fields, std::string_view previous, Event& event,
+                std::string& why) {
+    if (!readJson(fields, event.values)) {
+        why = "event " + std::to_string(event.seq) + " has fields that cannot be read";
+        return false;
+    }
+    if (previous.empty()) {
+        for (std::string& value : event.previous)
+            value.clear();
+    } else if (!readJson(previous, event.previous)) {
+        why = "event " + std::to_string(event.seq) + " has old values that cannot be read";
+        return false;
+    }
+    return true;
+}
+
 bool readEvent(const Statement& row, Event& event, LastRead& lastRead, std::string& why) {
     event.seq = row.integer(seqColumn);
     event.source = row.text(sourceColumn);
@@ -348,18 +365,8 @@ bool readEvent(const Statement& row, Event& event, LastRead& lastRead, std::stri
     event.reason = row.text(reasonColumn);
     event.document = row.text(documentColumn);
     event.target = row.integer(targetColumn);
-    if (!readJson(row.text(fieldsColumn), event.values)) {
-        why = "event " + std::to_string(event.seq) + " has fields that cannot be read";
+    if (!readValues(row.text(fieldsColumn), row.text(previousColumn), event, why))
         return false;
-    }
-    const std::string_view previous = row.text(previousColumn);
-    if (previous.empty()) {
-        for (std::string& value : event.previous)
-            value.clear();
-    } else if (!readJson(previous, event.previous)) {
-        why = "event " + std::to_string(event.seq) + " has old values that cannot be read";
-        return false;
-    }
     const int hashIndex = static_cast<int>(hashColumn);
     const void* hash = sqlite3_column_blob(row.get(), hashIndex);
     if (hash == nullptr ||
@@ -399,18 +406,8 @@ bool readFoldedEvent(const Statement& row, Event& event, LastRead& lastRead, std
     event.kind = *kind;
     event.on = *on;
     event.target = row.integer(foldedTarget);
-    if (!readJson(row.text(foldedFields), event.values)) {
-        why = "event " + std::to_string(event.seq) + " has fields that cannot be read";
+    if (!readValues(row.text(foldedFields), row.text(foldedPrevious), event, why))
         return false;
-    }
-    const std::string_view previous = row.text(foldedPrevious);
-    if (previous.empty()) {
-        for (std::string& value : event.previous)
-            value.clear();
-    } else if (!readJson(previous, event.previous)) {
-        why = "event " + std::to_string(event.seq) + " has old values that cannot be read";
-        return false;
-    }
     return true;
 }
 
