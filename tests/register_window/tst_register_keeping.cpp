@@ -23,6 +23,7 @@
 #include "command_line.h"
 #include "history_pane.h"
 #include "import_dialog.h"
+#include "inventory_loader.h"
 #include "qt_text.h"
 #include "record_dialog.h"
 #include "register_reports.h"
@@ -304,6 +305,36 @@ private slots:
         QCOMPARE(dialog->findChild<QLineEdit*>("byBox")->text(), QStringLiteral("Bo"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!window_->findChild<dovrin::RecordDialog*>());
+    }
+
+    // A row patched in after a record is read from the block that holds its place, and so is
+    // every other row, when the table was loaded in several blocks.
+    void patchedRowsAcrossBlocks() {
+        const auto packed = [](std::string_view id) {
+            std::string block;
+            dovrin::packFields(block, std::array{id});
+            return block;
+        };
+        dovrin::SourcesModel model;
+        model.setInventory(std::make_shared<dovrin::InventoryTexts>(),
+                           std::make_shared<dovrin::InventoryResults>());
+        for (const auto& ids : {std::array{"a", "b"}, std::array{"c", "d"}, std::array{"e", "f"}}) {
+            dovrin::LoadedBatch batch;
+            for (const char* id : ids) {
+                batch.rows.push_back({static_cast<std::uint32_t>(batch.block.size()), 0});
+                batch.block += packed(id);
+                batch.results.emplace_back();
+            }
+            model.append(batch);
+        }
+        model.insertSourceRow(4, packed("d2"), {}, {}); // the first row of the last block's place
+        model.removeSourceRow(0);                       // the first block's first row
+        model.replaceSourceRow(2, packed("D"), {}, {});
+        model.insertSourceRow(0, packed("0"), {}, {});
+        QStringList shown;
+        for (std::size_t row = 0; row < model.texts()->rows.size(); ++row)
+            shown << dovrin::fromBytes(model.texts()->fields(row)[0]);
+        QCOMPARE(shown, (QStringList{"0", "b", "c", "D", "d2", "e", "f"}));
     }
 
     // A correction's form shows the fields of the event it names, as they stand, and no other.
