@@ -27,7 +27,6 @@ namespace {
 using namespace store;
 using store_words::dayOf;
 using store_words::headLine;
-using store_words::readAll;
 
 constexpr std::size_t problemsListed = 10;
 // The rows read between two reports of progress: often enough for a progress bar, seldom

@@ -79,15 +79,6 @@ std::optional<std::chrono::year_month_day> readOn(const Words& words, LocalTime 
     return error.empty() ? day : std::nullopt;
 }
 
-// All the events of one source, in seq order, from a cursor.
-bool readAll(EventCursor& cursor, std::vector<Event>& events, std::string& error) {
-    events.clear();
-    while (const Event* event = cursor.next())
-        events.push_back(*event);
-    error = cursor.error();
-    return error.empty();
-}
-
 std::string headLine(const std::optional<Head>& head) {
     return head ? registerHeadText(*head) : std::string("register: last event unknown");
 }

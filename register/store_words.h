@@ -54,9 +54,6 @@ std::chrono::year_month_day dayOf(LocalTime moment);
 std::optional<std::chrono::year_month_day> readOn(const Words& words, LocalTime now,
                                                   std::string& error);
 
-// All the events of one source, in seq order, from a cursor.
-bool readAll(store::EventCursor& cursor, std::vector<store::Event>& events, std::string& error);
-
 // "register: last event N, hash HEX", or that it is unknown.
 std::string headLine(const std::optional<store::Head>& head);
 

@@ -544,18 +544,6 @@ private:
     std::string error_;
 };
 
-// A cursor that gives nothing but why.
-class FailedCursor final : public EventCursor {
-public:
-    explicit FailedCursor(std::string error)
-        : error_(std::move(error)) {}
-    Event* next() override { return nullptr; }
-    std::string error() const override { return error_; }
-
-private:
-    std::string error_;
-};
-
 // The SQL and parameters of a cursor over one holder's events: the given role's, or none for
 // the connecting role's own.
 struct Query {

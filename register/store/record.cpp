@@ -77,11 +77,8 @@ Recording recordEvent(Store& store, Event& event, std::chrono::sys_seconds now) 
     if (!transaction)
         return {store.error(), std::nullopt};
     std::vector<Event> events;
-    const auto cursor = transaction->eventsOf(event.source);
-    while (const Event* known = cursor->next())
-        events.push_back(*known);
-    if (!cursor->error().empty())
-        return {cursor->error(), std::nullopt};
+    if (std::string error; !readAll(*transaction->eventsOf(event.source), events, error))
+        return {std::move(error), std::nullopt};
     if (std::string why = registerProblem(event, events); !why.empty())
         return {std::move(why), std::nullopt};
     if (const auto problems = sequenceProblems(event, events); !problems.empty())

@@ -550,18 +550,6 @@ void bindRow(Statement& insert, std::size_t offset, const JournalRow& row,
                       static_cast<int>(row.hash.size()), SQLITE_STATIC);
 }
 
-// A cursor that gives nothing but why.
-class FailedCursor final : public EventCursor {
-public:
-    explicit FailedCursor(std::string error)
-        : error_(std::move(error)) {}
-    Event* next() override { return nullptr; }
-    std::string error() const override { return error_; }
-
-private:
-    std::string error_;
-};
-
 // The rows handed to the writer at once: many statements' worth, so that the two threads wait
 // on each other seldom.
 constexpr std::size_t handedRows = 16 * batchRows;

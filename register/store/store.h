@@ -16,6 +16,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace dovrin::store {
 
@@ -144,6 +146,27 @@ public:
     // The next event; none at the end or on an error (error() then says why).
     virtual Event* next() = 0;
     virtual std::string error() const = 0;
+};
+
+// Every event the cursor gives, in its order; false, with why, when they cannot all be read.
+inline bool readAll(EventCursor& cursor, std::vector<Event>& events, std::string& error) {
+    events.clear();
+    while (const Event* event = cursor.next())
+        events.push_back(*event);
+    error = cursor.error();
+    return error.empty();
+}
+
+// A cursor that gives nothing but why: a backend's answer to a read it could not begin.
+class FailedCursor final : public EventCursor {
+public:
+    explicit FailedCursor(std::string error)
+        : error_(std::move(error)) {}
+    Event* next() override { return nullptr; }
+    std::string error() const override { return error_; }
+
+private:
+    std::string error_;
 };
 
 // Which events a cursor gives.

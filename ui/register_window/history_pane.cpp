@@ -104,13 +104,11 @@ void HistoryPane::showSource(const std::string& location, const std::string& sou
         return;
     }
     std::vector<store::Event> events;
-    const auto cursor = opening.store->events({source, knownAt});
-    while (const store::Event* event = cursor->next())
-        events.push_back(*event);
-    title_->setText(cursor->error().empty()
+    std::string error;
+    title_->setText(store::readAll(*opening.store->events({source, knownAt}), events, error)
                         ? tr("History of %1").arg(fromBytes(source))
                         : tr("History of %1 cannot be read to its end: %2")
-                              .arg(fromBytes(source), fromBytes(cursor->error())));
+                              .arg(fromBytes(source), fromBytes(error)));
     table_->setRowCount(static_cast<int>(events.size()));
     for (int row = 0; const store::Event& event : events) {
         const Standing marks = standingOf(event, events);

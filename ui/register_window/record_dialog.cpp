@@ -196,10 +196,10 @@ void RecordDialog::clearProblems() {
 void RecordDialog::readSourceEvents() {
     const store::Opening opening = store::openStore(setting_.location, store::Access::read);
     if (!opening.store)
-        return; // named when the correction is recorded
-    const auto cursor = opening.store->events({setting_.source.toStdString(), std::nullopt});
-    while (const store::Event* known = cursor->next())
-        sourceEvents_.push_back(*known);
+        return;        // named when the correction is recorded
+    std::string error; // named when the correction is recorded
+    store::readAll(*opening.store->events({setting_.source.toStdString(), std::nullopt}),
+                   sourceEvents_, error);
 }
 
 void RecordDialog::showCorrectedFields() {
@@ -292,9 +292,8 @@ RecordDialog::Outcome RecordDialog::record(const std::string& location, store::E
     }
     const auto sourceEvents = [&] {
         std::vector<store::Event> events;
-        const auto cursor = opening.store->events({event.source, std::nullopt});
-        while (const store::Event* known = cursor->next())
-            events.push_back(*known);
+        std::string error; // checked again inside the write, which names it
+        store::readAll(*opening.store->events({event.source, std::nullopt}), events, error);
         return events;
     };
     const auto recordedSince = [&] {

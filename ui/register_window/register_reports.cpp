@@ -153,13 +153,10 @@ std::optional<Report> makeSourceRecord(const std::string& location, const std::s
     if (!read)
         return std::nullopt;
     std::vector<Event> events;
-    const auto cursor = read->store->events({source, knownAt});
-    while (const Event* event = cursor->next())
-        events.push_back(*event);
-    if (!cursor->error().empty() || events.empty()) {
-        error = cursor->error().empty()
-                    ? QObject::tr("no source '%1' in the register").arg(fromBytes(source))
-                    : fromBytes(cursor->error());
+    std::string why;
+    if (!store::readAll(*read->store->events({source, knownAt}), events, why) || events.empty()) {
+        error = why.empty() ? QObject::tr("no source '%1' in the register").arg(fromBytes(source))
+                            : fromBytes(why);
         return std::nullopt;
     }
     store::SourceState state;
