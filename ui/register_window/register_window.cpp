@@ -295,6 +295,7 @@ void RegisterWindow::loadFinished(std::vector<LocationTotal> locations) {
     work_ = Work::idle;
     partShown_ = false;
     endProgress();
+    sources_->showRowsKept();
     sources_->setLocations(locations);
     locations_->setLocations(locations);
     fitTable(*locationsView_, locationsWidths_);

@@ -80,14 +80,13 @@ void SourcesModel::setInventory(std::shared_ptr<InventoryTexts> texts,
     beginResetModel();
     texts_ = std::move(texts);
     results_ = std::move(results);
+    rowsShown_ = texts_ ? texts_->rows.size() : 0;
     endResetModel();
 }
 
 void SourcesModel::append(LoadedBatch& batch) {
     if (!texts_ || batch.rows.empty())
         return;
-    const int first = rowCount();
-    beginInsertRows({}, first, first + static_cast<int>(batch.rows.size()) - 1);
     texts_->blockFirstRows.push_back(texts_->rows.size());
     texts_->blocks.push_back(std::move(batch.block));
     texts_->rows.insert(texts_->rows.end(), batch.rows.begin(), batch.rows.end());
@@ -102,6 +101,15 @@ void SourcesModel::append(LoadedBatch& batch) {
         results_->rows.push_back(result);
         results_->errors += result.categorised ? 0 : 1;
     }
+    if (texts_->rows.size() >= 2 * rowsShown_)
+        showRowsKept();
+}
+
+void SourcesModel::showRowsKept() {
+    if (!texts_ || rowsShown_ == texts_->rows.size())
+        return;
+    beginInsertRows({}, static_cast<int>(rowsShown_), static_cast<int>(texts_->rows.size() - 1));
+    rowsShown_ = texts_->rows.size();
     endInsertRows();
 }
 
@@ -121,6 +129,7 @@ void SourcesModel::setLocations(std::vector<LocationTotal> locations) {
 // places are offsets, so the block may grow, and every other row keeps its block.
 void SourcesModel::replaceSourceRow(std::size_t row, std::string_view packed, RowPlace place,
                                     StoredResult result) {
+    showRowsKept(); // a row's number is its place among every row kept
     std::string& block = texts_->blocks[texts_->blockOf(row)];
     place.offset = static_cast<std::uint32_t>(block.size());
     block += packed;
@@ -134,6 +143,7 @@ void SourcesModel::replaceSourceRow(std::size_t row, std::string_view packed, Ro
 
 void SourcesModel::insertSourceRow(std::size_t row, std::string_view packed, RowPlace place,
                                    StoredResult result) {
+    showRowsKept();
     const int shown = static_cast<int>(row);
     beginInsertRows({}, shown, shown);
     if (texts_->blocks.empty()) {
@@ -149,10 +159,12 @@ void SourcesModel::insertSourceRow(std::size_t row, std::string_view packed, Row
     texts_->rows.insert(texts_->rows.begin() + shown, place);
     results_->errors += result.categorised ? 0 : 1;
     results_->rows.insert(results_->rows.begin() + shown, result);
+    ++rowsShown_;
     endInsertRows();
 }
 
 void SourcesModel::removeSourceRow(std::size_t row) {
+    showRowsKept();
     const int shown = static_cast<int>(row);
     beginRemoveRows({}, shown, shown);
     // The blocks after the row's begin a row earlier; one left with no row is never found.
@@ -162,6 +174,7 @@ void SourcesModel::removeSourceRow(std::size_t row) {
     texts_->rows.erase(texts_->rows.begin() + shown);
     results_->errors -= results_->rows[row].categorised ? 0U : 1U;
     results_->rows.erase(results_->rows.begin() + shown);
+    --rowsShown_;
     endRemoveRows();
 }
 
@@ -177,7 +190,7 @@ std::optional<std::size_t> SourcesModel::resultColumn(int column) const {
 }
 
 int SourcesModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || !texts_ ? 0 : static_cast<int>(texts_->rows.size());
+    return parent.isValid() || !texts_ ? 0 : static_cast<int>(rowsShown_);
 }
 
 int SourcesModel::columnCount(const QModelIndex& parent) const {

@@ -25,7 +25,12 @@ public:
     // An inventory whose rows are still to come, or none.
     void setInventory(std::shared_ptr<InventoryTexts> texts,
                       std::shared_ptr<InventoryResults> results);
+    // Keeps a batch of rows read. The table is told of them when they are as many as the rows
+    // it shows already (the first batch at once), and of the rest by showRowsKept: every batch
+    // told is a layout and a paint of the table, which would otherwise cost a million-row
+    // inventory more than reading it.
     void append(LoadedBatch& batch);
+    void showRowsKept();
     void setResults(std::shared_ptr<InventoryResults> results);
     void setLocations(std::vector<LocationTotal> locations);
     // One source's row changed, added or taken away after an event of it was recorded
@@ -56,6 +61,7 @@ public:
 private:
     std::shared_ptr<InventoryTexts> texts_;
     std::shared_ptr<InventoryResults> results_;
+    std::size_t rowsShown_ = 0; // the first rows kept, of which the table has been told
 };
 
 // The rows shown: those of one category by A/D (or the error rows), of one location, holding a
