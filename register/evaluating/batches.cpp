@@ -21,12 +21,13 @@ unsigned workerCount() {
 } // namespace
 
 BatchEvaluator::BatchEvaluator(const ColumnMap& columns, const Evaluation& evaluation,
-                               char separator, Consume consume, Output output)
+                               char separator, Consume consume, Output output, Prepare prepare)
     : columns_(columns)
     , evaluation_(evaluation)
     , separator_(separator)
     , consume_(std::move(consume))
-    , output_(output) {
+    , output_(output)
+    , prepare_(std::move(prepare)) {
     const unsigned workers = workerCount();
     // Every worker busy with one batch, one more waiting for each, one being filled.
     slots_.resize(2 * workers + 1);
@@ -143,6 +144,8 @@ void BatchEvaluator::work() {
             queue_.pop_front();
         }
         evaluate(slot->batch);
+        if (prepare_)
+            prepare_(slot->batch);
         {
             const std::lock_guard lock(mutex_);
             slot->done = true;

@@ -6,6 +6,7 @@
 // never depends on the number of threads, and memory holds a few batches, whatever the number
 // of rows. evaluateSource is called from the workers: it must keep no shared mutable state.
 
+#include <any>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,8 @@ struct RowBatch {
     std::vector<std::string_view> fields; // width per row, into text, once evaluated
     std::vector<SourceResult> results;
     std::string output; // the output lines of the rows
+    // What the caller's Prepare made of the rows on the worker, for its consume to take.
+    std::any prepared;
 
     std::size_t rows() const { return numbers.size(); }
 };
@@ -40,14 +43,20 @@ struct RowBatch {
 class BatchEvaluator {
 public:
     // Called on the calling thread with each finished batch, in order; false stops the run.
-    using Consume = std::function<bool(const RowBatch&)>;
+    // It may take what it needs out of the batch: the batch is filled anew afterwards.
+    using Consume = std::function<bool(RowBatch&)>;
+    // Called on a worker with each batch once evaluated, for a caller that keeps the rows in a
+    // form of its own (in prepared): that work then shares the cores, rather than waiting for
+    // the calling thread, which reads every row alone. Like evaluateSource, it must keep no
+    // shared mutable state.
+    using Prepare = std::function<void(RowBatch&)>;
 
     // Whether the workers write each row's output line, or only evaluate it for a caller that
     // keeps the results themselves.
     enum class Output { lines, none };
 
     BatchEvaluator(const ColumnMap& columns, const Evaluation& evaluation, char separator,
-                   Consume consume, Output output = Output::lines);
+                   Consume consume, Output output = Output::lines, Prepare prepare = {});
     ~BatchEvaluator(); // stops the workers; batches not yet consumed are dropped
     BatchEvaluator(const BatchEvaluator&) = delete;
     BatchEvaluator& operator=(const BatchEvaluator&) = delete;
@@ -83,6 +92,7 @@ private:
     const char separator_;
     const Consume consume_;
     const Output output_;
+    const Prepare prepare_;
     std::vector<Slot> slots_;
     std::uint64_t filled_ = 0;   // batches handed to the workers
     std::uint64_t consumed_ = 0; // batches handed back

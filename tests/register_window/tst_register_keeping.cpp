@@ -319,10 +319,11 @@ private slots:
         model.setInventory(std::make_shared<dovrin::InventoryTexts>(),
                            std::make_shared<dovrin::InventoryResults>());
         for (const auto& ids : {std::array{"a", "b"}, std::array{"c", "d"}, std::array{"e", "f"}}) {
-            dovrin::LoadedBatch batch;
+            dovrin::LoadedBatch batch; // a block of one row, then a block of the next
             for (const char* id : ids) {
-                batch.rows.push_back({static_cast<std::uint32_t>(batch.block.size()), 0});
-                batch.block += packed(id);
+                batch.rows.push_back({0, 0});
+                batch.blocks.push_back(packed(id));
+                batch.blockRows.push_back(1);
                 batch.results.emplace_back();
             }
             model.append(batch);

@@ -1,5 +1,8 @@
 #include "inventory_loader.h"
 
+#include <algorithm>
+#include <any>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <string>
@@ -81,6 +84,16 @@ template <class Work> void InventoryLoader::start(Work work) {
 // Reads one inventory in the loader's thread: the header, then the rows in batches that grow
 // from firstBatchRows, each handed to the window as it is full.
 class InventoryLoader::LoadJob {
+    // An evaluated batch's rows as the window keeps them, made on the worker that evaluated it:
+    // their fields packed one row after another, where each row begins, their results, and the
+    // notes these name, numbered from 1 in a pool of the batch's own.
+    struct PackedRows {
+        std::string block;
+        std::vector<std::uint32_t> offsets;
+        std::vector<StoredResult> results;
+        std::vector<std::string> notes;
+    };
+
 public:
     LoadJob(InventoryLoader& loader, std::uint64_t job, const LoadRequest& request)
         : loader_(loader)
@@ -116,8 +129,9 @@ private:
     }
 
     // The rows are evaluated on every core by the command line's own batches, as it evaluates
-    // them, and kept here in their order; a plain line is split by the workers, except while
-    // the dates of the first rows are looked at, which needs the row read here.
+    // them, and packed there as the window keeps them; this thread, which reads every row
+    // alone, keeps them in their order and adds them up. A plain line is split by the workers,
+    // except while the dates of the first rows are looked at, which needs the row read here.
     void read(RowSource& rows, std::stop_token stop) {
         InventoryReader reader(rows, request_.options);
         if (!reader.readHeader())
@@ -126,16 +140,13 @@ private:
         checkingDates_ = request_.askAboutSlashDates && texts_->columns[Column::manufactured];
         BatchEvaluator evaluator(
             texts_->columns, request_.evaluation, reader.separator(),
-            [&](const RowBatch& batch) {
-                for (std::size_t row = 0; row < batch.rows(); ++row) {
-                    add(evaluator.rowFields(batch, row), batch.results[row], batch.problems[row],
-                        batch.numbers[row]);
-                    if (batch_->rows.size() >= batchRows_)
-                        send(reader);
-                }
+            [&](RowBatch& batch) {
+                keep(batch, evaluator);
+                if (batch_->rows.size() >= batchRows_)
+                    send(reader);
                 return !stop.stop_requested();
             },
-            BatchEvaluator::Output::none);
+            BatchEvaluator::Output::none, [&](RowBatch& batch) { pack(batch, evaluator); });
         InventoryRow row;
         for (bool going = true; going && !stop.stop_requested();) {
             if (!checkingDates_)
@@ -213,9 +224,49 @@ private:
         return true;
     }
 
-    // Keeps an evaluated row: its fields, where it is in the file, and its result.
-    void add(std::span<const std::string_view> fields, const SourceResult& result,
-             const std::string& problem, std::uint64_t fileRow) {
+    // On a worker: the batch's rows packed and their results stored.
+    static void pack(RowBatch& batch, const BatchEvaluator& evaluator) {
+        if (!batch.prepared.has_value())
+            batch.prepared = PackedRows{};
+        auto& packed = std::any_cast<PackedRows&>(batch.prepared);
+        thread_local std::string block; // its room kept: the window's copy is made to measure
+        block.clear();
+        packed.offsets.clear();
+        packed.results.clear();
+        NotePool notes;
+        for (std::size_t row = 0; row < batch.rows(); ++row) {
+            packed.offsets.push_back(static_cast<std::uint32_t>(block.size()));
+            packFields(block, evaluator.rowFields(batch, row));
+            packed.results.push_back(storeResult(batch.results[row], notes));
+        }
+        packed.block.assign(block);
+        packed.notes = notes.release();
+    }
+
+    // Keeps an evaluated batch's rows, packed by pack: their block, their notes after those
+    // kept before, where each row is in the file, and their results; and adds them up.
+    void keep(RowBatch& batch, const BatchEvaluator& evaluator) {
+        auto& packed = std::any_cast<PackedRows&>(batch.prepared);
+        const std::uint32_t notesBefore = notesKept_;
+        notesKept_ += static_cast<std::uint32_t>(packed.notes.size());
+        std::ranges::move(packed.notes, std::back_inserter(batch_->notes));
+        batch_->blocks.push_back(std::move(packed.block));
+        batch_->blockRows.push_back(batch.rows());
+        for (std::size_t row = 0; row < batch.rows(); ++row) {
+            const auto fields = evaluator.rowFields(batch, row);
+            const RowPlace place{
+                packed.offsets[row],
+                keepPlace(fields, batch.results[row], batch.problems[row], batch.numbers[row])};
+            batch_->rows.push_back(place);
+            StoredResult& result = batch_->results.emplace_back(packed.results[row]);
+            renumberNotes(result, notesBefore);
+        }
+    }
+
+    // Adds an evaluated row to its location's totals and keeps where it is in the file; returns
+    // its location's place in the totals.
+    std::uint32_t keepPlace(std::span<const std::string_view> fields, const SourceResult& result,
+                            const std::string& problem, std::uint64_t fileRow) {
         const std::string_view location = textOf(fields, texts_->columns, Column::location);
         // The totals number the locations in the order of their first appearance, as the
         // window's table of texts keeps them.
@@ -228,13 +279,8 @@ private:
         if (fileRow != nextFileRow_)
             batch_->rowRuns.push_back({rowNumber_, fileRow});
         nextFileRow_ = fileRow + 1;
-        RowPlace place;
-        place.offset = static_cast<std::uint32_t>(batch_->block.size());
-        place.location = static_cast<std::uint32_t>(locationPlace);
-        packFields(batch_->block, fields);
-        batch_->rows.push_back(place);
-        batch_->results.push_back(storeResult(result, notes_));
         ++rowNumber_;
+        return static_cast<std::uint32_t>(locationPlace);
     }
 
     void send(const InventoryReader& reader) {
@@ -243,8 +289,6 @@ private:
             loader_.deliver(job_,
                             [&loader = loader_, texts = texts_] { emit loader.started(texts); });
         }
-        batch_->notes = notes_.release();
-        keepBlockTight();
         waitForWindow();
         ++loader_.batchesWaiting_;
         batch_->bytesRead = reader.bytesConsumed();
@@ -257,7 +301,6 @@ private:
             emit loader.progress(batch->bytesRead, batch->fileSize);
             emit loader.batchRead(batch);
         });
-        packedBytes_ += batch_->block.size();
         batch_ = std::make_shared<LoadedBatch>();
         batchRows_ = std::min(batchRows_ * 4, largestBatchRows);
         makeRoom();
@@ -272,21 +315,10 @@ private:
             loader_.batchesWaiting_.wait(waiting);
     }
 
-    // Room for a batch of rows as long as the rows so far and a thirty-second, so that the block
-    // is not copied as it grows row by row.
+    // Room for a batch of rows, so that its vectors are not copied as they grow row by row.
     void makeRoom() {
         batch_->rows.reserve(batchRows_);
         batch_->results.reserve(batchRows_);
-        if (rowNumber_ > 0)
-            batch_->block.reserve(packedBytes_ / rowNumber_ * batchRows_ * 33 / 32);
-    }
-
-    // The window keeps the block for as long as the inventory is open: without the room left
-    // over, as in the last batch, which is rarely full.
-    void keepBlockTight() {
-        std::string& block = batch_->block;
-        if (block.capacity() > block.size() + block.size() / 16)
-            block.shrink_to_fit();
     }
 
     InventoryLoader& loader_;
@@ -297,8 +329,7 @@ private:
     std::uint64_t registerSeq_ = 0;
     std::shared_ptr<InventoryTexts> texts_;
     LocationTotals totals_;
-    NotePool notes_;
-    std::size_t packedBytes_ = 0;   // of the rows sent
+    std::uint32_t notesKept_ = 0;   // handed to the window, the empty note aside
     std::uint32_t rowNumber_ = 0;   // of the rows kept
     std::size_t rowsChecked_ = 0;   // for their dates
     std::uint64_t nextFileRow_ = 0; // the file's number of the row that follows the last one

@@ -32,9 +32,12 @@ struct LoadRequest {
 
 // Rows read since the last batch.
 struct LoadedBatch {
-    std::string block;                 // their packed fields
-    std::vector<RowPlace> rows;        // in the block
-    std::vector<StoredResult> results; // one per row
+    // Their packed fields, in blocks of a few thousand rows each: the rows of each block follow
+    // those of the block before.
+    std::vector<std::string> blocks;
+    std::vector<std::size_t> blockRows; // how many rows each block holds
+    std::vector<RowPlace> rows;         // each in its block
+    std::vector<StoredResult> results;  // one per row
     std::vector<std::string> notes; // notes first seen in this batch, in the order of their numbers
     std::vector<std::string> locations; // locations first seen in this batch, likewise
     // Rows, counted from the first data row, that are not well formed: their error stays at

@@ -87,8 +87,12 @@ void SourcesModel::setInventory(std::shared_ptr<InventoryTexts> texts,
 void SourcesModel::append(LoadedBatch& batch) {
     if (!texts_ || batch.rows.empty())
         return;
-    texts_->blockFirstRows.push_back(texts_->rows.size());
-    texts_->blocks.push_back(std::move(batch.block));
+    std::size_t firstRow = texts_->rows.size();
+    for (std::size_t block = 0; block < batch.blocks.size(); ++block) {
+        texts_->blockFirstRows.push_back(firstRow);
+        texts_->blocks.push_back(std::move(batch.blocks[block]));
+        firstRow += batch.blockRows[block];
+    }
     texts_->rows.insert(texts_->rows.end(), batch.rows.begin(), batch.rows.end());
     texts_->locations.insert(texts_->locations.end(), batch.locations.begin(),
                              batch.locations.end());

@@ -118,6 +118,10 @@ private:
 
 StoredResult storeResult(const SourceResult& result, NotePool& notes);
 
+// A result stored with a pool of its own, whose notes then follow the notesBefore (the empty
+// note aside) of another pool: its note numbers move up by as many.
+void renumberNotes(StoredResult& stored, std::uint32_t notesBefore);
+
 // The result as the register gave it, for the register's own writers; notes must outlive it. The
 // sums' terms (A/E, the NRC's fractions) are not kept: the totals per location hold their sums.
 SourceResult restoreResult(const StoredResult& stored, const NotePool& notes);
