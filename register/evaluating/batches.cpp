@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "output.h"
+#include "vector_state.h"
 
 namespace dovrin {
 
@@ -133,6 +134,7 @@ bool BatchEvaluator::consumeFinished(bool all) {
 }
 
 void BatchEvaluator::work() {
+    clearUpperVectorState(); // this thread may have been started by a window's (vector_state.h)
     for (;;) {
         Slot* slot = nullptr;
         {

@@ -15,6 +15,7 @@
 #include "inventory_input.h"
 #include "locations.h"
 #include "run.h"
+#include "vector_state.h"
 
 namespace dovrin {
 
@@ -77,8 +78,10 @@ template <class Call> void InventoryLoader::deliver(std::uint64_t job, Call call
 template <class Work> void InventoryLoader::start(Work work) {
     cancel();
     busy_ = true;
-    thread_ = std::jthread(
-        [this, job = job_, work = std::move(work)](std::stop_token stop) { work(job, stop); });
+    thread_ = std::jthread([this, job = job_, work = std::move(work)](std::stop_token stop) {
+        clearUpperVectorState(); // started by the window's thread (vector_state.h)
+        work(job, stop);
+    });
 }
 
 // Reads one inventory in the loader's thread: the header, then the rows in batches that grow

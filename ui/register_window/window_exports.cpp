@@ -27,6 +27,7 @@
 #include "report.h"
 #include "run.h"
 #include "sources_model.h"
+#include "vector_state.h"
 
 namespace dovrin {
 
@@ -69,8 +70,10 @@ void RegisterWindow::exportCsv(const QString& path) {
     progressBar_->setValue(0);
     progressBar_->show();
     countsLabel_->setText(tr("Writing %1…").arg(shownName(path)));
-    watcher->setFuture(QtConcurrent::run(
-        [options, now] { return categoriseInventory(options, now, stdin, stdout); }));
+    watcher->setFuture(QtConcurrent::run([options, now] {
+        clearUpperVectorState(); // a pool thread of the window's (vector_state.h)
+        return categoriseInventory(options, now, stdin, stdout);
+    }));
 }
 
 void RegisterWindow::chooseAndExportReport() {
