@@ -40,7 +40,7 @@ if [ ! -s "$file" ] || [ bench/make_inventory.py -nt "$file" ]; then
         fail "bench/make_inventory.py failed"
     mv "$file.part" "$file"
 fi
-file_size=$(stat -c %s "$file")
+file_size=$(stat -L -c %s "$file")
 
 scratch=$(mktemp -d -p "$work")
 trap 'rm -rf "$scratch"' EXIT

@@ -237,9 +237,11 @@ private:
         packed.offsets.clear();
         packed.results.clear();
         NotePool notes;
+        // The window keeps each location's text once (InventoryTexts::locations).
+        const std::optional<std::size_t> location = evaluator.columns()[Column::location];
         for (std::size_t row = 0; row < batch.rows(); ++row) {
             packed.offsets.push_back(static_cast<std::uint32_t>(block.size()));
-            packFields(block, evaluator.rowFields(batch, row));
+            packFields(block, evaluator.rowFields(batch, row), location);
             packed.results.push_back(storeResult(batch.results[row], notes));
         }
         packed.block.assign(block);

@@ -127,7 +127,7 @@ bool patchSource(SourcesModel& sources, std::string_view id, const SourceRow& ro
         changed.push_back(row.location);
         std::string block;
         const std::vector<std::string_view> fields(row.fields->begin(), row.fields->end());
-        packFields(block, fields);
+        packFields(block, fields, texts.columns[Column::location]); // kept in texts.locations
         RowPlace at;
         at.location = numberLocation(texts, results, row.location);
         if (shown)

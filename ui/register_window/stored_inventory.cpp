@@ -194,22 +194,27 @@ std::size_t unpackLength(const char*& at) {
 
 } // namespace
 
-void packFields(std::string& block, std::span<const std::string_view> fields) {
+void packFields(std::string& block, std::span<const std::string_view> fields,
+                std::optional<std::size_t> keptElsewhere) {
     packLength(block, fields.size());
-    for (const std::string_view field : fields) {
+    for (std::size_t index = 0; index < fields.size(); ++index) {
+        const std::string_view field = index == keptElsewhere ? std::string_view() : fields[index];
         packLength(block, field.size());
         block.append(field);
     }
 }
 
-PackedFields::PackedFields(const char* start)
-    : first_(start) {
+PackedFields::PackedFields(const char* start, std::optional<FieldKeptElsewhere> kept)
+    : first_(start)
+    , kept_(kept) {
     count_ = unpackLength(first_);
 }
 
 std::string_view PackedFields::operator[](std::size_t index) const {
     if (index >= count_)
         return {};
+    if (kept_ && index == kept_->index)
+        return kept_->text;
     const char* at = first_;
     for (;;) {
         const std::size_t length = unpackLength(at);
@@ -228,6 +233,8 @@ std::vector<std::string_view> PackedFields::all() const {
         fields.emplace_back(at, length);
         at += length;
     }
+    if (kept_ && kept_->index < count_)
+        fields[kept_->index] = kept_->text;
     return fields;
 }
 

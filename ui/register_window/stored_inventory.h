@@ -132,13 +132,22 @@ struct RowPlace {
     std::uint32_t location = 0; // place in the location totals
 };
 
-// Appends a row's fields to a block: their number, then each one's length and bytes.
-void packFields(std::string& block, std::span<const std::string_view> fields);
+// Appends a row's fields to a block: their number, then each one's length and bytes. A field
+// kept elsewhere is packed empty: a row's location, which the inventory's texts hold once for
+// every row there, is a fifth of a million-row inventory's bytes.
+void packFields(std::string& block, std::span<const std::string_view> fields,
+                std::optional<std::size_t> keptElsewhere = std::nullopt);
+
+// A field packed empty for being kept elsewhere, and its text.
+struct FieldKeptElsewhere {
+    std::size_t index = 0;
+    std::string_view text;
+};
 
 // The fields of a row packed by packFields, read from its first byte.
 class PackedFields {
 public:
-    explicit PackedFields(const char* start);
+    explicit PackedFields(const char* start, std::optional<FieldKeptElsewhere> kept = {});
     std::size_t size() const { return count_; }
     std::string_view operator[](std::size_t index) const; // empty past the last field
     std::vector<std::string_view> all() const;
@@ -146,6 +155,7 @@ public:
 private:
     const char* first_;
     std::size_t count_;
+    std::optional<FieldKeptElsewhere> kept_;
 };
 
 // The texts of an inventory: its header and its rows, in the file's order.
@@ -193,8 +203,15 @@ struct InventoryTexts {
         return static_cast<std::size_t>(after - blockFirstRows.begin()) - 1;
     }
 
+    // The row's fields, its location from locations.
     PackedFields fields(std::size_t row) const {
-        return PackedFields(blocks[blockOf(row)].data() + rows[row].offset);
+        const RowPlace& place = rows[row];
+        std::optional<FieldKeptElsewhere> location;
+        if (const auto column = columns[Column::location])
+            location = FieldKeptElsewhere{*column, place.location < locations.size()
+                                                       ? std::string_view(locations[place.location])
+                                                       : std::string_view()};
+        return PackedFields(blocks[blockOf(row)].data() + place.offset, location);
     }
 };
 
