@@ -337,7 +337,11 @@ private slots:
         QFETCH(QString, expected);
         static int cases = 0;
         if (!registryAddress.isEmpty())
-            registryRole = "store_case_" + QString::number(++cases);
+            // Roles belong to the whole server, and outlive a database made anew: a run's
+            // own, so that the test can run again on the same server.
+            registryRole = QStringLiteral("store_case_%1_%2")
+                               .arg(QCoreApplication::applicationPid())
+                               .arg(++cases);
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
         writeFile(folder.filePath("inv.csv"), inventory.toUtf8());
