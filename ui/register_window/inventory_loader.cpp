@@ -248,8 +248,9 @@ private:
         packed.notes = notes.release();
     }
 
-    // Keeps an evaluated batch's rows, packed by pack: their block, their notes after those
-    // kept before, where each row is in the file, and their results; and adds them up.
+    // Keeps an evaluated batch's rows, packed by pack: their block, their notes after those of
+    // the batch for the window, where each row is in the file, and their results; and adds
+    // them up.
     void keep(RowBatch& batch, const BatchEvaluator& evaluator) {
         auto& packed = std::any_cast<PackedRows&>(batch.prepared);
         const std::uint32_t notesBefore = notesKept_;
@@ -264,7 +265,7 @@ private:
                 keepPlace(fields, batch.results[row], batch.problems[row], batch.numbers[row])};
             batch_->rows.push_back(place);
             StoredResult& result = batch_->results.emplace_back(packed.results[row]);
-            renumberNotes(result, notesBefore);
+            renumberNotes(result, [notesBefore](std::uint32_t note) { return notesBefore + note; });
         }
     }
 
@@ -307,6 +308,7 @@ private:
             emit loader.batchRead(batch);
         });
         batch_ = std::make_shared<LoadedBatch>();
+        notesKept_ = 0;
         batchRows_ = std::min(batchRows_ * 4, largestBatchRows);
         makeRoom();
     }
@@ -334,7 +336,7 @@ private:
     std::uint64_t registerSeq_ = 0;
     std::shared_ptr<InventoryTexts> texts_;
     LocationTotals totals_;
-    std::uint32_t notesKept_ = 0;   // handed to the window, the empty note aside
+    std::uint32_t notesKept_ = 0;   // in batch_, numbered from 1 there
     std::uint32_t rowNumber_ = 0;   // of the rows kept
     std::size_t rowsChecked_ = 0;   // for their dates
     std::uint64_t nextFileRow_ = 0; // the file's number of the row that follows the last one

@@ -38,7 +38,7 @@ struct LoadedBatch {
     std::vector<std::size_t> blockRows; // how many rows each block holds
     std::vector<RowPlace> rows;         // each in its block
     std::vector<StoredResult> results;  // one per row
-    std::vector<std::string> notes; // notes first seen in this batch, in the order of their numbers
+    std::vector<std::string> notes;     // the results' notes, numbered from 1 in this order
     std::vector<std::string> locations; // locations first seen in this batch, likewise
     // Rows, counted from the first data row, that are not well formed: their error stays at
     // every as-of moment.

@@ -99,9 +99,12 @@ void SourcesModel::append(LoadedBatch& batch) {
     texts_->unreadable.insert(texts_->unreadable.end(), batch.unreadable.begin(),
                               batch.unreadable.end());
     texts_->rowRuns.insert(texts_->rowRuns.end(), batch.rowRuns.begin(), batch.rowRuns.end());
-    for (const std::string& note : batch.notes) // numbered by the loader: kept as they come
-        results_->notes.append(note);
-    for (const StoredResult& result : batch.results) {
+    std::vector<std::uint32_t> notes; // the window's number of each of the batch's notes
+    notes.reserve(batch.notes.size());
+    for (const std::string& note : batch.notes)
+        notes.push_back(results_->notes.add(note));
+    for (StoredResult& result : batch.results) {
+        renumberNotes(result, [&notes](std::uint32_t note) { return notes[note - 1]; });
         results_->rows.push_back(result);
         results_->errors += result.categorised ? 0 : 1;
     }

@@ -139,12 +139,6 @@ StoredResult storeResult(const SourceResult& result, NotePool& notes) {
     return stored;
 }
 
-void renumberNotes(StoredResult& stored, std::uint32_t notesBefore) {
-    for (std::uint32_t* note : {&stored.note, &stored.duties.leakTestExemption})
-        if (*note != 0)
-            *note += notesBefore;
-}
-
 SourceResult restoreResult(const StoredResult& stored, const NotePool& notes) {
     SourceResult result;
     result.categorised = stored.categorised;

@@ -83,11 +83,10 @@ struct StoredResult {
 static_assert(sizeof(StoredResult) == 64);
 
 // The notes of an inventory by their numbers, 0 the empty note; add keeps each text once.
-// Many notes name a source's own numbers and are kept by one row alone, so the loader's pool
-// hands the notes it kept over with each batch of rows (release) and then looks up only the
-// next batch's, which keeps its lookups in a small table and its memory to one batch; the
-// window's pool keeps each batch's notes in turn (append), so that each keeps the loader's
-// number. A note of two batches is kept twice: a few texts, against a lookup in every note.
+// The rows are stored on several threads at once, each batch's notes in a pool of its own that
+// hands them over with the batch (release); the window's pool then adds each batch's notes,
+// and the batch's rows take the numbers these have there (renumberNotes). A million-row
+// inventory's notes are half the size they were as the batches kept them.
 class NotePool {
 public:
     NotePool() { views_.emplace_back(); }
@@ -96,8 +95,6 @@ public:
     NotePool(NotePool&&) = default;
     NotePool& operator=(NotePool&&) = default;
     std::uint32_t add(std::string_view note);
-    // Keeps the note as the next number, as it is: add does not find it.
-    void append(std::string_view note) { views_.push_back(keep(note)); }
     // The notes kept since the last release (the empty note aside), in the order of their
     // numbers; the pool then holds and finds none of them, and numbers the next after them.
     std::vector<std::string> release();
@@ -118,9 +115,13 @@ private:
 
 StoredResult storeResult(const SourceResult& result, NotePool& notes);
 
-// A result stored with a pool of its own, whose notes then follow the notesBefore (the empty
-// note aside) of another pool: its note numbers move up by as many.
-void renumberNotes(StoredResult& stored, std::uint32_t notesBefore);
+// A result stored with one pool whose notes another pool keeps: its note numbers given anew,
+// each number n (not 0, the empty note) becoming numberInOther(n).
+template <class Renumber> void renumberNotes(StoredResult& stored, Renumber numberInOther) {
+    for (std::uint32_t* note : {&stored.note, &stored.duties.leakTestExemption})
+        if (*note != 0)
+            *note = numberInOther(*note);
+}
 
 // The result as the register gave it, for the register's own writers; notes must outlive it. The
 // sums' terms (A/E, the NRC's fractions) are not kept: the totals per location hold their sums.
