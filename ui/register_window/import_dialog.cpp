@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "qt_text.h"
+#include "vector_state.h"
 
 namespace dovrin {
 
@@ -220,6 +221,7 @@ void ImportDialog::runInBackground(bool commit, std::string reason) {
     auto rows = std::make_shared<std::vector<PlanModel::Row>>();
     worker_ = std::jthread([this, setting = setting_, commit, reason = std::move(reason),
                             expected = planHead_, now = clock_(), rows](std::stop_token stop) {
+        clearUpperVectorState(); // started by the window's thread (vector_state.h)
         store_import::ImportCalls calls;
         calls.planRow = [&rows](const store_import::PlanRow& row) {
             rows->push_back({row.row, std::string(row.id), std::string(row.kind), row.seq,
