@@ -8,23 +8,58 @@ namespace dovrin::store {
 
 namespace {
 
-bool isCorrectionOrVoid(const Event& event) {
+// The fold reads an event's values alike whether it holds them as texts of their own (Event:
+// one source's, for a record or a check) or in one text (FoldedEvent: a whole register's).
+std::string_view valueOf(const Event& event, std::size_t field) {
+    return event.values[field];
+}
+std::string_view valueOf(const FoldedEvent& event, std::size_t field) {
+    return event.value(field);
+}
+
+// An event's values as it was recorded, not corrected.
+template <typename AnyEvent> struct RecordedValues {
+    const AnyEvent& event;
+    std::string_view operator[](std::size_t field) const { return valueOf(event, field); }
+};
+
+// A state's value set to a text no event holds: a SourceState keeps it, a SourceView keeps it
+// aside and views it.
+void setMade(SourceState& state, std::size_t field, std::string text) {
+    state.values[field] = std::move(text);
+}
+void setMade(SourceView& state, std::size_t field, std::string text) {
+    state.made[field] = std::move(text);
+    state.values[field] = state.made[field];
+}
+
+void clearValue(std::string& value) {
+    value.clear();
+}
+void clearValue(std::string_view& value) {
+    value = {};
+}
+
+template <typename AnyEvent> bool isCorrectionOrVoid(const AnyEvent& event) {
     return event.kind == Kind::correct || event.kind == Kind::voided;
 }
 
 // The later of a day already known (a receipt's last_leak_test, say) and an event's day; a text
 // that is no day gives way.
-void keepLater(std::string& known, std::chrono::year_month_day on) {
-    const auto knownDay = readDay(known);
+template <typename State>
+void keepLater(State& state, Field field, std::chrono::year_month_day on) {
+    const auto index = static_cast<std::size_t>(field);
+    const auto knownDay = readDay(state.values[index]);
     if (!knownDay || *knownDay < on)
-        known = dayText(on);
+        setMade(state, index, dayText(on));
 }
 
-void apply(const Event& event, const FieldValues& values, SourceState& state) {
-    const auto value = [&](Field field) -> const std::string& {
+template <typename AnyEvent, typename Values, typename State>
+void apply(const AnyEvent& event, const Values& values, State& state) {
+    const auto value = [&](Field field) -> std::string_view {
         return values[static_cast<std::size_t>(field)];
     };
-    const auto set = [&](Field field, const std::string& text) {
+    const auto set = [&](Field field, std::string_view text) {
         if (!text.empty())
             state.values[static_cast<std::size_t>(field)] = text;
     };
@@ -43,10 +78,10 @@ void apply(const Event& event, const FieldValues& values, SourceState& state) {
         set(Field::location, value(Field::location));
         break;
     case Kind::leakTest:
-        keepLater(state.values[static_cast<std::size_t>(Field::lastLeakTest)], event.on);
+        keepLater(state, Field::lastLeakTest, event.on);
         break;
     case Kind::inventoryCheck:
-        keepLater(state.values[static_cast<std::size_t>(Field::lastInventory)], event.on);
+        keepLater(state, Field::lastInventory, event.on);
         break;
     case Kind::status:
         set(Field::status, value(Field::status));
@@ -58,68 +93,47 @@ void apply(const Event& event, const FieldValues& values, SourceState& state) {
     }
 }
 
-// Two texts swapped, unless both are empty: most of an event's fields are not given, and the
-// as-of of a large register swaps every event's fifty.
-void swapTexts(std::string& a, std::string& b) {
-    if (!a.empty() || !b.empty())
-        a.swap(b);
-}
-
-// Member by member: std::swap would move the whole event three times over.
-void swapEvents(Event& a, Event& b) {
-    std::swap(a.seq, b.seq);
-    a.source.swap(b.source);
-    std::swap(a.kind, b.kind);
-    std::swap(a.on, b.on);
-    std::swap(a.recordedAt, b.recordedAt);
-    swapTexts(a.by, b.by);
-    swapTexts(a.reason, b.reason);
-    swapTexts(a.document, b.document);
-    std::swap(a.target, b.target);
-    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
-        swapTexts(a.values[i], b.values[i]);
-        swapTexts(a.previous[i], b.previous[i]);
-    }
-    std::swap(a.hash, b.hash);
-}
-
-} // namespace
-
-void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
-                SourceState& state) {
+template <typename AnyEvent, typename State>
+void fold(std::span<const AnyEvent> events, std::optional<std::chrono::year_month_day> asOf,
+          State& state) {
     state.held = false;
     state.receivedBy = 0;
-    for (std::string& value : state.values)
-        value.clear();
+    for (auto& value : state.values)
+        clearValue(value);
     if (events.empty())
         return;
     state.id = events.front().source;
-    const auto counts = [&](const Event& event) { return !asOf || event.on <= *asOf; };
+    const auto counts = [&](const AnyEvent& event) { return !asOf || event.on <= *asOf; };
     // Most sources have no correction or void: their events count as they were recorded.
-    if (std::ranges::none_of(events, isCorrectionOrVoid)) {
-        if (std::ranges::is_sorted(events, {}, &Event::on)) {
-            for (const Event& event : events)
+    if (std::ranges::none_of(events, isCorrectionOrVoid<AnyEvent>)) {
+        if (std::ranges::is_sorted(events, {}, &AnyEvent::on)) {
+            for (const AnyEvent& event : events)
                 if (counts(event))
-                    apply(event, event.values, state);
+                    apply(event, RecordedValues<AnyEvent>{event}, state);
             return;
         }
     }
     std::vector<std::uint64_t> voided;
-    for (const Event& event : events)
+    for (const AnyEvent& event : events)
         if (event.kind == Kind::voided)
             voided.push_back(event.target);
-    const auto isVoided = [&](const Event& event) {
+    const auto isVoided = [&](const AnyEvent& event) {
         return std::ranges::find(voided, event.seq) != voided.end();
     };
+    // Each event's values as they stand, viewing the texts of the events that give them.
     struct Standing {
-        const Event* event;
-        FieldValues values;
+        const AnyEvent* event;
+        std::array<std::string_view, fieldNames.size()> values;
     };
     std::vector<Standing> standing;
-    for (const Event& event : events)
-        if (!isCorrectionOrVoid(event) && !isVoided(event))
-            standing.push_back({&event, event.values});
-    for (const Event& correction : events) {
+    for (const AnyEvent& event : events) {
+        if (isCorrectionOrVoid(event) || isVoided(event))
+            continue;
+        Standing& s = standing.emplace_back(&event);
+        for (std::size_t i = 0; i < fieldNames.size(); ++i)
+            s.values[i] = valueOf(event, i);
+    }
+    for (const AnyEvent& correction : events) {
         if (correction.kind != Kind::correct || isVoided(correction))
             continue;
         const auto target = std::ranges::find(standing, correction.target,
@@ -127,13 +141,25 @@ void foldSource(std::span<const Event> events, std::optional<std::chrono::year_m
         if (target == standing.end())
             continue;
         for (std::size_t i = 0; i < fieldNames.size(); ++i)
-            if (!correction.values[i].empty())
-                target->values[i] = correction.values[i];
+            if (const std::string_view value = valueOf(correction, i); !value.empty())
+                target->values[i] = value;
     }
     std::ranges::stable_sort(standing, {}, [](const Standing& s) { return s.event->on; });
     for (const Standing& s : standing)
         if (counts(*s.event))
             apply(*s.event, s.values, state);
+}
+
+} // namespace
+
+void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
+                SourceState& state) {
+    fold(events, asOf, state);
+}
+
+void foldSource(std::span<const FoldedEvent> events,
+                std::optional<std::chrono::year_month_day> asOf, SourceView& state) {
+    fold(events, asOf, state);
 }
 
 namespace {
@@ -200,30 +226,51 @@ std::string registerProblem(Event& event, std::span<const Event> events) {
     return {};
 }
 
+// Field by field, as the fold reads them: a backend whose cursor gives whole events.
+bool EventCursor::nextFolded(FoldedEvent& folded) {
+    const Event* event = next();
+    if (event == nullptr)
+        return false;
+    folded.seq = event->seq;
+    folded.source = event->source;
+    folded.kind = event->kind;
+    folded.on = event->on;
+    folded.target = event->target;
+    folded.clearValues();
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        const std::size_t start = folded.text.size();
+        folded.text += event->values[i];
+        folded.placeFrom(i, start);
+    }
+    return true;
+}
+
 SourceFolder::SourceFolder(std::unique_ptr<EventCursor> cursor,
                            std::optional<std::chrono::year_month_day> asOf)
     : cursor_(std::move(cursor))
     , asOf_(asOf) {}
 
-const SourceState* SourceFolder::next() {
+bool SourceFolder::read(std::size_t index) {
+    if (index == events_.size())
+        events_.emplace_back();
+    return cursor_->nextFolded(events_[index]);
+}
+
+const SourceView* SourceFolder::next() {
     if (!started_) {
         started_ = true;
-        pending_ = cursor_->next();
+        pending_ = read(0);
+    } else if (pending_) {
+        // The next source's first event, read last time, to the front: the cursor fills the
+        // events after it into room their texts already have.
+        std::swap(events_.front(), events_[count_]);
     }
-    if (pending_ == nullptr)
+    if (!pending_)
         return nullptr;
-    std::size_t count = 0;
-    const auto keep = [&](Event& event) {
-        if (count == events_.size())
-            events_.emplace_back();
-        // Swapped rather than copied: the cursor fills the event left there next time, into
-        // room its strings already have.
-        swapEvents(events_[count++], event);
-    };
-    keep(*pending_);
-    while ((pending_ = cursor_->next()) != nullptr && pending_->source == events_.front().source)
-        keep(*pending_);
-    foldSource(std::span(events_).first(count), asOf_, state_);
+    count_ = 1;
+    while ((pending_ = read(count_)) && events_[count_].source == events_.front().source)
+        ++count_;
+    foldSource(std::span<const FoldedEvent>(events_).first(count_), asOf_, state_);
     return &state_;
 }
 
@@ -253,7 +300,7 @@ bool needsQuotes(std::string_view field) {
         field, [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
 }
 
-void addRow(HeldBlock& block, const SourceState& state) {
+void addRow(HeldBlock& block, const SourceView& state) {
     bool plain = true;
     const auto addField = [&](std::string_view field) {
         block.text += field;
@@ -302,7 +349,7 @@ void HeldSourceRows::fold() {
         block.ends.clear();
         block.plain.clear();
         while (block.rows() < blockRows) {
-            const SourceState* state = folder_.next();
+            const SourceView* state = folder_.next();
             if (state == nullptr) {
                 more = false;
                 break;

@@ -26,12 +26,24 @@ struct SourceState {
     FieldValues values;           // its sourceFields()
 };
 
+// A source's state as views into its events' texts (FoldedEvent), valid while they are: what the
+// fold of a whole register makes of each source, copying no value.
+struct SourceView {
+    std::string_view id;
+    bool held = false;
+    std::uint64_t receivedBy = 0;
+    std::array<std::string_view, fieldNames.size()> values; // its sourceFields()
+    FieldValues made; // values no event holds, which values then view: a day the fold makes
+};
+
 // Folds one source's events, given in seq order: a void takes its event away, a correction
 // changes its event's fields, whatever their days; the other events count in the order of their
 // days (then of their seq), those dated up to asOf alone (none: every one). An event dated D
 // counts from the start of D.
 void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
                 SourceState& state);
+void foldSource(std::span<const FoldedEvent> events,
+                std::optional<std::chrono::year_month_day> asOf, SourceView& state);
 
 // The fields of an event as they stand after the corrections among events (the source's, in seq
 // order) that are not voided.
@@ -49,17 +61,21 @@ class SourceFolder {
 public:
     SourceFolder(std::unique_ptr<EventCursor> cursor,
                  std::optional<std::chrono::year_month_day> asOf);
-    // The next source's state, held or not; none at the end or on an error.
-    const SourceState* next();
+    // The next source's state, held or not, valid until the next call; none at the end or on an
+    // error.
+    const SourceView* next();
     std::string error() const { return cursor_->error(); }
 
 private:
+    bool read(std::size_t index); // the cursor's next event into events_[index]
+
     std::unique_ptr<EventCursor> cursor_;
     std::optional<std::chrono::year_month_day> asOf_;
-    std::vector<Event> events_; // their room kept from one source to the next
-    Event* pending_ = nullptr;
+    std::vector<FoldedEvent> events_; // their room kept from one source to the next
+    std::size_t count_ = 0;           // of the source folded last
+    bool pending_ = false;            // events_[count_] is read, the first of the next source
     bool started_ = false;
-    SourceState state_;
+    SourceView state_;
 };
 
 // The inventory's header of the as-of rows: id, then sourceFields().

@@ -218,8 +218,11 @@ void appendJson(std::string& out, const FieldValues& values, const FieldValues& 
 }
 
 // Reads a JSON object of texts as appendJson writes it (and any other escapes JSON has, for a
-// text of the basic plane) into values; false for any other text.
-bool readJson(std::string_view text, FieldValues& values) {
+// text of the basic plane); false for any other text. Each member's value is appended to the
+// text valueText(field) gives, then valueRead(field) is called: the values go where the reader
+// keeps them.
+template <typename ValueText, typename ValueRead>
+bool readJsonMembers(std::string_view text, ValueText valueText, ValueRead valueRead) {
     std::size_t at = 0;
     const auto take = [&](char c) {
         if (at < text.size() && text[at] == c) {
@@ -229,7 +232,6 @@ bool readJson(std::string_view text, FieldValues& values) {
         return false;
     };
     const auto readString = [&](std::string& out) {
-        out.clear();
         if (!take('"'))
             return false;
         while (at < text.size()) {
@@ -269,8 +271,6 @@ bool readJson(std::string_view text, FieldValues& values) {
         }
         return false;
     };
-    for (std::string& value : values)
-        value.clear();
     if (!take('{'))
         return false;
     thread_local std::string escapedName;
@@ -287,6 +287,7 @@ bool readJson(std::string_view text, FieldValues& values) {
                 return true;
             }
         }
+        escapedName.clear();
         if (!readString(escapedName))
             return false;
         name = escapedName;
@@ -305,10 +306,37 @@ bool readJson(std::string_view text, FieldValues& values) {
                 return false;
             expected = static_cast<std::size_t>(*field);
         }
-        if (!readString(values[expected]))
+        if (!readString(valueText(expected)))
             return false;
+        valueRead(expected);
     }
     return at == text.size();
+}
+
+// Into values, one text each.
+bool readJson(std::string_view text, FieldValues& values) {
+    for (std::string& value : values)
+        value.clear();
+    return readJsonMembers(
+        text,
+        [&](std::size_t field) -> std::string& {
+            values[field].clear(); // a name given twice: the last value
+            return values[field];
+        },
+        [](std::size_t) {});
+}
+
+// Into the event's one text.
+bool readJson(std::string_view text, FoldedEvent& event) {
+    event.clearValues();
+    std::size_t start = 0;
+    return readJsonMembers(
+        text,
+        [&](std::size_t) -> std::string& {
+            start = event.text.size();
+            return event.text;
+        },
+        [&](std::size_t field) { event.placeFrom(field, start); });
 }
 
 // Reads the statement's row into event; false with why for a row that is not an event.
@@ -394,20 +422,53 @@ enum FoldedColumn {
     foldedPrevious
 };
 
-bool readFoldedEvent(const Statement& row, Event& event, LastRead& lastRead, std::string& why) {
-    event.seq = row.integer(foldedSeq);
-    event.source = row.text(foldedSource);
-    const auto kind = kindNamed(row.text(foldedKind));
-    const auto on = readOnce(row.text(foldedOn), lastRead.dayText, lastRead.day, readDay);
+// Where the parts a fold reads stand in a cursor's rows: selectEvents()'s or
+// selectFoldedEvents()'s.
+struct FoldedColumns {
+    int seq;
+    int source;
+    int kind;
+    int on;
+    int target;
+    int fields;
+};
+constexpr FoldedColumns inEvents{seqColumn, sourceColumn, kindColumn,
+                                 onColumn,  targetColumn, fieldsColumn};
+constexpr FoldedColumns inFoldedEvents{foldedSeq, foldedSource, foldedKind,
+                                       foldedOn,  foldedTarget, foldedFields};
+
+// Its seq, source, kind, day and target, into an Event or a FoldedEvent.
+template <typename AnyEvent>
+bool readFoldedParts(const Statement& row, const FoldedColumns& columns, AnyEvent& event,
+                     LastRead& lastRead, std::string& why) {
+    event.seq = row.integer(columns.seq);
+    event.source = row.text(columns.source);
+    const auto kind = kindNamed(row.text(columns.kind));
+    const auto on = readOnce(row.text(columns.on), lastRead.dayText, lastRead.day, readDay);
     if (!kind || !on) {
         why = "event " + std::to_string(event.seq) + " cannot be read (its kind or day)";
         return false;
     }
     event.kind = *kind;
     event.on = *on;
-    event.target = row.integer(foldedTarget);
-    if (!readValues(row.text(foldedFields), row.text(foldedPrevious), event, why))
+    event.target = row.integer(columns.target);
+    return true;
+}
+
+bool readFoldedEvent(const Statement& row, Event& event, LastRead& lastRead, std::string& why) {
+    return readFoldedParts(row, inFoldedEvents, event, lastRead, why) &&
+           readValues(row.text(foldedFields), row.text(foldedPrevious), event, why);
+}
+
+// What the fold reads of the row: a correction's old values are not among it.
+bool readFolded(const Statement& row, const FoldedColumns& columns, FoldedEvent& event,
+                LastRead& lastRead, std::string& why) {
+    if (!readFoldedParts(row, columns, event, lastRead, why))
         return false;
+    if (!readJson(row.text(columns.fields), event)) {
+        why = "event " + std::to_string(event.seq) + " has fields that cannot be read";
+        return false;
+    }
     return true;
 }
 
@@ -415,10 +476,13 @@ using ReadRow = bool (*)(const Statement&, Event&, LastRead&, std::string&);
 
 class SqliteCursor final : public EventCursor {
 public:
-    SqliteCursor(sqlite3* db, const std::string& sql, ReadRow read = readEvent)
+    // read and columns: of the rows sql selects.
+    SqliteCursor(sqlite3* db, const std::string& sql, ReadRow read = readEvent,
+                 const FoldedColumns& columns = inEvents)
         : db_(db)
         , statement_(db, sql)
-        , read_(read) {
+        , read_(read)
+        , columns_(columns) {
         if (!statement_)
             error_ = databaseError(db);
     }
@@ -429,23 +493,30 @@ public:
         error_.clear();
     }
     Event* next() override {
-        if (!statement_ || !error_.empty())
-            return nullptr;
-        const int status = statement_.step();
-        if (status == SQLITE_DONE)
-            return nullptr;
-        if (status != SQLITE_ROW) {
-            error_ = databaseError(db_);
-            return nullptr;
-        }
-        return read_(statement_, event_, lastRead_, error_) ? &event_ : nullptr;
+        return step() && read_(statement_, event_, lastRead_, error_) ? &event_ : nullptr;
+    }
+    bool nextFolded(FoldedEvent& event) override {
+        return step() && readFolded(statement_, columns_, event, lastRead_, error_);
     }
     std::string error() const override { return error_; }
 
 private:
+    // To the next row; false at the end or on an error.
+    bool step() {
+        if (!statement_ || !error_.empty())
+            return false;
+        const int status = statement_.step();
+        if (status == SQLITE_ROW)
+            return true;
+        if (status != SQLITE_DONE)
+            error_ = databaseError(db_);
+        return false;
+    }
+
     sqlite3* db_;
     Statement statement_;
     ReadRow read_;
+    FoldedColumns columns_;
     Event event_;
     LastRead lastRead_;
     std::string error_;
@@ -461,6 +532,7 @@ public:
     ReusedCursor(const ReusedCursor&) = delete;
     ReusedCursor& operator=(const ReusedCursor&) = delete;
     Event* next() override { return cursor_.next(); }
+    bool nextFolded(FoldedEvent& event) override { return cursor_.nextFolded(event); }
     std::string error() const override { return cursor_.error(); }
 
 private:
@@ -848,11 +920,11 @@ public:
     }
 
     std::unique_ptr<EventCursor> events(const EventFilter& filter) override {
-        return cursor(filter, selectEvents(), "seq", readEvent);
+        return cursor(filter, selectEvents(), "seq", readEvent, inEvents);
     }
 
     std::unique_ptr<EventCursor> eventsBySource(const EventFilter& filter) override {
-        return cursor(filter, selectFoldedEvents(), "source, seq", readFoldedEvent);
+        return cursor(filter, selectFoldedEvents(), "source, seq", readFoldedEvent, inFoldedEvents);
     }
 
     std::unique_ptr<Transaction> beginWrite(std::chrono::sys_seconds now) override {
@@ -881,7 +953,8 @@ public:
 
 private:
     std::unique_ptr<EventCursor> cursor(const EventFilter& filter, std::string sql,
-                                        std::string_view order, ReadRow read) {
+                                        std::string_view order, ReadRow read,
+                                        const FoldedColumns& columns) {
         std::string_view joint = " WHERE ";
         if (filter.source) {
             sql += std::string(joint) + "source = ?1";
@@ -889,8 +962,8 @@ private:
         }
         if (filter.recordedUpTo)
             sql += std::string(joint) + "recorded_at <= ?2";
-        auto events = std::make_unique<SqliteCursor>(db_.get(),
-                                                     sql + " ORDER BY " + std::string(order), read);
+        auto events = std::make_unique<SqliteCursor>(
+            db_.get(), sql + " ORDER BY " + std::string(order), read, columns);
         if (filter.source)
             events->statement().bindCopy(1, *filter.source);
         if (filter.recordedUpTo)
