@@ -1,6 +1,7 @@
 #include "fold.h"
 
 #include <algorithm>
+#include <array>
 
 #include "events.h"
 
@@ -226,6 +227,22 @@ std::string registerProblem(Event& event, std::span<const Event> events) {
     return {};
 }
 
+namespace {
+
+// Member by member: std::swap would move the whole event three times over, and the as-of of a
+// large register swaps one event for each source.
+void swapEvents(FoldedEvent& a, FoldedEvent& b) {
+    std::swap(a.seq, b.seq);
+    a.source.swap(b.source);
+    std::swap(a.kind, b.kind);
+    std::swap(a.on, b.on);
+    std::swap(a.target, b.target);
+    a.text.swap(b.text);
+    std::swap(a.places, b.places);
+}
+
+} // namespace
+
 // Field by field, as the fold reads them: a backend whose cursor gives whole events.
 bool EventCursor::nextFolded(FoldedEvent& folded) {
     const Event* event = next();
@@ -263,7 +280,7 @@ const SourceView* SourceFolder::next() {
     } else if (pending_) {
         // The next source's first event, read last time, to the front: the cursor fills the
         // events after it into room their texts already have.
-        std::swap(events_.front(), events_[count_]);
+        swapEvents(events_.front(), events_[count_]);
     }
     if (!pending_)
         return nullptr;
@@ -294,27 +311,34 @@ std::size_t rowWidth() {
     return width;
 }
 
-// A loop of its own: find_first_of searches its set for each byte.
-bool needsQuotes(std::string_view field) {
-    return std::ranges::any_of(
-        field, [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+// The bytes that make a field need quotes: commas, quotes, line breaks. Counted through a table,
+// a load and an add for each byte: the as-of of a large register counts every row's.
+std::size_t quotingBytes(std::string_view text) {
+    static constexpr auto quoting = [] {
+        std::array<unsigned char, 256> table{};
+        for (const char c : {',', '"', '\r', '\n'})
+            table[static_cast<unsigned char>(c)] = 1;
+        return table;
+    }();
+    std::size_t count = 0;
+    for (const char c : text)
+        count += quoting[static_cast<unsigned char>(c)];
+    return count;
 }
 
 void addRow(HeldBlock& block, const SourceView& state) {
-    bool plain = true;
-    const auto addField = [&](std::string_view field) {
-        block.text += field;
-        block.ends.push_back(block.text.size());
-        plain = plain && !needsQuotes(field);
-    };
-    addField(state.id);
+    const std::size_t start = block.text.size();
+    block.text += state.id;
+    block.ends.push_back(block.text.size());
     for (const Field field : sourceFields()) {
         block.text += ',';
-        addField(state.values[static_cast<std::size_t>(field)]);
+        block.text += state.values[static_cast<std::size_t>(field)];
+        block.ends.push_back(block.text.size());
     }
-    block.plain.push_back(plain);
+    // No field needs quotes when the commas between them are the row's only such bytes.
+    block.plain.push_back(quotingBytes(std::string_view(block.text).substr(start)) ==
+                          rowWidth() - 1);
 }
-
 } // namespace
 
 HeldSourceRows::HeldSourceRows(std::unique_ptr<EventCursor> cursor,

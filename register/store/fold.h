@@ -3,6 +3,7 @@
 // The as-of fold: the state of each source on a day, from its events as known at a moment, and
 // those states as the rows of an inventory, which the register's run reads as it reads a file.
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 

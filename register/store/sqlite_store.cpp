@@ -218,38 +218,52 @@ void appendJson(std::string& out, const FieldValues& values, const FieldValues& 
 }
 
 // Reads a JSON object of texts as appendJson writes it (and any other escapes JSON has, for a
-// text of the basic plane); false for any other text. Each member's value is appended to the
-// text valueText(field) gives, then valueRead(field) is called: the values go where the reader
-// keeps them.
-template <typename ValueText, typename ValueRead>
-bool readJsonMembers(std::string_view text, ValueText valueText, ValueRead valueRead) {
+// text of the basic plane); false for any other text. Calls take(field, value, standing) for
+// each member: standing, the value is a view of text itself, as it stands there without an
+// escape (as most are); else it is unescaped elsewhere, valid until the next member.
+template <typename Take> bool readJsonMembers(std::string_view text, Take take) {
     std::size_t at = 0;
-    const auto take = [&](char c) {
+    const auto skip = [&](char c) {
         if (at < text.size() && text[at] == c) {
             ++at;
             return true;
         }
         return false;
     };
-    const auto readString = [&](std::string& out) {
-        if (!take('"'))
+    std::string unescaped;
+    // The string at `at`, as it stands or unescaped.
+    const auto readString = [&](std::string_view& out, bool& standing) {
+        if (!skip('"'))
             return false;
+        std::size_t end = at; // a loop of its own: find_first_of searches its set for each byte
+        while (end < text.size() && text[end] != '"' && text[end] != '\\')
+            ++end;
+        if (end < text.size() && text[end] == '"') {
+            out = text.substr(at, end - at);
+            standing = true;
+            at = end + 1;
+            return true;
+        }
+        unescaped.clear();
+        standing = false;
         while (at < text.size()) {
-            std::size_t end = at; // a loop of its own: find_first_of searches its set for each byte
+            end = at;
             while (end < text.size() && text[end] != '"' && text[end] != '\\')
                 ++end;
             if (end == text.size())
                 return false;
-            out.append(text.substr(at, end - at));
+            unescaped.append(text.substr(at, end - at));
             at = end + 1;
-            if (text[end] == '"')
+            if (text[end] == '"') {
+                out = unescaped;
                 return true;
+            }
             if (at >= text.size())
                 return false;
             const char escape = text[at++];
             static constexpr std::string_view plain = "\"\\/bfnrt", meaning = "\"\\/\b\f\n\r\t";
             if (const std::size_t index = plain.find(escape); index != std::string_view::npos) {
-                out += meaning[index];
+                unescaped += meaning[index];
                 continue;
             }
             unsigned code = 0;
@@ -259,44 +273,26 @@ bool readJsonMembers(std::string_view text, ValueText valueText, ValueRead value
                 return false;
             at += 4;
             if (code < 0x80) {
-                out += static_cast<char>(code);
+                unescaped += static_cast<char>(code);
             } else if (code < 0x800) {
-                out += static_cast<char>(0xC0 | code >> 6);
-                out += static_cast<char>(0x80 | (code & 0x3F));
+                unescaped += static_cast<char>(0xC0 | code >> 6);
+                unescaped += static_cast<char>(0x80 | (code & 0x3F));
             } else {
-                out += static_cast<char>(0xE0 | code >> 12);
-                out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (code & 0x3F));
+                unescaped += static_cast<char>(0xE0 | code >> 12);
+                unescaped += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+                unescaped += static_cast<char>(0x80 | (code & 0x3F));
             }
         }
         return false;
     };
-    if (!take('{'))
+    if (!skip('{'))
         return false;
-    thread_local std::string escapedName;
-    // A name as it stands in the text when it has no escape, as appendJson writes every one:
-    // the as-of of a large register reads each of its events' names.
-    const auto readName = [&](std::string_view& name) {
-        if (at < text.size() && text[at] == '"') {
-            std::size_t end = at + 1;
-            while (end < text.size() && text[end] != '"' && text[end] != '\\')
-                ++end;
-            if (end < text.size() && text[end] == '"') {
-                name = text.substr(at + 1, end - at - 1);
-                at = end + 1;
-                return true;
-            }
-        }
-        escapedName.clear();
-        if (!readString(escapedName))
-            return false;
-        name = escapedName;
-        return true;
-    };
     std::string_view name;
+    std::string_view value;
+    bool standing = false;
     std::size_t expected = 0; // appendJson writes the fields in their order: the next one is first
-    for (bool first = true; !take('}'); first = false) {
-        if ((!first && !take(',')) || !readName(name) || !take(':'))
+    for (bool first = true; !skip('}'); first = false) {
+        if ((!first && !skip(',')) || !readString(name, standing) || !skip(':'))
             return false;
         while (expected < fieldNames.size() && fieldNames[expected] != name)
             ++expected;
@@ -306,9 +302,9 @@ bool readJsonMembers(std::string_view text, ValueText valueText, ValueRead value
                 return false;
             expected = static_cast<std::size_t>(*field);
         }
-        if (!readString(valueText(expected)))
+        if (!readString(value, standing))
             return false;
-        valueRead(expected);
+        take(expected, value, standing);
     }
     return at == text.size();
 }
@@ -317,26 +313,26 @@ bool readJsonMembers(std::string_view text, ValueText valueText, ValueRead value
 bool readJson(std::string_view text, FieldValues& values) {
     for (std::string& value : values)
         value.clear();
-    return readJsonMembers(
-        text,
-        [&](std::size_t field) -> std::string& {
-            values[field].clear(); // a name given twice: the last value
-            return values[field];
-        },
-        [](std::size_t) {});
+    return readJsonMembers(text, [&](std::size_t field, std::string_view value, bool) {
+        values[field] = value; // a name given twice: the last value
+    });
 }
 
-// Into the event's one text.
+// Into the event's one text: a copy of the JSON text, where most values stand as they are,
+// followed by the values that had escapes, unescaped.
 bool readJson(std::string_view text, FoldedEvent& event) {
-    event.clearValues();
-    std::size_t start = 0;
-    return readJsonMembers(
-        text,
-        [&](std::size_t) -> std::string& {
-            start = event.text.size();
-            return event.text;
-        },
-        [&](std::size_t field) { event.placeFrom(field, start); });
+    event.text.assign(text);
+    event.places.fill({});
+    return readJsonMembers(text, [&](std::size_t field, std::string_view value, bool standing) {
+        if (standing) {
+            event.places[field] = {static_cast<std::size_t>(value.data() - text.data()),
+                                   value.size()};
+            return;
+        }
+        const std::size_t start = event.text.size();
+        event.text += value;
+        event.placeFrom(field, start);
+    });
 }
 
 // Reads the statement's row into event; false with why for a row that is not an event.

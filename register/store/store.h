@@ -126,8 +126,8 @@ struct Event {
     std::string& operator[](Field field) { return values[static_cast<std::size_t>(field)]; }
 };
 
-// An event as the as-of fold reads it, and no more: its fields' values one after another in one
-// text, each found by its place. The as-of of a large register reads every event, and one text
+// An event as the as-of fold reads it, and no more: its fields' values in one text, each found by
+// its place there. The as-of of a large register reads every event, and one text
 // is filled, and kept from one event to the next, where twenty-five would be.
 struct FoldedEvent {
     struct Place {
@@ -139,7 +139,7 @@ struct FoldedEvent {
     Kind kind = Kind::note;
     std::chrono::year_month_day on{};
     std::uint64_t target = 0;
-    std::string text;                                 // the values given, one after another
+    std::string text;                                 // holds the values given
     std::array<Place, fieldNames.size()> places{};    // each field's value in text
     std::string_view value(std::size_t field) const { // its value; empty when not given
         return std::string_view(text).substr(places[field].start, places[field].size);
