@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <ranges>
 
 #include "events.h"
 
@@ -307,8 +308,7 @@ constexpr std::size_t blocksAhead = 4;
 
 // The fields of a row: id, then sourceFields().
 std::size_t rowWidth() {
-    static const std::size_t width = inventoryHeader().size();
-    return width;
+    return 1 + sourceFields().size();
 }
 
 // The bytes that make a field need quotes: commas, quotes, line breaks. Counted through a table,
@@ -326,19 +326,36 @@ std::size_t quotingBytes(std::string_view text) {
     return count;
 }
 
+// The row written in one piece, into room made once: the as-of of a large register writes a
+// million of them.
 void addRow(HeldBlock& block, const SourceView& state) {
+    std::size_t size = state.id.size() + sourceFields().size(); // with a comma before each field
+    for (const Field field : sourceFields())
+        size += state.values[static_cast<std::size_t>(field)].size();
     const std::size_t start = block.text.size();
-    block.text += state.id;
-    block.ends.push_back(block.text.size());
+    block.text.resize(start + size);
+    std::array<std::size_t, fieldNames.size() + 1> ends{};
+    std::size_t at = start;
+    std::size_t count = 0;
+    const auto put = [&](std::string_view field) {
+        field.copy(block.text.data() + at, field.size());
+        at += field.size();
+        ends[count++] = at;
+    };
+    put(state.id);
     for (const Field field : sourceFields()) {
-        block.text += ',';
-        block.text += state.values[static_cast<std::size_t>(field)];
-        block.ends.push_back(block.text.size());
+        block.text[at++] = ',';
+        put(state.values[static_cast<std::size_t>(field)]);
     }
     // No field needs quotes when the commas between them are the row's only such bytes.
-    block.plain.push_back(quotingBytes(std::string_view(block.text).substr(start)) ==
-                          rowWidth() - 1);
+    if (quotingBytes(std::string_view(block.text).substr(start)) == rowWidth() - 1) {
+        block.rows.push_back({at, HeldBlock::plain});
+        return;
+    }
+    block.rows.push_back({at, block.fieldEnds.size()});
+    block.fieldEnds.insert(block.fieldEnds.end(), ends.begin(), ends.begin() + count);
 }
+
 } // namespace
 
 HeldSourceRows::HeldSourceRows(std::unique_ptr<EventCursor> cursor,
@@ -370,9 +387,9 @@ void HeldSourceRows::fold() {
             }
         }
         block.text.clear();
-        block.ends.clear();
-        block.plain.clear();
-        while (block.rows() < blockRows) {
+        block.rows.clear();
+        block.fieldEnds.clear();
+        while (block.rows.size() < blockRows) {
             const SourceView* state = folder_.next();
             if (state == nullptr) {
                 more = false;
@@ -394,7 +411,7 @@ void HeldSourceRows::fold() {
 }
 
 bool HeldSourceRows::nextRow() {
-    while (row_ == block_.rows()) {
+    while (row_ == block_.rows.size()) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return done_ || !full_.empty(); });
         if (full_.empty())
@@ -410,11 +427,9 @@ bool HeldSourceRows::nextRow() {
     return true;
 }
 
-// A row's first field starts where the row before ends; the others after a comma.
-std::size_t HeldSourceRows::fieldStart(std::size_t field) const {
-    if (field == 0)
-        return 0;
-    return block_.ends[field - 1] + (field % rowWidth() == 0 ? 0 : 1);
+std::string_view HeldSourceRows::rowText() const {
+    const std::size_t start = row_ == 1 ? 0 : block_.rows[row_ - 2].end;
+    return std::string_view(block_.text).substr(start, block_.rows[row_ - 1].end - start);
 }
 
 std::string HeldSourceRows::error() const {
@@ -432,23 +447,29 @@ std::optional<csv::Record> HeldSourceRows::next() {
         return std::nullopt;
     pending_ = false;
     fields_.clear();
-    const std::size_t first = (row_ - 1) * header.size();
-    for (std::size_t field = first; field < first + header.size(); ++field)
-        fields_.push_back(std::string_view(block_.text)
-                              .substr(fieldStart(field), block_.ends[field] - fieldStart(field)));
+    const std::string_view text = rowText();
+    const HeldBlock::Row& row = block_.rows[row_ - 1];
+    if (row.fieldEnds == HeldBlock::plain) {
+        for (const auto field : std::views::split(text, ','))
+            fields_.emplace_back(field.begin(), field.end());
+    } else {
+        std::size_t start = row_ == 1 ? 0 : block_.rows[row_ - 2].end;
+        for (std::size_t field = 0; field < header.size(); ++field) {
+            const std::size_t end = block_.fieldEnds[row.fieldEnds + field];
+            fields_.push_back(std::string_view(block_.text).substr(start, end - start));
+            start = end + 1; // after the comma
+        }
+    }
     return csv::Record{fields_, ++number_};
 }
 
 std::optional<PlainLine> HeldSourceRows::nextPlainLine() {
     if (number_ == 0 || (!pending_ && !nextRow()))
         return std::nullopt;
-    pending_ = !block_.plain[row_ - 1];
+    pending_ = block_.rows[row_ - 1].fieldEnds != HeldBlock::plain;
     if (pending_)
         return std::nullopt; // next() gives it, as a record
-    const std::size_t width = rowWidth();
-    const std::size_t start = fieldStart((row_ - 1) * width);
-    const std::size_t end = block_.ends[row_ * width - 1];
-    return PlainLine{++number_, std::string_view(block_.text).substr(start, end - start)};
+    return PlainLine{++number_, rowText()};
 }
 
 } // namespace dovrin::store

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -85,10 +86,17 @@ std::vector<std::string_view> inventoryHeader();
 
 // Rows of held sources, as a fold's thread hands them to the reading thread.
 struct HeldBlock {
-    std::string text;              // each row's fields joined by commas, one row after another
-    std::vector<std::size_t> ends; // the end of each field in text, inventoryHeader()'s width a row
-    std::vector<bool> plain;       // the row is its text as it stands: no field needs quotes
-    std::size_t rows() const { return plain.size(); }
+    // A row that is its text as it stands.
+    static constexpr std::size_t plain = std::numeric_limits<std::size_t>::max();
+    struct Row {
+        std::size_t end;       // in text
+        std::size_t fieldEnds; // where its fields' ends begin in fieldEnds; plain: none kept
+    };
+    std::string text; // each row's fields joined by commas, one row after another
+    std::vector<Row> rows;
+    // The end of each field in text, inventoryHeader()'s width a row, of the rows whose fields
+    // need quotes alone: a plain row's fields are found by its commas.
+    std::vector<std::size_t> fieldEnds;
 };
 
 // The sources held on the day as the rows of an inventory, comma-separated, in the byte order
@@ -114,7 +122,7 @@ public:
 private:
     void fold();    // the fold's thread: fills blocks until the end or until stopped
     bool nextRow(); // the next row into block_ at row_, false at the end
-    std::size_t fieldStart(std::size_t field) const;
+    std::string_view rowText() const; // of the row given last
 
     SourceFolder folder_;
     mutable std::mutex mutex_;
