@@ -306,11 +306,6 @@ namespace {
 constexpr std::size_t blockRows = 1024;
 constexpr std::size_t blocksAhead = 4;
 
-// The fields of a row: id, then sourceFields().
-std::size_t rowWidth() {
-    return 1 + sourceFields().size();
-}
-
 // The bytes that make a field need quotes: commas, quotes, line breaks. Counted through a table,
 // a load and an add for each byte: the as-of of a large register counts every row's.
 std::size_t quotingBytes(std::string_view text) {
@@ -329,26 +324,28 @@ std::size_t quotingBytes(std::string_view text) {
 // The row written in one piece, into room made once: the as-of of a large register writes a
 // million of them.
 void addRow(HeldBlock& block, const SourceView& state) {
-    std::size_t size = state.id.size() + sourceFields().size(); // with a comma before each field
-    for (const Field field : sourceFields())
+    const std::span<const Field> fields = sourceFields();
+    std::size_t size = state.id.size() + fields.size(); // with a comma before each field
+    for (const Field field : fields)
         size += state.values[static_cast<std::size_t>(field)].size();
     const std::size_t start = block.text.size();
     block.text.resize(start + size);
+    char* const row = block.text.data();
     std::array<std::size_t, fieldNames.size() + 1> ends{};
     std::size_t at = start;
     std::size_t count = 0;
     const auto put = [&](std::string_view field) {
-        field.copy(block.text.data() + at, field.size());
+        field.copy(row + at, field.size());
         at += field.size();
         ends[count++] = at;
     };
     put(state.id);
-    for (const Field field : sourceFields()) {
-        block.text[at++] = ',';
+    for (const Field field : fields) {
+        row[at++] = ',';
         put(state.values[static_cast<std::size_t>(field)]);
     }
     // No field needs quotes when the commas between them are the row's only such bytes.
-    if (quotingBytes(std::string_view(block.text).substr(start)) == rowWidth() - 1) {
+    if (quotingBytes(std::string_view(block.text).substr(start)) == fields.size()) {
         block.rows.push_back({at, HeldBlock::plain});
         return;
     }

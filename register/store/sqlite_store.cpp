@@ -311,17 +311,36 @@ template <typename Take> bool readJsonMembers(std::string_view text, Take take) 
     std::string_view name;
     std::string_view value;
     bool standing = false;
+    const auto& written = jsonNames();
     std::size_t expected = 0; // appendJson writes the fields in their order: the next one is first
     for (bool first = true; !skip('}'); first = false) {
-        if ((!first && !skip(',')) || !readString(name, standing) || !skip(':'))
-            return false;
-        while (expected < fieldNames.size() && fieldNames[expected] != name)
-            ++expected;
-        if (expected == fieldNames.size()) {
-            const auto field = fieldNamed(name);
-            if (!field)
+        // A member as appendJson writes it is recognised whole, from its comma to the quote that
+        // opens its value, as one of the names from the next on: the as-of of a large register
+        // reads every name of every event.
+        const std::string_view ahead = text.substr(at);
+        const std::size_t letter = first ? 1 : 2; // the name's first, in ahead
+        const auto isNext = [&](std::size_t field) {
+            const std::string_view member = std::string_view(written[field]).substr(first ? 1 : 0);
+            return ahead.size() > letter && ahead[letter] == fieldNames[field][0] &&
+                   ahead.starts_with(member);
+        };
+        std::size_t field = expected;
+        while (field < fieldNames.size() && !isNext(field))
+            ++field;
+        if (field < fieldNames.size()) {
+            at += written[field].size() - (first ? 2 : 1); // to the quote that opens the value
+            expected = field;
+        } else {
+            if ((!first && !skip(',')) || !readString(name, standing) || !skip(':'))
                 return false;
-            expected = static_cast<std::size_t>(*field);
+            while (expected < fieldNames.size() && fieldNames[expected] != name)
+                ++expected;
+            if (expected == fieldNames.size()) {
+                const auto named = fieldNamed(name);
+                if (!named)
+                    return false;
+                expected = static_cast<std::size_t>(*named);
+            }
         }
         if (!readString(value, standing))
             return false;

@@ -142,7 +142,7 @@ struct FoldedEvent {
     std::string text;                                 // holds the values given
     std::array<Place, fieldNames.size()> places{};    // each field's value in text
     std::string_view value(std::size_t field) const { // its value; empty when not given
-        return std::string_view(text).substr(places[field].start, places[field].size);
+        return {text.data() + places[field].start, places[field].size};
     }
     std::string_view operator[](Field field) const {
         return value(static_cast<std::size_t>(field));
