@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <ranges>
 
 #include "events.h"
 
@@ -301,9 +300,9 @@ std::vector<std::string_view> inventoryHeader() {
 
 namespace {
 
-// Rows a block holds, and blocks the fold may be ahead of the reader: memory for a few blocks,
-// whatever the number of sources.
-constexpr std::size_t blockRows = 1024;
+// Sources a block holds, and blocks the journal's thread may be ahead of the fold: memory for a
+// few blocks, whatever the number of sources.
+constexpr std::size_t blockSources = 1024;
 constexpr std::size_t blocksAhead = 4;
 
 // The bytes that make a field need quotes: commas, quotes, line breaks. Counted through a table,
@@ -321,44 +320,13 @@ std::size_t quotingBytes(std::string_view text) {
     return count;
 }
 
-// The row written in one piece, into room made once: the as-of of a large register writes a
-// million of them.
-void addRow(HeldBlock& block, const SourceView& state) {
-    const std::span<const Field> fields = sourceFields();
-    std::size_t size = state.id.size() + fields.size(); // with a comma before each field
-    for (const Field field : fields)
-        size += state.values[static_cast<std::size_t>(field)].size();
-    const std::size_t start = block.text.size();
-    block.text.resize(start + size);
-    char* const row = block.text.data();
-    std::array<std::size_t, fieldNames.size() + 1> ends{};
-    std::size_t at = start;
-    std::size_t count = 0;
-    const auto put = [&](std::string_view field) {
-        field.copy(row + at, field.size());
-        at += field.size();
-        ends[count++] = at;
-    };
-    put(state.id);
-    for (const Field field : fields) {
-        row[at++] = ',';
-        put(state.values[static_cast<std::size_t>(field)]);
-    }
-    // No field needs quotes when the commas between them are the row's only such bytes.
-    if (quotingBytes(std::string_view(block.text).substr(start)) == fields.size()) {
-        block.rows.push_back({at, HeldBlock::plain});
-        return;
-    }
-    block.rows.push_back({at, block.fieldEnds.size()});
-    block.fieldEnds.insert(block.fieldEnds.end(), ends.begin(), ends.begin() + count);
-}
-
 } // namespace
 
 HeldSourceRows::HeldSourceRows(std::unique_ptr<EventCursor> cursor,
                                std::optional<std::chrono::year_month_day> asOf)
-    : folder_(std::move(cursor), asOf)
-    , folding_([this] { fold(); }) {}
+    : cursor_(std::move(cursor))
+    , asOf_(asOf)
+    , reading_([this] { readEvents(); }) {}
 
 HeldSourceRows::~HeldSourceRows() {
     {
@@ -366,13 +334,46 @@ HeldSourceRows::~HeldSourceRows() {
         stop_ = true;
     }
     changed_.notify_all();
-    folding_.join();
+    reading_.join();
 }
 
-void HeldSourceRows::fold() {
+// Whole sources only: the event read past the last of them is carried to the next block.
+bool HeldSourceRows::fillBlock(SourceEvents& block) {
+    block.sourceEnds.clear();
+    std::size_t count = 0;
+    const auto room = [&] {
+        if (count == block.events.size())
+            block.events.emplace_back();
+        return &block.events[count];
+    };
+    if (isCarried_) {
+        swapEvents(*room(), carried_);
+        isCarried_ = false;
+        ++count;
+    }
+    for (;;) {
+        FoldedEvent* event = room();
+        if (!cursor_->nextFolded(*event)) {
+            if (count > 0)
+                block.sourceEnds.push_back(count);
+            return false;
+        }
+        if (count > 0 && event->source != block.events[count - 1].source) {
+            block.sourceEnds.push_back(count);
+            if (block.sourceEnds.size() == blockSources) {
+                swapEvents(carried_, *event);
+                isCarried_ = true;
+                return true;
+            }
+        }
+        ++count;
+    }
+}
+
+void HeldSourceRows::readEvents() {
     bool more = true;
     while (more) {
-        HeldBlock block;
+        SourceEvents block;
         {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [&] { return stop_ || full_.size() < blocksAhead; });
@@ -383,23 +384,12 @@ void HeldSourceRows::fold() {
                 free_.pop_back();
             }
         }
-        block.text.clear();
-        block.rows.clear();
-        block.fieldEnds.clear();
-        while (block.rows.size() < blockRows) {
-            const SourceView* state = folder_.next();
-            if (state == nullptr) {
-                more = false;
-                break;
-            }
-            if (state->held)
-                addRow(block, *state);
-        }
+        more = fillBlock(block);
         {
             const std::lock_guard lock(mutex_);
             full_.push_back(std::move(block));
             if (!more) {
-                error_ = folder_.error();
+                error_ = cursor_->error();
                 done_ = true;
             }
         }
@@ -407,26 +397,52 @@ void HeldSourceRows::fold() {
     }
 }
 
-bool HeldSourceRows::nextRow() {
-    while (row_ == block_.rows.size()) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return done_ || !full_.empty(); });
-        if (full_.empty())
-            return false;
-        free_.push_back(std::move(block_));
-        block_ = std::move(full_.front());
-        full_.pop_front();
-        row_ = 0;
-        lock.unlock();
-        changed_.notify_all();
+bool HeldSourceRows::nextHeld() {
+    for (;;) {
+        while (source_ == block_.sourceEnds.size()) {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return done_ || !full_.empty(); });
+            if (full_.empty())
+                return false;
+            free_.push_back(std::move(block_));
+            block_ = std::move(full_.front());
+            full_.pop_front();
+            source_ = 0;
+            lock.unlock();
+            changed_.notify_all();
+        }
+        const std::size_t begin = source_ == 0 ? 0 : block_.sourceEnds[source_ - 1];
+        const std::size_t end = block_.sourceEnds[source_++];
+        foldSource(std::span<const FoldedEvent>(block_.events).subspan(begin, end - begin), asOf_,
+                   state_);
+        if (state_.held) {
+            writeRow();
+            return true;
+        }
     }
-    ++row_;
-    return true;
 }
 
-std::string_view HeldSourceRows::rowText() const {
-    const std::size_t start = row_ == 1 ? 0 : block_.rows[row_ - 2].end;
-    return std::string_view(block_.text).substr(start, block_.rows[row_ - 1].end - start);
+// In one piece, into room made once: the as-of of a large register writes a million rows.
+void HeldSourceRows::writeRow() {
+    const std::span<const Field> fields = sourceFields();
+    std::size_t size = state_.id.size() + fields.size(); // with a comma before each field
+    for (const Field field : fields)
+        size += state_.values[static_cast<std::size_t>(field)].size();
+    row_.resize(size);
+    ends_.clear();
+    std::size_t at = 0;
+    const auto put = [&](std::string_view field) {
+        field.copy(row_.data() + at, field.size());
+        at += field.size();
+        ends_.push_back(at);
+    };
+    put(state_.id);
+    for (const Field field : fields) {
+        row_[at++] = ',';
+        put(state_.values[static_cast<std::size_t>(field)]);
+    }
+    // No field needs quotes when the commas between them are the row's only such bytes.
+    plain_ = quotingBytes(row_) == fields.size();
 }
 
 std::string HeldSourceRows::error() const {
@@ -440,33 +456,25 @@ std::optional<csv::Record> HeldSourceRows::next() {
         number_ = 1;
         return csv::Record{header, number_};
     }
-    if (!pending_ && !nextRow())
+    if (!pending_ && !nextHeld())
         return std::nullopt;
     pending_ = false;
     fields_.clear();
-    const std::string_view text = rowText();
-    const HeldBlock::Row& row = block_.rows[row_ - 1];
-    if (row.fieldEnds == HeldBlock::plain) {
-        for (const auto field : std::views::split(text, ','))
-            fields_.emplace_back(field.begin(), field.end());
-    } else {
-        std::size_t start = row_ == 1 ? 0 : block_.rows[row_ - 2].end;
-        for (std::size_t field = 0; field < header.size(); ++field) {
-            const std::size_t end = block_.fieldEnds[row.fieldEnds + field];
-            fields_.push_back(std::string_view(block_.text).substr(start, end - start));
-            start = end + 1; // after the comma
-        }
+    std::size_t start = 0;
+    for (const std::size_t end : ends_) {
+        fields_.push_back(std::string_view(row_).substr(start, end - start));
+        start = end + 1; // after the comma
     }
     return csv::Record{fields_, ++number_};
 }
 
 std::optional<PlainLine> HeldSourceRows::nextPlainLine() {
-    if (number_ == 0 || (!pending_ && !nextRow()))
+    if (number_ == 0 || (!pending_ && !nextHeld()))
         return std::nullopt;
-    pending_ = block_.rows[row_ - 1].fieldEnds != HeldBlock::plain;
+    pending_ = !plain_;
     if (pending_)
         return std::nullopt; // next() gives it, as a record
-    return PlainLine{++number_, rowText()};
+    return PlainLine{++number_, row_};
 }
 
 } // namespace dovrin::store

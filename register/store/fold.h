@@ -7,7 +7,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -84,25 +83,17 @@ private:
 // The inventory's header of the as-of rows: id, then sourceFields().
 std::vector<std::string_view> inventoryHeader();
 
-// Rows of held sources, as a fold's thread hands them to the reading thread.
-struct HeldBlock {
-    // A row that is its text as it stands.
-    static constexpr std::size_t plain = std::numeric_limits<std::size_t>::max();
-    struct Row {
-        std::size_t end;       // in text
-        std::size_t fieldEnds; // where its fields' ends begin in fieldEnds; plain: none kept
-    };
-    std::string text; // each row's fields joined by commas, one row after another
-    std::vector<Row> rows;
-    // The end of each field in text, inventoryHeader()'s width a row, of the rows whose fields
-    // need quotes alone: a plain row's fields are found by its commas.
-    std::vector<std::size_t> fieldEnds;
+// Whole sources' events, as the journal's thread hands them to the fold.
+struct SourceEvents {
+    std::vector<FoldedEvent> events;     // their room kept: the first sourceEnds.back() are these
+    std::vector<std::size_t> sourceEnds; // where each source's events end in events
 };
 
 // The sources held on the day as the rows of an inventory, comma-separated, in the byte order
-// of their ids: the first record is inventoryHeader(). The events are read and folded on a
-// thread of its own, a few blocks of rows ahead of the reader, so that the run's reading thread
-// only hands lines on, as it does a file's: the store is not to be used while it reads.
+// of their ids: the first record is inventoryHeader(). The events are read on a thread of its
+// own, a few blocks of sources ahead of the reader, and folded into rows as the reader asks for
+// them: the journal's reading and the fold, each half the work, go on side by side. The store is
+// not to be used while it reads.
 class HeldSourceRows final : public RowSource {
 public:
     explicit HeldSourceRows(std::unique_ptr<EventCursor> cursor,
@@ -120,24 +111,32 @@ public:
     std::optional<PlainLine> nextPlainLine() override;
 
 private:
-    void fold();    // the fold's thread: fills blocks until the end or until stopped
-    bool nextRow(); // the next row into block_ at row_, false at the end
-    std::string_view rowText() const; // of the row given last
+    void readEvents(); // the journal's thread: fills blocks until the end or until stopped
+    bool fillBlock(SourceEvents& block); // false at the end
+    bool nextHeld();                     // the next held source's row into row_, false at the end
+    void writeRow();                     // state_'s row
 
-    SourceFolder folder_;
+    std::unique_ptr<EventCursor> cursor_;
+    std::optional<std::chrono::year_month_day> asOf_;
+    FoldedEvent carried_; // the next source's first event, read by the block before
+    bool isCarried_ = false;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<HeldBlock> full_;  // in the order of their rows
-    std::vector<HeldBlock> free_; // given back, their room kept
-    bool done_ = false;           // the fold has handed on its last block
-    bool stop_ = false;           // the reader is gone
-    std::string error_;           // the cursor's, once done
-    HeldBlock block_;             // being read
-    std::size_t row_ = 0;         // of block_, the row given last plus one
+    std::deque<SourceEvents> full_;  // in the order of their sources
+    std::vector<SourceEvents> free_; // given back, their room kept
+    bool done_ = false;              // the journal's thread has handed on its last block
+    bool stop_ = false;              // the reader is gone
+    std::string error_;              // the cursor's, once done
+    SourceEvents block_;             // being folded
+    std::size_t source_ = 0;         // of block_, the next to fold
+    SourceView state_;
+    std::string row_;               // the held source's row, its fields joined by commas
+    std::vector<std::size_t> ends_; // where each of its fields ends in row_
+    bool plain_ = false;            // row_ is the row as it stands: no field needs quotes
     std::uint64_t number_ = 0;
-    bool pending_ = false; // block_'s row row_ - 1 is not yet given
+    bool pending_ = false; // row_ is not yet given
     std::vector<std::string_view> fields_;
-    std::thread folding_; // last: it starts once the rest is made
+    std::thread reading_; // last: it starts once the rest is made
 };
 
 } // namespace dovrin::store
