@@ -229,8 +229,7 @@ std::string registerProblem(Event& event, std::span<const Event> events) {
 
 namespace {
 
-// Member by member: std::swap would move the whole event three times over, and the as-of of a
-// large register swaps one event for each source.
+// Member by member: std::swap would move the whole event three times over.
 void swapEvents(FoldedEvent& a, FoldedEvent& b) {
     std::swap(a.seq, b.seq);
     a.source.swap(b.source);
@@ -262,32 +261,54 @@ bool EventCursor::nextFolded(FoldedEvent& folded) {
     return true;
 }
 
-SourceFolder::SourceFolder(std::unique_ptr<EventCursor> cursor,
-                           std::optional<std::chrono::year_month_day> asOf)
-    : cursor_(std::move(cursor))
-    , asOf_(asOf) {}
-
-bool SourceFolder::read(std::size_t index) {
-    if (index == events_.size())
-        events_.emplace_back();
-    return cursor_->nextFolded(events_[index]);
+std::span<const FoldedEvent> SourceEvents::source(std::size_t index) const {
+    const std::size_t begin = index == 0 ? 0 : sourceEnds[index - 1];
+    return std::span(events).subspan(begin, sourceEnds[index] - begin);
 }
 
-const SourceView* SourceFolder::next() {
-    if (!started_) {
-        started_ = true;
-        pending_ = read(0);
-    } else if (pending_) {
-        // The next source's first event, read last time, to the front: the cursor fills the
-        // events after it into room their texts already have.
-        swapEvents(events_.front(), events_[count_]);
+bool SourceEventsReader::fill(SourceEvents& block, std::size_t sources) {
+    block.sourceEnds.clear();
+    std::size_t count = 0;
+    const auto room = [&] {
+        if (count == block.events.size())
+            block.events.emplace_back();
+        return &block.events[count];
+    };
+    if (isCarried_) {
+        swapEvents(*room(), carried_);
+        isCarried_ = false;
+        ++count;
     }
-    if (!pending_)
+    while (!ended_) {
+        FoldedEvent* event = room();
+        if (!cursor_->nextFolded(*event)) {
+            ended_ = true;
+            break;
+        }
+        if (count > 0 && event->source != block.events[count - 1].source) {
+            block.sourceEnds.push_back(count);
+            if (block.sourceEnds.size() == sources) {
+                swapEvents(carried_, *event);
+                isCarried_ = true;
+                return true;
+            }
+        }
+        ++count;
+    }
+    if (count > 0)
+        block.sourceEnds.push_back(count);
+    return count > 0;
+}
+
+SourceFolder::SourceFolder(std::unique_ptr<EventCursor> cursor,
+                           std::optional<std::chrono::year_month_day> asOf)
+    : reader_(std::move(cursor))
+    , asOf_(asOf) {}
+
+const SourceView* SourceFolder::next() {
+    if (!reader_.fill(source_, 1))
         return nullptr;
-    count_ = 1;
-    while ((pending_ = read(count_)) && events_[count_].source == events_.front().source)
-        ++count_;
-    foldSource(std::span<const FoldedEvent>(events_).first(count_), asOf_, state_);
+    foldSource(source_.source(0), asOf_, state_);
     return &state_;
 }
 
@@ -324,7 +345,7 @@ std::size_t quotingBytes(std::string_view text) {
 
 HeldSourceRows::HeldSourceRows(std::unique_ptr<EventCursor> cursor,
                                std::optional<std::chrono::year_month_day> asOf)
-    : cursor_(std::move(cursor))
+    : reader_(std::move(cursor))
     , asOf_(asOf)
     , reading_([this] { readEvents(); }) {}
 
@@ -335,39 +356,6 @@ HeldSourceRows::~HeldSourceRows() {
     }
     changed_.notify_all();
     reading_.join();
-}
-
-// Whole sources only: the event read past the last of them is carried to the next block.
-bool HeldSourceRows::fillBlock(SourceEvents& block) {
-    block.sourceEnds.clear();
-    std::size_t count = 0;
-    const auto room = [&] {
-        if (count == block.events.size())
-            block.events.emplace_back();
-        return &block.events[count];
-    };
-    if (isCarried_) {
-        swapEvents(*room(), carried_);
-        isCarried_ = false;
-        ++count;
-    }
-    for (;;) {
-        FoldedEvent* event = room();
-        if (!cursor_->nextFolded(*event)) {
-            if (count > 0)
-                block.sourceEnds.push_back(count);
-            return false;
-        }
-        if (count > 0 && event->source != block.events[count - 1].source) {
-            block.sourceEnds.push_back(count);
-            if (block.sourceEnds.size() == blockSources) {
-                swapEvents(carried_, *event);
-                isCarried_ = true;
-                return true;
-            }
-        }
-        ++count;
-    }
 }
 
 void HeldSourceRows::readEvents() {
@@ -384,12 +372,12 @@ void HeldSourceRows::readEvents() {
                 free_.pop_back();
             }
         }
-        more = fillBlock(block);
+        more = reader_.fill(block, blockSources);
         {
             const std::lock_guard lock(mutex_);
             full_.push_back(std::move(block));
             if (!more) {
-                error_ = cursor_->error();
+                error_ = reader_.error();
                 done_ = true;
             }
         }
@@ -411,10 +399,7 @@ bool HeldSourceRows::nextHeld() {
             lock.unlock();
             changed_.notify_all();
         }
-        const std::size_t begin = source_ == 0 ? 0 : block_.sourceEnds[source_ - 1];
-        const std::size_t end = block_.sourceEnds[source_++];
-        foldSource(std::span<const FoldedEvent>(block_.events).subspan(begin, end - begin), asOf_,
-                   state_);
+        foldSource(block_.source(source_++), asOf_, state_);
         if (state_.held) {
             writeRow();
             return true;

@@ -29,8 +29,13 @@ struct SourceState {
 };
 
 // A source's state as views into its events' texts (FoldedEvent), valid while they are: what the
-// fold of a whole register makes of each source, copying no value.
+// fold of a whole register makes of each source, copying no value. Not copied, since its values
+// may view its own texts.
 struct SourceView {
+    SourceView() = default;
+    SourceView(const SourceView&) = delete;
+    SourceView& operator=(const SourceView&) = delete;
+
     std::string_view id;
     bool held = false;
     std::uint64_t receivedBy = 0;
@@ -57,6 +62,31 @@ FieldValues correctedValues(const Event& target, std::span<const Event> events);
 // corrects, as it stands.
 std::string registerProblem(Event& event, std::span<const Event> events);
 
+// Whole sources' events, one block after another.
+struct SourceEvents {
+    std::vector<FoldedEvent> events;     // their room kept: the first sourceEnds.back() are these
+    std::vector<std::size_t> sourceEnds; // where each source's events end in events
+    std::span<const FoldedEvent> source(std::size_t index) const;
+};
+
+// Whole sources' events from a cursor that gives them grouped by source, each source's in seq
+// order: the event read past the last source of a block is carried to the next.
+class SourceEventsReader {
+public:
+    explicit SourceEventsReader(std::unique_ptr<EventCursor> cursor)
+        : cursor_(std::move(cursor)) {}
+    // Up to that many sources' events into block, whose room is kept; false when it has none:
+    // at the end, or on an error.
+    bool fill(SourceEvents& block, std::size_t sources);
+    std::string error() const { return cursor_->error(); }
+
+private:
+    std::unique_ptr<EventCursor> cursor_;
+    FoldedEvent carried_;
+    bool isCarried_ = false;
+    bool ended_ = false;
+};
+
 // The states of the sources one after another, from a cursor that gives the events grouped by
 // source, each source's in seq order. Keeps one source's events at a time.
 class SourceFolder {
@@ -66,28 +96,17 @@ public:
     // The next source's state, held or not, valid until the next call; none at the end or on an
     // error.
     const SourceView* next();
-    std::string error() const { return cursor_->error(); }
+    std::string error() const { return reader_.error(); }
 
 private:
-    bool read(std::size_t index); // the cursor's next event into events_[index]
-
-    std::unique_ptr<EventCursor> cursor_;
+    SourceEventsReader reader_;
     std::optional<std::chrono::year_month_day> asOf_;
-    std::vector<FoldedEvent> events_; // their room kept from one source to the next
-    std::size_t count_ = 0;           // of the source folded last
-    bool pending_ = false;            // events_[count_] is read, the first of the next source
-    bool started_ = false;
+    SourceEvents source_;
     SourceView state_;
 };
 
 // The inventory's header of the as-of rows: id, then sourceFields().
 std::vector<std::string_view> inventoryHeader();
-
-// Whole sources' events, as the journal's thread hands them to the fold.
-struct SourceEvents {
-    std::vector<FoldedEvent> events;     // their room kept: the first sourceEnds.back() are these
-    std::vector<std::size_t> sourceEnds; // where each source's events end in events
-};
 
 // The sources held on the day as the rows of an inventory, comma-separated, in the byte order
 // of their ids: the first record is inventoryHeader(). The events are read on a thread of its
@@ -112,14 +131,11 @@ public:
 
 private:
     void readEvents(); // the journal's thread: fills blocks until the end or until stopped
-    bool fillBlock(SourceEvents& block); // false at the end
-    bool nextHeld();                     // the next held source's row into row_, false at the end
-    void writeRow();                     // state_'s row
+    bool nextHeld();   // the next held source's row into row_, false at the end
+    void writeRow();   // state_'s row
 
-    std::unique_ptr<EventCursor> cursor_;
+    SourceEventsReader reader_;
     std::optional<std::chrono::year_month_day> asOf_;
-    FoldedEvent carried_; // the next source's first event, read by the block before
-    bool isCarried_ = false;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<SourceEvents> full_;  // in the order of their sources

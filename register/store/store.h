@@ -127,8 +127,8 @@ struct Event {
 };
 
 // An event as the as-of fold reads it, and no more: its fields' values in one text, each found by
-// its place there. The as-of of a large register reads every event, and one text
-// is filled, and kept from one event to the next, where twenty-five would be.
+// its place there. The as-of of a large register reads every event: one text is filled, and its
+// room kept from one event to the next, where twenty-five would be.
 struct FoldedEvent {
     struct Place {
         std::size_t start = 0;
