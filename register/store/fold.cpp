@@ -323,7 +323,7 @@ namespace {
 
 // Sources a block holds, and blocks the journal's thread may be ahead of the fold: memory for a
 // few blocks, whatever the number of sources.
-constexpr std::size_t blockSources = 1024;
+constexpr std::size_t blockSources = 256;
 constexpr std::size_t blocksAhead = 4;
 
 // The bytes that make a field need quotes: commas, quotes, line breaks. Counted through a table,
