@@ -209,7 +209,7 @@ public:
         if (startedEmpty_)
             return true;
         SourceFolder folder(transaction_.eventsBySource(), std::nullopt);
-        while (const SourceState* state = folder.next()) {
+        while (const SourceView* state = folder.next()) {
             if (!state->held || transaction_.met(state->id))
                 continue;
             ++absent_;

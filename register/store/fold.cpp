@@ -1,6 +1,7 @@
 #include "fold.h"
 
 #include <algorithm>
+#include <array>
 
 #include "events.h"
 
@@ -8,23 +9,58 @@ namespace dovrin::store {
 
 namespace {
 
-bool isCorrectionOrVoid(const Event& event) {
+// The fold reads an event's values alike whether it holds them as texts of their own (Event:
+// one source's, for a record or a check) or in one text (FoldedEvent: a whole register's).
+std::string_view valueOf(const Event& event, std::size_t field) {
+    return event.values[field];
+}
+std::string_view valueOf(const FoldedEvent& event, std::size_t field) {
+    return event.value(field);
+}
+
+// An event's values as it was recorded, not corrected.
+template <typename AnyEvent> struct RecordedValues {
+    const AnyEvent& event;
+    std::string_view operator[](std::size_t field) const { return valueOf(event, field); }
+};
+
+// A state's value set to a text no event holds: a SourceState keeps it, a SourceView keeps it
+// aside and views it.
+void setMade(SourceState& state, std::size_t field, std::string text) {
+    state.values[field] = std::move(text);
+}
+void setMade(SourceView& state, std::size_t field, std::string text) {
+    state.made[field] = std::move(text);
+    state.values[field] = state.made[field];
+}
+
+void clearValue(std::string& value) {
+    value.clear();
+}
+void clearValue(std::string_view& value) {
+    value = {};
+}
+
+template <typename AnyEvent> bool isCorrectionOrVoid(const AnyEvent& event) {
     return event.kind == Kind::correct || event.kind == Kind::voided;
 }
 
 // The later of a day already known (a receipt's last_leak_test, say) and an event's day; a text
 // that is no day gives way.
-void keepLater(std::string& known, std::chrono::year_month_day on) {
-    const auto knownDay = readDay(known);
+template <typename State>
+void keepLater(State& state, Field field, std::chrono::year_month_day on) {
+    const auto index = static_cast<std::size_t>(field);
+    const auto knownDay = readDay(state.values[index]);
     if (!knownDay || *knownDay < on)
-        known = dayText(on);
+        setMade(state, index, dayText(on));
 }
 
-void apply(const Event& event, const FieldValues& values, SourceState& state) {
-    const auto value = [&](Field field) -> const std::string& {
+template <typename AnyEvent, typename Values, typename State>
+void apply(const AnyEvent& event, const Values& values, State& state) {
+    const auto value = [&](Field field) -> std::string_view {
         return values[static_cast<std::size_t>(field)];
     };
-    const auto set = [&](Field field, const std::string& text) {
+    const auto set = [&](Field field, std::string_view text) {
         if (!text.empty())
             state.values[static_cast<std::size_t>(field)] = text;
     };
@@ -43,10 +79,10 @@ void apply(const Event& event, const FieldValues& values, SourceState& state) {
         set(Field::location, value(Field::location));
         break;
     case Kind::leakTest:
-        keepLater(state.values[static_cast<std::size_t>(Field::lastLeakTest)], event.on);
+        keepLater(state, Field::lastLeakTest, event.on);
         break;
     case Kind::inventoryCheck:
-        keepLater(state.values[static_cast<std::size_t>(Field::lastInventory)], event.on);
+        keepLater(state, Field::lastInventory, event.on);
         break;
     case Kind::status:
         set(Field::status, value(Field::status));
@@ -58,68 +94,47 @@ void apply(const Event& event, const FieldValues& values, SourceState& state) {
     }
 }
 
-// Two texts swapped, unless both are empty: most of an event's fields are not given, and the
-// as-of of a large register swaps every event's fifty.
-void swapTexts(std::string& a, std::string& b) {
-    if (!a.empty() || !b.empty())
-        a.swap(b);
-}
-
-// Member by member: std::swap would move the whole event three times over.
-void swapEvents(Event& a, Event& b) {
-    std::swap(a.seq, b.seq);
-    a.source.swap(b.source);
-    std::swap(a.kind, b.kind);
-    std::swap(a.on, b.on);
-    std::swap(a.recordedAt, b.recordedAt);
-    swapTexts(a.by, b.by);
-    swapTexts(a.reason, b.reason);
-    swapTexts(a.document, b.document);
-    std::swap(a.target, b.target);
-    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
-        swapTexts(a.values[i], b.values[i]);
-        swapTexts(a.previous[i], b.previous[i]);
-    }
-    std::swap(a.hash, b.hash);
-}
-
-} // namespace
-
-void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
-                SourceState& state) {
+template <typename AnyEvent, typename State>
+void fold(std::span<const AnyEvent> events, std::optional<std::chrono::year_month_day> asOf,
+          State& state) {
     state.held = false;
     state.receivedBy = 0;
-    for (std::string& value : state.values)
-        value.clear();
+    for (auto& value : state.values)
+        clearValue(value);
     if (events.empty())
         return;
     state.id = events.front().source;
-    const auto counts = [&](const Event& event) { return !asOf || event.on <= *asOf; };
+    const auto counts = [&](const AnyEvent& event) { return !asOf || event.on <= *asOf; };
     // Most sources have no correction or void: their events count as they were recorded.
-    if (std::ranges::none_of(events, isCorrectionOrVoid)) {
-        if (std::ranges::is_sorted(events, {}, &Event::on)) {
-            for (const Event& event : events)
+    if (std::ranges::none_of(events, isCorrectionOrVoid<AnyEvent>)) {
+        if (std::ranges::is_sorted(events, {}, &AnyEvent::on)) {
+            for (const AnyEvent& event : events)
                 if (counts(event))
-                    apply(event, event.values, state);
+                    apply(event, RecordedValues<AnyEvent>{event}, state);
             return;
         }
     }
     std::vector<std::uint64_t> voided;
-    for (const Event& event : events)
+    for (const AnyEvent& event : events)
         if (event.kind == Kind::voided)
             voided.push_back(event.target);
-    const auto isVoided = [&](const Event& event) {
+    const auto isVoided = [&](const AnyEvent& event) {
         return std::ranges::find(voided, event.seq) != voided.end();
     };
+    // Each event's values as they stand, viewing the texts of the events that give them.
     struct Standing {
-        const Event* event;
-        FieldValues values;
+        const AnyEvent* event;
+        std::array<std::string_view, fieldNames.size()> values;
     };
     std::vector<Standing> standing;
-    for (const Event& event : events)
-        if (!isCorrectionOrVoid(event) && !isVoided(event))
-            standing.push_back({&event, event.values});
-    for (const Event& correction : events) {
+    for (const AnyEvent& event : events) {
+        if (isCorrectionOrVoid(event) || isVoided(event))
+            continue;
+        Standing& s = standing.emplace_back(&event);
+        for (std::size_t i = 0; i < fieldNames.size(); ++i)
+            s.values[i] = valueOf(event, i);
+    }
+    for (const AnyEvent& correction : events) {
         if (correction.kind != Kind::correct || isVoided(correction))
             continue;
         const auto target = std::ranges::find(standing, correction.target,
@@ -127,13 +142,25 @@ void foldSource(std::span<const Event> events, std::optional<std::chrono::year_m
         if (target == standing.end())
             continue;
         for (std::size_t i = 0; i < fieldNames.size(); ++i)
-            if (!correction.values[i].empty())
-                target->values[i] = correction.values[i];
+            if (const std::string_view value = valueOf(correction, i); !value.empty())
+                target->values[i] = value;
     }
     std::ranges::stable_sort(standing, {}, [](const Standing& s) { return s.event->on; });
     for (const Standing& s : standing)
         if (counts(*s.event))
             apply(*s.event, s.values, state);
+}
+
+} // namespace
+
+void foldSource(std::span<const Event> events, std::optional<std::chrono::year_month_day> asOf,
+                SourceState& state) {
+    fold(events, asOf, state);
+}
+
+void foldSource(std::span<const FoldedEvent> events,
+                std::optional<std::chrono::year_month_day> asOf, SourceView& state) {
+    fold(events, asOf, state);
 }
 
 namespace {
@@ -200,30 +227,88 @@ std::string registerProblem(Event& event, std::span<const Event> events) {
     return {};
 }
 
+namespace {
+
+// Member by member: std::swap would move the whole event three times over.
+void swapEvents(FoldedEvent& a, FoldedEvent& b) {
+    std::swap(a.seq, b.seq);
+    a.source.swap(b.source);
+    std::swap(a.kind, b.kind);
+    std::swap(a.on, b.on);
+    std::swap(a.target, b.target);
+    a.text.swap(b.text);
+    std::swap(a.places, b.places);
+}
+
+} // namespace
+
+// Field by field, as the fold reads them: a backend whose cursor gives whole events.
+bool EventCursor::nextFolded(FoldedEvent& folded) {
+    const Event* event = next();
+    if (event == nullptr)
+        return false;
+    folded.seq = event->seq;
+    folded.source = event->source;
+    folded.kind = event->kind;
+    folded.on = event->on;
+    folded.target = event->target;
+    folded.clearValues();
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        const std::size_t start = folded.text.size();
+        folded.text += event->values[i];
+        folded.placeFrom(i, start);
+    }
+    return true;
+}
+
+std::span<const FoldedEvent> SourceEvents::source(std::size_t index) const {
+    const std::size_t begin = index == 0 ? 0 : sourceEnds[index - 1];
+    return std::span(events).subspan(begin, sourceEnds[index] - begin);
+}
+
+bool SourceEventsReader::fill(SourceEvents& block, std::size_t sources) {
+    block.sourceEnds.clear();
+    std::size_t count = 0;
+    const auto room = [&] {
+        if (count == block.events.size())
+            block.events.emplace_back();
+        return &block.events[count];
+    };
+    if (isCarried_) {
+        swapEvents(*room(), carried_);
+        isCarried_ = false;
+        ++count;
+    }
+    while (!ended_) {
+        FoldedEvent* event = room();
+        if (!cursor_->nextFolded(*event)) {
+            ended_ = true;
+            break;
+        }
+        if (count > 0 && event->source != block.events[count - 1].source) {
+            block.sourceEnds.push_back(count);
+            if (block.sourceEnds.size() == sources) {
+                swapEvents(carried_, *event);
+                isCarried_ = true;
+                return true;
+            }
+        }
+        ++count;
+    }
+    if (count > 0)
+        block.sourceEnds.push_back(count);
+    return count > 0;
+}
+
 SourceFolder::SourceFolder(std::unique_ptr<EventCursor> cursor,
                            std::optional<std::chrono::year_month_day> asOf)
-    : cursor_(std::move(cursor))
+    : reader_(std::move(cursor))
     , asOf_(asOf) {}
 
-const SourceState* SourceFolder::next() {
-    if (!started_) {
-        started_ = true;
-        pending_ = cursor_->next();
-    }
-    if (pending_ == nullptr)
+const SourceView* SourceFolder::next() {
+    if (!reader_.fill(source_, 1))
         return nullptr;
-    std::size_t count = 0;
-    const auto keep = [&](Event& event) {
-        if (count == events_.size())
-            events_.emplace_back();
-        // Swapped rather than copied: the cursor fills the event left there next time, into
-        // room its strings already have.
-        swapEvents(events_[count++], event);
-    };
-    keep(*pending_);
-    while ((pending_ = cursor_->next()) != nullptr && pending_->source == events_.front().source)
-        keep(*pending_);
-    foldSource(std::span(events_).first(count), asOf_, state_);
+    foldSource(source_.source(0), asOf_, state_);
     return &state_;
 }
 
@@ -236,44 +321,33 @@ std::vector<std::string_view> inventoryHeader() {
 
 namespace {
 
-// Rows a block holds, and blocks the fold may be ahead of the reader: memory for a few blocks,
-// whatever the number of sources.
-constexpr std::size_t blockRows = 1024;
+// Sources a block holds, and blocks the journal's thread may be ahead of the fold: memory for a
+// few blocks, whatever the number of sources.
+constexpr std::size_t blockSources = 256;
 constexpr std::size_t blocksAhead = 4;
 
-// The fields of a row: id, then sourceFields().
-std::size_t rowWidth() {
-    static const std::size_t width = inventoryHeader().size();
-    return width;
-}
-
-// A loop of its own: find_first_of searches its set for each byte.
-bool needsQuotes(std::string_view field) {
-    return std::ranges::any_of(
-        field, [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
-}
-
-void addRow(HeldBlock& block, const SourceState& state) {
-    bool plain = true;
-    const auto addField = [&](std::string_view field) {
-        block.text += field;
-        block.ends.push_back(block.text.size());
-        plain = plain && !needsQuotes(field);
-    };
-    addField(state.id);
-    for (const Field field : sourceFields()) {
-        block.text += ',';
-        addField(state.values[static_cast<std::size_t>(field)]);
-    }
-    block.plain.push_back(plain);
+// The bytes that make a field need quotes: commas, quotes, line breaks. Counted through a table,
+// a load and an add for each byte: the as-of of a large register counts every row's.
+std::size_t quotingBytes(std::string_view text) {
+    static constexpr auto quoting = [] {
+        std::array<unsigned char, 256> table{};
+        for (const char c : {',', '"', '\r', '\n'})
+            table[static_cast<unsigned char>(c)] = 1;
+        return table;
+    }();
+    std::size_t count = 0;
+    for (const char c : text)
+        count += quoting[static_cast<unsigned char>(c)];
+    return count;
 }
 
 } // namespace
 
 HeldSourceRows::HeldSourceRows(std::unique_ptr<EventCursor> cursor,
                                std::optional<std::chrono::year_month_day> asOf)
-    : folder_(std::move(cursor), asOf)
-    , folding_([this] { fold(); }) {}
+    : reader_(std::move(cursor))
+    , asOf_(asOf)
+    , reading_([this] { readEvents(); }) {}
 
 HeldSourceRows::~HeldSourceRows() {
     {
@@ -281,13 +355,13 @@ HeldSourceRows::~HeldSourceRows() {
         stop_ = true;
     }
     changed_.notify_all();
-    folding_.join();
+    reading_.join();
 }
 
-void HeldSourceRows::fold() {
+void HeldSourceRows::readEvents() {
     bool more = true;
     while (more) {
-        HeldBlock block;
+        SourceEvents block;
         {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [&] { return stop_ || full_.size() < blocksAhead; });
@@ -298,23 +372,12 @@ void HeldSourceRows::fold() {
                 free_.pop_back();
             }
         }
-        block.text.clear();
-        block.ends.clear();
-        block.plain.clear();
-        while (block.rows() < blockRows) {
-            const SourceState* state = folder_.next();
-            if (state == nullptr) {
-                more = false;
-                break;
-            }
-            if (state->held)
-                addRow(block, *state);
-        }
+        more = reader_.fill(block, blockSources);
         {
             const std::lock_guard lock(mutex_);
             full_.push_back(std::move(block));
             if (!more) {
-                error_ = folder_.error();
+                error_ = reader_.error();
                 done_ = true;
             }
         }
@@ -322,28 +385,49 @@ void HeldSourceRows::fold() {
     }
 }
 
-bool HeldSourceRows::nextRow() {
-    while (row_ == block_.rows()) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return done_ || !full_.empty(); });
-        if (full_.empty())
-            return false;
-        free_.push_back(std::move(block_));
-        block_ = std::move(full_.front());
-        full_.pop_front();
-        row_ = 0;
-        lock.unlock();
-        changed_.notify_all();
+bool HeldSourceRows::nextHeld() {
+    for (;;) {
+        while (source_ == block_.sourceEnds.size()) {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return done_ || !full_.empty(); });
+            if (full_.empty())
+                return false;
+            free_.push_back(std::move(block_));
+            block_ = std::move(full_.front());
+            full_.pop_front();
+            source_ = 0;
+            lock.unlock();
+            changed_.notify_all();
+        }
+        foldSource(block_.source(source_++), asOf_, state_);
+        if (state_.held) {
+            writeRow();
+            return true;
+        }
     }
-    ++row_;
-    return true;
 }
 
-// A row's first field starts where the row before ends; the others after a comma.
-std::size_t HeldSourceRows::fieldStart(std::size_t field) const {
-    if (field == 0)
-        return 0;
-    return block_.ends[field - 1] + (field % rowWidth() == 0 ? 0 : 1);
+// In one piece, into room made once: the as-of of a large register writes a million rows.
+void HeldSourceRows::writeRow() {
+    const std::span<const Field> fields = sourceFields();
+    std::size_t size = state_.id.size() + fields.size(); // with a comma before each field
+    for (const Field field : fields)
+        size += state_.values[static_cast<std::size_t>(field)].size();
+    row_.resize(size);
+    ends_.clear();
+    std::size_t at = 0;
+    const auto put = [&](std::string_view field) {
+        field.copy(row_.data() + at, field.size());
+        at += field.size();
+        ends_.push_back(at);
+    };
+    put(state_.id);
+    for (const Field field : fields) {
+        row_[at++] = ',';
+        put(state_.values[static_cast<std::size_t>(field)]);
+    }
+    // No field needs quotes when the commas between them are the row's only such bytes.
+    plain_ = quotingBytes(row_) == fields.size();
 }
 
 std::string HeldSourceRows::error() const {
@@ -357,27 +441,25 @@ std::optional<csv::Record> HeldSourceRows::next() {
         number_ = 1;
         return csv::Record{header, number_};
     }
-    if (!pending_ && !nextRow())
+    if (!pending_ && !nextHeld())
         return std::nullopt;
     pending_ = false;
     fields_.clear();
-    const std::size_t first = (row_ - 1) * header.size();
-    for (std::size_t field = first; field < first + header.size(); ++field)
-        fields_.push_back(std::string_view(block_.text)
-                              .substr(fieldStart(field), block_.ends[field] - fieldStart(field)));
+    std::size_t start = 0;
+    for (const std::size_t end : ends_) {
+        fields_.push_back(std::string_view(row_).substr(start, end - start));
+        start = end + 1; // after the comma
+    }
     return csv::Record{fields_, ++number_};
 }
 
 std::optional<PlainLine> HeldSourceRows::nextPlainLine() {
-    if (number_ == 0 || (!pending_ && !nextRow()))
+    if (number_ == 0 || (!pending_ && !nextHeld()))
         return std::nullopt;
-    pending_ = !block_.plain[row_ - 1];
+    pending_ = !plain_;
     if (pending_)
         return std::nullopt; // next() gives it, as a record
-    const std::size_t width = rowWidth();
-    const std::size_t start = fieldStart((row_ - 1) * width);
-    const std::size_t end = block_.ends[row_ * width - 1];
-    return PlainLine{++number_, std::string_view(block_.text).substr(start, end - start)};
+    return PlainLine{++number_, row_};
 }
 
 } // namespace dovrin::store

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -217,37 +219,72 @@ void appendJson(std::string& out, const FieldValues& values, const FieldValues& 
     out += '}';
 }
 
+// Where the first quote or backslash at or after from is in text; text's size when none is.
+// Eight bytes at a time where the machine is little-endian: the as-of of a large register reads
+// every byte of its events' fields through here.
+std::size_t quoteOrBackslash(std::string_view text, std::size_t from) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t ones = 0x0101010101010101;
+        constexpr std::uint64_t highs = 0x8080808080808080;
+        // The high bit of the first zero byte is the lowest bit set (others may be set above it).
+        const auto zeroBytes = [](std::uint64_t word) { return (word - ones) & ~word & highs; };
+        for (; from + 8 <= text.size(); from += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, text.data() + from, sizeof word);
+            const std::uint64_t found =
+                zeroBytes(word ^ (ones * '"')) | zeroBytes(word ^ (ones * '\\'));
+            if (found != 0)
+                return from + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+        }
+    }
+    while (from < text.size() && text[from] != '"' && text[from] != '\\')
+        ++from;
+    return from;
+}
+
 // Reads a JSON object of texts as appendJson writes it (and any other escapes JSON has, for a
-// text of the basic plane) into values; false for any other text.
-bool readJson(std::string_view text, FieldValues& values) {
+// text of the basic plane); false for any other text. Calls take(field, value, standing) for
+// each member: standing, the value is a view of text itself, as it stands there without an
+// escape (as most are); else it is unescaped elsewhere, valid until the next member.
+template <typename Take> bool readJsonMembers(std::string_view text, Take take) {
     std::size_t at = 0;
-    const auto take = [&](char c) {
+    const auto skip = [&](char c) {
         if (at < text.size() && text[at] == c) {
             ++at;
             return true;
         }
         return false;
     };
-    const auto readString = [&](std::string& out) {
-        out.clear();
-        if (!take('"'))
+    std::string unescaped;
+    // The string at `at`, as it stands or unescaped.
+    const auto readString = [&](std::string_view& out, bool& standing) {
+        if (!skip('"'))
             return false;
+        std::size_t end = quoteOrBackslash(text, at);
+        if (end < text.size() && text[end] == '"') {
+            out = text.substr(at, end - at);
+            standing = true;
+            at = end + 1;
+            return true;
+        }
+        unescaped.clear();
+        standing = false;
         while (at < text.size()) {
-            std::size_t end = at; // a loop of its own: find_first_of searches its set for each byte
-            while (end < text.size() && text[end] != '"' && text[end] != '\\')
-                ++end;
+            end = quoteOrBackslash(text, at);
             if (end == text.size())
                 return false;
-            out.append(text.substr(at, end - at));
+            unescaped.append(text.substr(at, end - at));
             at = end + 1;
-            if (text[end] == '"')
+            if (text[end] == '"') {
+                out = unescaped;
                 return true;
+            }
             if (at >= text.size())
                 return false;
             const char escape = text[at++];
             static constexpr std::string_view plain = "\"\\/bfnrt", meaning = "\"\\/\b\f\n\r\t";
             if (const std::size_t index = plain.find(escape); index != std::string_view::npos) {
-                out += meaning[index];
+                unescaped += meaning[index];
                 continue;
             }
             unsigned code = 0;
@@ -257,58 +294,85 @@ bool readJson(std::string_view text, FieldValues& values) {
                 return false;
             at += 4;
             if (code < 0x80) {
-                out += static_cast<char>(code);
+                unescaped += static_cast<char>(code);
             } else if (code < 0x800) {
-                out += static_cast<char>(0xC0 | code >> 6);
-                out += static_cast<char>(0x80 | (code & 0x3F));
+                unescaped += static_cast<char>(0xC0 | code >> 6);
+                unescaped += static_cast<char>(0x80 | (code & 0x3F));
             } else {
-                out += static_cast<char>(0xE0 | code >> 12);
-                out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (code & 0x3F));
+                unescaped += static_cast<char>(0xE0 | code >> 12);
+                unescaped += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+                unescaped += static_cast<char>(0x80 | (code & 0x3F));
             }
         }
         return false;
     };
-    for (std::string& value : values)
-        value.clear();
-    if (!take('{'))
+    if (!skip('{'))
         return false;
-    thread_local std::string escapedName;
-    // A name as it stands in the text when it has no escape, as appendJson writes every one:
-    // the as-of of a large register reads each of its events' names.
-    const auto readName = [&](std::string_view& name) {
-        if (at < text.size() && text[at] == '"') {
-            std::size_t end = at + 1;
-            while (end < text.size() && text[end] != '"' && text[end] != '\\')
-                ++end;
-            if (end < text.size() && text[end] == '"') {
-                name = text.substr(at + 1, end - at - 1);
-                at = end + 1;
-                return true;
-            }
-        }
-        if (!readString(escapedName))
-            return false;
-        name = escapedName;
-        return true;
-    };
     std::string_view name;
+    std::string_view value;
+    bool standing = false;
+    const auto& written = jsonNames();
     std::size_t expected = 0; // appendJson writes the fields in their order: the next one is first
-    for (bool first = true; !take('}'); first = false) {
-        if ((!first && !take(',')) || !readName(name) || !take(':'))
-            return false;
-        while (expected < fieldNames.size() && fieldNames[expected] != name)
-            ++expected;
-        if (expected == fieldNames.size()) {
-            const auto field = fieldNamed(name);
-            if (!field)
+    for (bool first = true; !skip('}'); first = false) {
+        // A member as appendJson writes it is recognised whole, from its comma to the quote that
+        // opens its value, as one of the names from the next on: the as-of of a large register
+        // reads every name of every event.
+        const std::string_view ahead = text.substr(at);
+        const std::size_t letter = first ? 1 : 2; // the name's first, in ahead
+        const auto isNext = [&](std::size_t field) {
+            const std::string_view member = std::string_view(written[field]).substr(first ? 1 : 0);
+            return ahead.size() > letter && ahead[letter] == fieldNames[field][0] &&
+                   ahead.starts_with(member);
+        };
+        std::size_t field = expected;
+        while (field < fieldNames.size() && !isNext(field))
+            ++field;
+        if (field < fieldNames.size()) {
+            at += written[field].size() - (first ? 2 : 1); // to the quote that opens the value
+            expected = field;
+        } else {
+            if ((!first && !skip(',')) || !readString(name, standing) || !skip(':'))
                 return false;
-            expected = static_cast<std::size_t>(*field);
+            while (expected < fieldNames.size() && fieldNames[expected] != name)
+                ++expected;
+            if (expected == fieldNames.size()) {
+                const auto named = fieldNamed(name);
+                if (!named)
+                    return false;
+                expected = static_cast<std::size_t>(*named);
+            }
         }
-        if (!readString(values[expected]))
+        if (!readString(value, standing))
             return false;
+        take(expected, value, standing);
     }
     return at == text.size();
+}
+
+// Into values, one text each.
+bool readJson(std::string_view text, FieldValues& values) {
+    for (std::string& value : values)
+        value.clear();
+    return readJsonMembers(text, [&](std::size_t field, std::string_view value, bool) {
+        values[field] = value; // a name given twice: the last value
+    });
+}
+
+// Into the event's one text: a copy of the JSON text, where most values stand as they are,
+// followed by the values that had escapes, unescaped.
+bool readJson(std::string_view text, FoldedEvent& event) {
+    event.text.assign(text);
+    event.places.fill({});
+    return readJsonMembers(text, [&](std::size_t field, std::string_view value, bool standing) {
+        if (standing) {
+            event.places[field] = {static_cast<std::size_t>(value.data() - text.data()),
+                                   value.size()};
+            return;
+        }
+        const std::size_t start = event.text.size();
+        event.text += value;
+        event.placeFrom(field, start);
+    });
 }
 
 // Reads the statement's row into event; false with why for a row that is not an event.
@@ -394,20 +458,53 @@ enum FoldedColumn {
     foldedPrevious
 };
 
-bool readFoldedEvent(const Statement& row, Event& event, LastRead& lastRead, std::string& why) {
-    event.seq = row.integer(foldedSeq);
-    event.source = row.text(foldedSource);
-    const auto kind = kindNamed(row.text(foldedKind));
-    const auto on = readOnce(row.text(foldedOn), lastRead.dayText, lastRead.day, readDay);
+// Where the parts a fold reads stand in a cursor's rows: selectEvents()'s or
+// selectFoldedEvents()'s.
+struct FoldedColumns {
+    int seq;
+    int source;
+    int kind;
+    int on;
+    int target;
+    int fields;
+};
+constexpr FoldedColumns inEvents{seqColumn, sourceColumn, kindColumn,
+                                 onColumn,  targetColumn, fieldsColumn};
+constexpr FoldedColumns inFoldedEvents{foldedSeq, foldedSource, foldedKind,
+                                       foldedOn,  foldedTarget, foldedFields};
+
+// Its seq, source, kind, day and target, into an Event or a FoldedEvent.
+template <typename AnyEvent>
+bool readFoldedParts(const Statement& row, const FoldedColumns& columns, AnyEvent& event,
+                     LastRead& lastRead, std::string& why) {
+    event.seq = row.integer(columns.seq);
+    event.source = row.text(columns.source);
+    const auto kind = kindNamed(row.text(columns.kind));
+    const auto on = readOnce(row.text(columns.on), lastRead.dayText, lastRead.day, readDay);
     if (!kind || !on) {
         why = "event " + std::to_string(event.seq) + " cannot be read (its kind or day)";
         return false;
     }
     event.kind = *kind;
     event.on = *on;
-    event.target = row.integer(foldedTarget);
-    if (!readValues(row.text(foldedFields), row.text(foldedPrevious), event, why))
+    event.target = row.integer(columns.target);
+    return true;
+}
+
+bool readFoldedEvent(const Statement& row, Event& event, LastRead& lastRead, std::string& why) {
+    return readFoldedParts(row, inFoldedEvents, event, lastRead, why) &&
+           readValues(row.text(foldedFields), row.text(foldedPrevious), event, why);
+}
+
+// What the fold reads of the row: a correction's old values are not among it.
+bool readFolded(const Statement& row, const FoldedColumns& columns, FoldedEvent& event,
+                LastRead& lastRead, std::string& why) {
+    if (!readFoldedParts(row, columns, event, lastRead, why))
         return false;
+    if (!readJson(row.text(columns.fields), event)) {
+        why = "event " + std::to_string(event.seq) + " has fields that cannot be read";
+        return false;
+    }
     return true;
 }
 
@@ -415,10 +512,13 @@ using ReadRow = bool (*)(const Statement&, Event&, LastRead&, std::string&);
 
 class SqliteCursor final : public EventCursor {
 public:
-    SqliteCursor(sqlite3* db, const std::string& sql, ReadRow read = readEvent)
+    // read and columns: of the rows sql selects.
+    SqliteCursor(sqlite3* db, const std::string& sql, ReadRow read = readEvent,
+                 const FoldedColumns& columns = inEvents)
         : db_(db)
         , statement_(db, sql)
-        , read_(read) {
+        , read_(read)
+        , columns_(columns) {
         if (!statement_)
             error_ = databaseError(db);
     }
@@ -429,23 +529,30 @@ public:
         error_.clear();
     }
     Event* next() override {
-        if (!statement_ || !error_.empty())
-            return nullptr;
-        const int status = statement_.step();
-        if (status == SQLITE_DONE)
-            return nullptr;
-        if (status != SQLITE_ROW) {
-            error_ = databaseError(db_);
-            return nullptr;
-        }
-        return read_(statement_, event_, lastRead_, error_) ? &event_ : nullptr;
+        return step() && read_(statement_, event_, lastRead_, error_) ? &event_ : nullptr;
+    }
+    bool nextFolded(FoldedEvent& event) override {
+        return step() && readFolded(statement_, columns_, event, lastRead_, error_);
     }
     std::string error() const override { return error_; }
 
 private:
+    // To the next row; false at the end or on an error.
+    bool step() {
+        if (!statement_ || !error_.empty())
+            return false;
+        const int status = statement_.step();
+        if (status == SQLITE_ROW)
+            return true;
+        if (status != SQLITE_DONE)
+            error_ = databaseError(db_);
+        return false;
+    }
+
     sqlite3* db_;
     Statement statement_;
     ReadRow read_;
+    FoldedColumns columns_;
     Event event_;
     LastRead lastRead_;
     std::string error_;
@@ -461,6 +568,7 @@ public:
     ReusedCursor(const ReusedCursor&) = delete;
     ReusedCursor& operator=(const ReusedCursor&) = delete;
     Event* next() override { return cursor_.next(); }
+    bool nextFolded(FoldedEvent& event) override { return cursor_.nextFolded(event); }
     std::string error() const override { return cursor_.error(); }
 
 private:
@@ -848,11 +956,11 @@ public:
     }
 
     std::unique_ptr<EventCursor> events(const EventFilter& filter) override {
-        return cursor(filter, selectEvents(), "seq", readEvent);
+        return cursor(filter, selectEvents(), "seq", readEvent, inEvents);
     }
 
     std::unique_ptr<EventCursor> eventsBySource(const EventFilter& filter) override {
-        return cursor(filter, selectFoldedEvents(), "source, seq", readFoldedEvent);
+        return cursor(filter, selectFoldedEvents(), "source, seq", readFoldedEvent, inFoldedEvents);
     }
 
     std::unique_ptr<Transaction> beginWrite(std::chrono::sys_seconds now) override {
@@ -881,7 +989,8 @@ public:
 
 private:
     std::unique_ptr<EventCursor> cursor(const EventFilter& filter, std::string sql,
-                                        std::string_view order, ReadRow read) {
+                                        std::string_view order, ReadRow read,
+                                        const FoldedColumns& columns) {
         std::string_view joint = " WHERE ";
         if (filter.source) {
             sql += std::string(joint) + "source = ?1";
@@ -889,8 +998,8 @@ private:
         }
         if (filter.recordedUpTo)
             sql += std::string(joint) + "recorded_at <= ?2";
-        auto events = std::make_unique<SqliteCursor>(db_.get(),
-                                                     sql + " ORDER BY " + std::string(order), read);
+        auto events = std::make_unique<SqliteCursor>(
+            db_.get(), sql + " ORDER BY " + std::string(order), read, columns);
         if (filter.source)
             events->statement().bindCopy(1, *filter.source);
         if (filter.recordedUpTo)

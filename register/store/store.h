@@ -126,6 +126,38 @@ struct Event {
     std::string& operator[](Field field) { return values[static_cast<std::size_t>(field)]; }
 };
 
+// An event as the as-of fold reads it, and no more: its fields' values in one text, each found by
+// its place there. The as-of of a large register reads every event: one text is filled, and its
+// room kept from one event to the next, where twenty-five would be.
+struct FoldedEvent {
+    struct Place {
+        std::size_t start = 0;
+        std::size_t size = 0; // 0: not given
+    };
+    std::uint64_t seq = 0;
+    std::string source;
+    Kind kind = Kind::note;
+    std::chrono::year_month_day on{};
+    std::uint64_t target = 0;
+    std::string text;                                 // holds the values given
+    std::array<Place, fieldNames.size()> places{};    // each field's value in text
+    std::string_view value(std::size_t field) const { // its value; empty when not given
+        return {text.data() + places[field].start, places[field].size};
+    }
+    std::string_view operator[](Field field) const {
+        return value(static_cast<std::size_t>(field));
+    }
+    // Forgets every value, keeping the text's room.
+    void clearValues() {
+        text.clear();
+        places.fill({});
+    }
+    // Sets a field to the text appended since start: the value read last.
+    void placeFrom(std::size_t field, std::size_t start) {
+        places[field] = {start, text.size() - start};
+    }
+};
+
 // The last event of a register: seq 0 and a hash of zeros when it has none.
 struct Head {
     std::uint64_t seq = 0;
@@ -146,6 +178,10 @@ public:
     // The next event; none at the end or on an error (error() then says why).
     virtual Event* next() = 0;
     virtual std::string error() const = 0;
+    // The next event as the fold reads it, into event, whose room is kept from one call to the
+    // next; false at the end or on an error. A backend that can read that much alone, faster,
+    // gives it so; by default, the event next() gives.
+    virtual bool nextFolded(FoldedEvent& event);
 };
 
 // Every event the cursor gives, in its order; false, with why, when they cannot all be read.

@@ -439,6 +439,53 @@ private slots:
         QCOMPARE(fromRegister.out.count('\n'), 1501);
     }
 
+    // Fields written by hand rather than by this program: any order, escapes, a name given
+    // twice (the last value counts), a value past eight bytes; a name not ours, or a text cut
+    // short, is refused by name.
+    void fieldsWrittenByHand_data() {
+        QTest::addColumn<QByteArray>("fields");
+        QTest::addColumn<QString>("expected"); // id@location of the export; "*text" its stderr
+        const QByteArray start = "{\"radionuclide\":\"Co-60\",\"activity\":\"1\",\"unit\":\"GBq\",";
+        QTest::newRow("in no order, a quote and a comma")
+            << QByteArray(
+                   "{\"location\":\"Lab \\\"7\\\", north\",\"unit\":\"GBq\",\"activity\":\"1\","
+                   "\"radionuclide\":\"Co-60\"}")
+            << "A@Lab 1 B@Lab \"7\", north";
+        QTest::newRow("a name escaped and given twice")
+            << start + "\"location\":\"X\",\"loc\\u0061tion\":\"K\\u00e9\\nL\"}"
+            << QString::fromUtf8("A@Lab 1 B@K\u00e9\nL");
+        QTest::newRow("a backslash past eight bytes")
+            << start + "\"location\":\"Basement \\\\ 12345678\"}"
+            << "A@Lab 1 B@Basement \\ 12345678";
+        QTest::newRow("a name not ours") << start + "\"locations\":\"X\"}"
+                                         << "*event 2 has fields that cannot be read";
+        QTest::newRow("cut short") << start + "\"location\":\"X}"
+                                   << "*event 2 has fields that cannot be read";
+    }
+    void fieldsWrittenByHand() {
+        QFETCH(QByteArray, fields);
+        QFETCH(QString, expected);
+        QTemporaryDir folder;
+        const QString dir = folder.path();
+        run("init REG --holder Acme", dir, 0);
+        run(received, dir, 1);
+        {
+            const Database db(folder.filePath("r.dovrin"));
+            QVERIFY(db.exec("INSERT INTO journal (seq, source, kind, on_day, recorded_at, "
+                            "recorded_by, fields, hash) VALUES (2, 'B', 'receive', '2026-01-10', "
+                            "'2026-06-01T10:02:00Z', 'eve', '" +
+                            fields + "', zeroblob(32))"));
+        }
+        const Outcome exported = run("export REG --as-of 2026-03-01 -o DIR/ex.csv", dir, 3);
+        if (expected.startsWith('*')) {
+            QCOMPARE(exported.status, 2);
+            QVERIFY2(exported.err.contains(expected.mid(1).toUtf8()), exported.err.constData());
+            return;
+        }
+        QCOMPARE(exported.status, 0);
+        QCOMPARE(digest(contents(folder.filePath("ex.csv")), false), expected);
+    }
+
     // An event changed behind the program's back, with the triggers dropped and made again, is
     // named by verify; the triggers refuse the change otherwise.
     void chain() {
