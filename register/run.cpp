@@ -243,7 +243,8 @@ RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& o
         };
         write(head);
         BatchEvaluator evaluator(
-            reader.columns(), evaluation, separator, [&](const RowBatch& batch) {
+            reader.columns(), evaluation, separator,
+            [&](const RowBatch& batch) {
                 for (std::size_t row = 0; row < batch.rows(); ++row) {
                     const auto fields = evaluator.rowFields(batch, row);
                     const std::string_view location =
@@ -271,7 +272,8 @@ RunResult categoriseRows(RowSource& rows, bool fromWorkbook, const RunOptions& o
                 const bool written = write(batch.output);
                 results.startWriteBack();
                 return written;
-            });
+            },
+            BatchEvaluator::Output::lines, {}, rows.threadsOfItsOwn());
         InventoryRow row;
         std::uint64_t nextReport = progressStep;
         bool going = writeError == 0;

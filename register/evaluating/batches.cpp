@@ -15,21 +15,23 @@ namespace {
 constexpr std::size_t rowsPerBatch = 2048;
 constexpr std::size_t bytesPerBatch = 256 * 1024;
 
-unsigned workerCount() {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+unsigned workerCount(unsigned coresTaken) {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(cores > coresTaken ? cores - coresTaken : 1u, 1u, 8u);
 }
 
 } // namespace
 
 BatchEvaluator::BatchEvaluator(const ColumnMap& columns, const Evaluation& evaluation,
-                               char separator, Consume consume, Output output, Prepare prepare)
+                               char separator, Consume consume, Output output, Prepare prepare,
+                               unsigned coresTaken)
     : columns_(columns)
     , evaluation_(evaluation)
     , separator_(separator)
     , consume_(std::move(consume))
     , output_(output)
     , prepare_(std::move(prepare)) {
-    const unsigned workers = workerCount();
+    const unsigned workers = workerCount(coresTaken);
     // Every worker busy with one batch, one more waiting for each, one being filled.
     slots_.resize(2 * workers + 1);
     for (unsigned i = 0; i < workers; ++i)

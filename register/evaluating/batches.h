@@ -55,8 +55,11 @@ public:
     // keeps the results themselves.
     enum class Output { lines, none };
 
+    // Its workers are as many as the cores, less coresTaken by other threads that are busy
+    // throughout (a row source's own: RowSource::threadsOfItsOwn), and at least one.
     BatchEvaluator(const ColumnMap& columns, const Evaluation& evaluation, char separator,
-                   Consume consume, Output output = Output::lines, Prepare prepare = {});
+                   Consume consume, Output output = Output::lines, Prepare prepare = {},
+                   unsigned coresTaken = 0);
     ~BatchEvaluator(); // stops the workers; batches not yet consumed are dropped
     BatchEvaluator(const BatchEvaluator&) = delete;
     BatchEvaluator& operator=(const BatchEvaluator&) = delete;

@@ -113,6 +113,9 @@ public:
     // The next row when it is one line of CSV without quotes, not yet split; none when next()
     // must read it.
     virtual std::optional<PlainLine> nextPlainLine() { return std::nullopt; }
+    // The threads the source keeps busy making rows, beside the one that asks for them: those
+    // who evaluate the rows are as many fewer, so that the threads do not outnumber the cores.
+    virtual unsigned threadsOfItsOwn() const { return 0; }
 };
 
 // The records of CSV text.

@@ -128,6 +128,7 @@ public:
     std::uint64_t bytesTotal() const override { return 0; }
     bool rowsEndAtLastCell() const override { return false; }
     std::optional<PlainLine> nextPlainLine() override;
+    unsigned threadsOfItsOwn() const override { return 1; } // the journal's reader
 
 private:
     void readEvents(); // the journal's thread: fills blocks until the end or until stopped

@@ -32,6 +32,7 @@ public:
                  EventFilter filter, std::optional<std::chrono::year_month_day> asOf);
     std::optional<csv::Record> next() override;
     std::string error() const override { return error_; }
+    unsigned threadsOfItsOwn() const override { return 1; } // each holder's journal's reader
     char separator() override { return ','; }
     bool hadByteOrderMark() const override { return false; }
     std::uint64_t bytesConsumed() const override { return 0; }

@@ -149,7 +149,8 @@ private:
                     send(reader);
                 return !stop.stop_requested();
             },
-            BatchEvaluator::Output::none, [&](RowBatch& batch) { pack(batch, evaluator); });
+            BatchEvaluator::Output::none, [&](RowBatch& batch) { pack(batch, evaluator); },
+            rows.threadsOfItsOwn());
         InventoryRow row;
         for (bool going = true; going && !stop.stop_requested();) {
             if (!checkingDates_)
