@@ -192,7 +192,7 @@ class Writer {
 public:
     explicit Writer(std::FILE* file)
         : file_(file) {
-        buffer_.reserve(blockSize);
+        buffer_.reserve(blockSize + margin);
     }
     ~Writer() { flush(); }
     Writer(const Writer&) = delete;
@@ -209,7 +209,11 @@ public:
     bool failed() const { return failed_; }
 
 private:
-    static constexpr std::size_t blockSize = 1 << 20;
+    // Passed on once it holds a block. The room beyond it takes the record that crosses the mark,
+    // which would otherwise reallocate the buffer and, for that moment, hold it twice: the
+    // memory would then grow with the output up to three blocks, not stay at one.
+    static constexpr std::size_t blockSize = 256 << 10;
+    static constexpr std::size_t margin = 64 << 10;
     std::FILE* file_;
     std::string buffer_;
     bool failed_ = false;
