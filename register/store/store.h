@@ -250,8 +250,8 @@ public:
     virtual std::unique_ptr<EventCursor> events(const EventFilter& filter) = 0;
     // Every event the filter keeps, grouped by source in the byte order of their ids, each
     // source's in seq order: what the as-of fold reads, one source at a time. Only what a fold
-    // reads is sure to be given: seq, source, kind, day, target and fields (and a correction's
-    // old values); who recorded an event, why, its document, moment and hash may be left empty.
+    // reads is sure to be given: seq, source, kind, day, target and fields; who recorded an
+    // event, why, its document, moment, hash and a correction's old values may be left empty.
     virtual std::unique_ptr<EventCursor> eventsBySource(const EventFilter& filter) = 0;
     // Starts a write whose events are recorded at now. None on an error (busy past the timeout,
     // read-only file, ...).
