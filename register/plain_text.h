@@ -1,11 +1,12 @@
 #pragma once
 
-// Small text helpers the register's files share: letter case of ASCII letters, ISO dates, and
-// the parts of its one-line error messages.
+// Small text helpers the register's files share: letter case of ASCII letters, ISO dates, the
+// parts of its one-line error messages, and bytes searched eight at a time.
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -64,6 +65,32 @@ inline std::string quotedPath(std::string_view path) {
 // What the system says of an errno value, "No such file or directory".
 inline std::string systemError(int number) {
     return std::strerror(number);
+}
+
+// ---- Eight bytes at a time ----
+//
+// Where most of a text's bytes are none of the few sought (a quote, a separator, a line break),
+// it is searched a word of eight bytes at a time, and byte by byte only in a word that holds one.
+
+inline constexpr std::uint64_t byteOnes = 0x0101010101010101; // 1 in every byte
+
+// The eight bytes at from, as one word.
+inline std::uint64_t wordAt(const char* from) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, from, sizeof word);
+    return word;
+}
+
+// The high bit set in each byte of word below n (1 <= n <= 128), and maybe in bytes above the
+// first such one, where the subtraction borrowed: nonzero exactly when some byte is below n, and
+// then, on a little-endian machine, its lowest set bit is the first such byte's.
+constexpr std::uint64_t bytesBelow(std::uint64_t word, unsigned char n) {
+    return (word - byteOnes * n) & ~word & (byteOnes << 7);
+}
+
+// The same for the bytes of word equal to c.
+constexpr std::uint64_t bytesEqual(std::uint64_t word, unsigned char c) {
+    return bytesBelow(word ^ (byteOnes * c), 1);
 }
 
 } // namespace dovrin

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "plain_text.h"
+
 namespace dovrin::csv {
 
 namespace {
@@ -377,21 +379,12 @@ char* writeField(char* to, std::string_view field, char separator) {
     const char* const from = field.data();
     const std::size_t size = field.size();
     std::size_t i = 0;
-    // Eight bytes at a time while none of them is special, then byte by byte. A word has a
-    // byte below n when (word - n in every byte) & ~word has a high bit set; it has the byte c
-    // when word ^ (c in every byte) has a byte below 1. CR and LF are the bytes below 14 that
-    // matter; others below 14 only send the word to the byte loop.
-    constexpr std::uint64_t ones = 0x0101010101010101;
-    constexpr std::uint64_t highBits = ones << 7;
-    const auto below = [](std::uint64_t word, std::uint64_t n) {
-        return (word - ones * n) & ~word & highBits;
-    };
-    const std::uint64_t separatorBytes = ones * static_cast<unsigned char>(separator);
-    constexpr std::uint64_t quotes = ones * '"';
+    // Eight bytes at a time while none of them is special, then byte by byte. CR and LF are the
+    // bytes below 14 that matter; others below 14 only send the word to the byte loop.
+    const auto separatorByte = static_cast<unsigned char>(separator);
     for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, from + i, 8);
-        if ((below(word, 14) | below(word ^ separatorBytes, 1) | below(word ^ quotes, 1)) != 0)
+        const std::uint64_t word = wordAt(from + i);
+        if ((bytesBelow(word, 14) | bytesEqual(word, separatorByte) | bytesEqual(word, '"')) != 0)
             break;
         std::memcpy(to + i, &word, 8);
     }

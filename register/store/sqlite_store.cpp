@@ -227,15 +227,10 @@ void appendJson(std::string& out, const FieldValues& values, const FieldValues& 
 // every byte of its events' fields through here.
 std::size_t quoteOrBackslash(std::string_view text, std::size_t from) {
     if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t ones = 0x0101010101010101;
-        constexpr std::uint64_t highs = 0x8080808080808080;
-        // The high bit of the first zero byte is the lowest bit set (others may be set above it).
-        const auto zeroBytes = [](std::uint64_t word) { return (word - ones) & ~word & highs; };
         for (; from + 8 <= text.size(); from += 8) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, text.data() + from, sizeof word);
-            const std::uint64_t found =
-                zeroBytes(word ^ (ones * '"')) | zeroBytes(word ^ (ones * '\\'));
+            const std::uint64_t word = wordAt(text.data() + from);
+            // The first byte found is the lowest bit set.
+            const std::uint64_t found = bytesEqual(word, '"') | bytesEqual(word, '\\');
             if (found != 0)
                 return from + static_cast<std::size_t>(std::countr_zero(found)) / 8;
         }
